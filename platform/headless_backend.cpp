@@ -1,0 +1,98 @@
+#include "platform/headless_backend.h"
+
+#include <algorithm>
+#include <limits>
+
+namespace vna {
+
+void HeadlessBackend::add(double t, std::function<void(InputState&)> apply) {
+  Event event{t, seq_++, std::move(apply)};
+  const auto at = std::upper_bound(events_.begin(), events_.end(), event, [](const Event& a, const Event& b) {
+    return a.t < b.t || (a.t == b.t && a.seq < b.seq);
+  });
+  events_.insert(at, std::move(event));
+}
+
+void HeadlessBackend::keyAt(double t, std::string key) {
+  add(t, [key = std::move(key)](InputState& in) { in.pushKey(key); });
+}
+
+void HeadlessBackend::keysAt(double t, std::string_view text) {
+  for (const char ch : text) keyAt(t, std::string(1, ch));
+}
+
+void HeadlessBackend::mouseAt(double t, int x, int y, int buttons) {
+  add(t, [x, y, buttons](InputState& in) {
+    in.mouse.inside = x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight;
+    in.mouse.x = x;
+    in.mouse.y = y;
+    in.mouse.buttons = buttons;
+  });
+}
+
+void HeadlessBackend::buttonsAt(double t, int buttons) {
+  add(t, [buttons](InputState& in) { in.mouse.buttons = buttons; });
+}
+
+void HeadlessBackend::wheelAt(double t, int notches) {
+  add(t, [notches](InputState& in) { in.mouse.wheel += notches; });
+}
+
+void HeadlessBackend::closeAt(double t) {
+  add(t, [](InputState& in) { in.closeRequested = true; });
+}
+
+void HeadlessBackend::actionAt(double t, std::function<void()> action) {
+  add(t, [action = std::move(action)](InputState&) { action(); });
+}
+
+void HeadlessBackend::clickAt(double t, int x, int y, int button) {
+  add(t, [x, y, button](InputState& in) {
+    in.mouse.inside = true;
+    in.mouse.x = x;
+    in.mouse.y = y;
+    in.mouse.buttons = button;
+  });
+  buttonsAt(t + 0.05, 0);
+}
+
+void HeadlessBackend::movePointer(int x, int y, InputState& input) {
+  input.mouse.inside = true;
+  input.mouse.x = x;
+  input.mouse.y = y;
+}
+
+double HeadlessBackend::nextEventTime() const {
+  return events_.empty() ? std::numeric_limits<double>::infinity() : events_.front().t;
+}
+
+void HeadlessBackend::pump(Framebuffer& fb, int shownPage, InputState& input) {
+  while (!events_.empty() && events_.front().t <= now_) {
+    Event event = std::move(events_.front());
+    events_.erase(events_.begin());
+    event.apply(input);
+  }
+  if (now_ >= giveUpAt_) input.closeRequested = true;
+  if (shownPage != lastShown_ || !fb.takeDirty(shownPage).empty()) ++presents_;
+  lastShown_ = shownPage;
+}
+
+void HeadlessBackend::waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input,
+                                bool wakeOnActivity, const WakeSource& wake) {
+  if (wakeOnActivity) deadline = std::min(deadline, std::max(now_, wake.readyAt));
+  deadline = std::min(deadline, std::max(now_, giveUpAt_));
+  pump(fb, shownPage, input);
+  while (now_ < deadline) {
+    const double next = nextEventTime();
+    if (next >= deadline) {
+      now_ = deadline;
+      pump(fb, shownPage, input);
+      return;
+    }
+    now_ = std::max(now_, next);
+    pump(fb, shownPage, input);
+    if (wakeOnActivity) return;
+  }
+}
+
+}  // namespace vna

@@ -1,0 +1,241 @@
+#include "platform/screen.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+
+#include "platform/font.h"
+#include "platform/numeric.h"
+
+namespace vna {
+namespace {
+
+std::uint8_t colourIndex(int colour) { return static_cast<std::uint8_t>(colour & 0xFF); }
+
+int clampPage(int page) { return std::clamp(page, 0, kPageCount - 1); }
+
+// Floor of a / b for b > 0.
+std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
+
+bool finite(double a, double b, double c, double d) {
+  return std::isfinite(a) && std::isfinite(b) && std::isfinite(c) && std::isfinite(d);
+}
+
+}  // namespace
+
+std::string formatPicture(std::string_view picture, double value) {
+  const std::size_t width = picture.size();
+  const std::size_t point = picture.find('.');
+  const int decimals = point == std::string_view::npos ? 0 : static_cast<int>(width - point - 1);
+  std::string digits;
+  if (std::isnan(value)) {
+    digits = "nan";
+  } else if (std::isinf(value)) {
+    digits = value > 0 ? "inf" : "-inf";
+  } else {
+    char buffer[400];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+    digits = buffer;
+    // A value that rounds to zero is printed without a sign.
+    if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string::npos) digits.erase(0, 1);
+    // "#.##" has no place before the point for a zero: ".50" as the picture asks.
+  }
+  if (digits.size() > width) return std::string(width, '*');  // cannot happen within the entry limits
+  return std::string(width - digits.size(), ' ') + digits;
+}
+
+std::string formatNumber(double value) {
+  if (!std::isfinite(value)) return std::isnan(value) ? " nan" : (value > 0 ? " inf" : "-inf");
+  char buffer[64];
+  if (value == std::trunc(value) && std::fabs(value) < 1e15) {
+    std::snprintf(buffer, sizeof buffer, "%lld", static_cast<long long>(value));
+  } else {
+    std::snprintf(buffer, sizeof buffer, "%.16g", value);
+  }
+  std::string text = buffer;
+  if (text == "-0") text = "0";
+  return text[0] == '-' ? text : " " + text;
+}
+
+void Screen::setPalette(int index, int r, int g, int b) {
+  fb_.setPaletteEntry(index, Rgb{colourIndex(r), colourIndex(g), colourIndex(b)});
+}
+
+void Screen::setPages(int drawing, int shown) {
+  drawing_ = clampPage(drawing);
+  shown_ = clampPage(shown);
+}
+
+void Screen::copyPage(int from, int to) { fb_.copy(clampPage(from), clampPage(to)); }
+
+void Screen::clearPage() {
+  fb_.clear(drawing_);
+  row_ = 1;
+  column_ = 1;
+}
+
+void Screen::plot(std::int64_t x, std::int64_t y, std::uint8_t colour) {
+  if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return;
+  fb_.setPixel(drawing_, static_cast<int>(x), static_cast<int>(y), colour);
+}
+
+void Screen::line(double x1, double y1, double x2, double y2, int colour) {
+  if (!finite(x1, y1, x2, y2)) return;
+  const std::int64_t ax = roundPixel(x1), ay = roundPixel(y1), bx = roundPixel(x2), by = roundPixel(y2);
+  const std::uint8_t c = colourIndex(colour);
+  const std::int64_t dx = bx - ax, dy = by - ay;
+  const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+  // Walk the major axis; the minor coordinate is the exact rounded value of
+  // the ideal line, so a clipped part costs nothing and the visible pixels
+  // are those the whole line would have had.
+  const std::int64_t steps = xMajor ? std::llabs(dx) : std::llabs(dy);
+  if (steps == 0) {
+    plot(ax, ay, c);
+    return;
+  }
+  const std::int64_t major0 = xMajor ? ax : ay, minor0 = xMajor ? ay : ax;
+  const std::int64_t majorDir = (xMajor ? dx : dy) > 0 ? 1 : -1;
+  const std::int64_t minorDelta = xMajor ? dy : dx;
+  const std::int64_t majorLimit = xMajor ? kScreenWidth - 1 : kScreenHeight - 1;
+  // Range of t (0..steps) whose major coordinate is on screen.
+  std::int64_t tFrom = 0, tTo = steps;
+  if (majorDir > 0) {
+    tFrom = std::max<std::int64_t>(tFrom, -major0);
+    tTo = std::min<std::int64_t>(tTo, majorLimit - major0);
+  } else {
+    tFrom = std::max<std::int64_t>(tFrom, major0 - majorLimit);
+    tTo = std::min<std::int64_t>(tTo, major0);
+  }
+  for (std::int64_t t = tFrom; t <= tTo; ++t) {
+    const std::int64_t major = major0 + majorDir * t;
+    const std::int64_t minor = minor0 + floorDiv(2 * t * minorDelta + steps, 2 * steps);
+    if (xMajor) {
+      plot(major, minor, c);
+    } else {
+      plot(minor, major, c);
+    }
+  }
+}
+
+void Screen::box(double x1, double y1, double x2, double y2, int colour) {
+  line(x1, y1, x2, y1, colour);
+  line(x2, y1, x2, y2, colour);
+  line(x2, y2, x1, y2, colour);
+  line(x1, y2, x1, y1, colour);
+}
+
+void Screen::fillBox(double x1, double y1, double x2, double y2, int colour) {
+  if (!finite(x1, y1, x2, y2)) return;
+  std::int64_t ax = roundPixel(x1), ay = roundPixel(y1), bx = roundPixel(x2), by = roundPixel(y2);
+  if (ax > bx) std::swap(ax, bx);
+  if (ay > by) std::swap(ay, by);
+  ax = std::max<std::int64_t>(ax, 0);
+  ay = std::max<std::int64_t>(ay, 0);
+  bx = std::min<std::int64_t>(bx, kScreenWidth - 1);
+  by = std::min<std::int64_t>(by, kScreenHeight - 1);
+  if (ax > bx || ay > by) return;
+  fb_.fillRect(drawing_, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
+               colourIndex(colour));
+}
+
+void Screen::pixel(double x, double y, int colour) {
+  if (!std::isfinite(x) || !std::isfinite(y)) return;
+  plot(roundPixel(x), roundPixel(y), colourIndex(colour));
+}
+
+int Screen::readPixel(int x, int y) const {
+  if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return 0;
+  return fb_.pixel(drawing_, x, y);
+}
+
+void Screen::locate(int row, int column) {
+  row_ = row;
+  column_ = column;
+}
+
+void Screen::color(int foreground, int background) {
+  foreground_ = colourIndex(foreground);
+  background_ = colourIndex(background);
+}
+
+void Screen::putGlyph(int row, int column, std::uint8_t ch) {
+  const Glyph& glyph = kCp437Font[ch];
+  const int x0 = (column - 1) * kCellWidth, y0 = (row - 1) * kCellHeight;
+  for (int r = 0; r < kCellHeight; ++r) {
+    std::uint8_t* pixels = fb_.row(drawing_, y0 + r) + x0;
+    const std::uint8_t bits = glyph.rows[static_cast<std::size_t>(r)];
+    for (int c = 0; c < kCellWidth; ++c) pixels[c] = (bits & (0x80 >> c)) ? foreground_ : background_;
+  }
+  fb_.markDirty(drawing_, y0, y0 + kCellHeight - 1);
+  fb_.cell(drawing_, row, column) = TextCell{ch, foreground_, background_};
+}
+
+void Screen::print(std::string_view text, bool newline) {
+  for (const char ch : text) {
+    // Text that runs off the grid is dropped rather than wrapped: every
+    // screen text has a fixed place.
+    if (row_ >= 1 && row_ <= kTextRows && column_ >= 1 && column_ <= kTextColumns)
+      putGlyph(row_, column_, static_cast<std::uint8_t>(ch));
+    ++column_;
+  }
+  if (newline) {
+    ++row_;
+    column_ = 1;
+  }
+}
+
+void Screen::printPicture(std::string_view picture, double value) { print(formatPicture(picture, value)); }
+
+void Screen::printNumber(double value) { print(formatNumber(value)); }
+
+std::string Screen::readKey() {
+  pump();
+  if (input_.closeRequested) return std::string(1, static_cast<char>(key::kEsc));
+  if (input_.keys.empty()) return {};
+  std::string k = std::move(input_.keys.front());
+  input_.keys.pop_front();
+  return k;
+}
+
+bool Screen::keyWaiting() {
+  pump();
+  return input_.closeRequested || !input_.keys.empty();
+}
+
+MouseState Screen::readMouse() {
+  pump();
+  if (!input_.mouse.inside) return MouseState{-1, -1, -1, -1, false};
+  return input_.mouse;
+}
+
+void Screen::sleep(int ms) {
+  if (ms <= 0) {
+    pump();
+    return;
+  }
+  const double start = backend_.now();
+  const WakeSource none{};
+  if (ms < 100) {
+    backend_.waitUntil(start + ms / 1000.0, fb_, shown_, input_, false, none);
+    return;
+  }
+  // Long waits are cut in 50 ms slices so that a waiting key ends them.
+  int slices = ms / 50;
+  int slice = 0;
+  for (; slice < slices; ++slice) {
+    if (keyWaiting()) return;
+    backend_.waitUntil(start + (slice + 1) * 0.05, fb_, shown_, input_, false, none);
+  }
+  if (ms % 50 != 0) backend_.waitUntil(start + ms / 1000.0, fb_, shown_, input_, false, none);
+}
+
+void Screen::pauseUntil(double time) {
+  backend_.waitUntil(time, fb_, shown_, input_, false, WakeSource{});
+}
+
+void Screen::waitForActivity(double seconds, const WakeSource& wake) {
+  backend_.waitUntil(backend_.now() + seconds, fb_, shown_, input_, true, wake);
+}
+
+}  // namespace vna

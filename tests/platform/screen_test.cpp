@@ -1,0 +1,218 @@
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <limits>
+
+#include "platform/headless_backend.h"
+#include "platform/screen.h"
+
+namespace vna {
+namespace {
+
+struct ScreenTest : ::testing::Test {
+  HeadlessBackend backend;
+  Screen screen{backend};
+
+  int countColour(int colour) const {
+    int n = 0;
+    for (int y = 0; y < kScreenHeight; ++y)
+      for (int x = 0; x < kScreenWidth; ++x) n += screen.framebuffer().pixel(screen.drawingPage(), x, y) == colour;
+    return n;
+  }
+};
+
+TEST(Picture, PrintsRoundedRightAlignedAtThePicturesWidth) {
+  EXPECT_EQ(formatPicture("##########.###", -12.5), "       -12.500");
+  EXPECT_EQ(formatPicture("#########.##", 60000000), " 60000000.00");
+  EXPECT_EQ(formatPicture("#########.##", 200), "      200.00");
+  EXPECT_EQ(formatPicture("####.####", 0), "   0.0000");
+  EXPECT_EQ(formatPicture("####.####", -999.5), "-999.5000");
+  EXPECT_EQ(formatPicture("####.###", 50), "  50.000");
+  EXPECT_EQ(formatPicture("##########.###", 1234.56789), "      1234.568");
+  EXPECT_EQ(formatPicture("##########.###", 0.0004), "         0.000");
+  EXPECT_EQ(formatPicture("##########.##", 99999999.99), "  99999999.99");
+  EXPECT_EQ(formatPicture("#######.#####", -0.123456), "     -0.12346");
+}
+
+TEST(Picture, KeepsItsWidthForValuesItCannotHold) {
+  // A value that rounds to zero loses its sign; one too wide or not finite
+  // still fills exactly the picture so the panel keeps its columns.
+  EXPECT_EQ(formatPicture("####.####", -0.00001), "   0.0000");
+  EXPECT_EQ(formatPicture("####.####", 123456.0).size(), 9u);
+  EXPECT_EQ(formatPicture("##########.###", std::nan("")).size(), 14u);
+  EXPECT_EQ(formatPicture("##########.###", -std::numeric_limits<double>::infinity()), "          -inf");
+  EXPECT_EQ(formatPicture("##########.###", 1e300).size(), 14u);
+}
+
+TEST(Number, BlankOrMinusThenDigitsWithoutTrailingZeros) {
+  EXPECT_EQ(formatNumber(40), " 40");
+  EXPECT_EQ(formatNumber(5120), " 5120");
+  EXPECT_EQ(formatNumber(801), " 801");
+  EXPECT_EQ(formatNumber(-3), "-3");
+  EXPECT_EQ(formatNumber(0), " 0");
+  EXPECT_EQ(formatNumber(-0.0), " 0");
+  EXPECT_EQ(formatNumber(0.5), " 0.5");
+  EXPECT_EQ(formatNumber(-1.25), "-1.25");
+  EXPECT_EQ(formatNumber(0.1), " 0.1");
+}
+
+TEST_F(ScreenTest, LineIncludesBothEndsAndRoundsHalvesAwayFromZero) {
+  screen.line(0.5, 0.5, 10.5, 0.5, 5);  // 0.5 rounds to 1, 10.5 to 11
+  EXPECT_EQ(screen.readPixel(0, 1), 0);
+  EXPECT_EQ(screen.readPixel(1, 1), 5);
+  EXPECT_EQ(screen.readPixel(11, 1), 5);
+  EXPECT_EQ(screen.readPixel(12, 1), 0);
+  EXPECT_EQ(countColour(5), 11);
+
+  screen.line(20, 20, 30, 25, 6);  // a shallow diagonal: one pixel per column, both ends
+  EXPECT_EQ(countColour(6), 11);
+  EXPECT_EQ(screen.readPixel(20, 20), 6);
+  EXPECT_EQ(screen.readPixel(30, 25), 6);
+  screen.line(40, 60, 42, 40, 7);  // steep and drawn upwards
+  EXPECT_EQ(countColour(7), 21);
+  EXPECT_EQ(screen.readPixel(40, 60), 7);
+  EXPECT_EQ(screen.readPixel(42, 40), 7);
+  screen.line(-0.5, 100, -0.4, 100, 8);  // -0.5 rounds to -1 (off screen), -0.4 to 0
+  EXPECT_EQ(countColour(8), 1);
+}
+
+TEST_F(ScreenTest, DrawingIsClippedToTheScreen) {
+  screen.line(-100, 10, 2000, 10, 3);
+  EXPECT_EQ(countColour(3), kScreenWidth);
+  screen.line(-1e12, -1e12, 1e12, 1e12, 4);  // far outside: only the diagonal's visible part
+  EXPECT_EQ(countColour(4), kScreenHeight);
+  screen.line(std::nan(""), 0, 10, 10, 9);
+  screen.line(0, 0, std::numeric_limits<double>::infinity(), 10, 9);
+  EXPECT_EQ(countColour(9), 0);
+  screen.fillBox(1020, 760, 1100, 800, 11);
+  EXPECT_EQ(countColour(11), 4 * 8);
+  screen.box(-5, -5, 4, 4, 12);  // only the right and bottom sides are on screen
+  EXPECT_EQ(countColour(12), 5 + 5 - 1);
+  screen.pixel(1024, 0, 13);
+  screen.pixel(-1, 5, 13);
+  EXPECT_EQ(countColour(13), 0);
+}
+
+TEST_F(ScreenTest, TextPaintsWholeCellsAndIsReadBackThroughTheShadow) {
+  screen.locate(3, 5);
+  screen.color(14, 1);
+  screen.print("A\xEA\xB3", true);
+  EXPECT_EQ(screen.textAt(3, 5, 3), "A\xEA\xB3");
+  EXPECT_EQ(screen.cursorRow(), 4);
+  EXPECT_EQ(screen.cursorColumn(), 1);
+  const TextCell& cell = screen.framebuffer().cell(0, 3, 6);
+  EXPECT_EQ(cell.fg, 14);
+  EXPECT_EQ(cell.bg, 1);
+  // Every pixel of the cell is either glyph or background: the ohm sign and
+  // the bar are real glyphs.
+  int glyph = 0, back = 0;
+  for (int y = 32; y < 48; ++y)
+    for (int x = 40; x < 48; ++x) (screen.readPixel(x, y) == 14 ? glyph : back) += screen.readPixel(x, y) == 14 || screen.readPixel(x, y) == 1;
+  EXPECT_GT(glyph, 10);
+  EXPECT_EQ(glyph + back, 128);
+  screen.printAt(1, 126, "abcdef");  // runs off the grid: dropped, not wrapped
+  EXPECT_EQ(screen.textAt(1, 126, 3), "abc");
+  EXPECT_EQ(screen.textAt(2, 1, 3), "   ");
+}
+
+TEST_F(ScreenTest, PagesCopyPixelsAndTextAndClearResetsBoth) {
+  screen.setPages(2, 0);
+  screen.printAt(10, 10, "background");
+  screen.copyPage(2, 1);
+  screen.setPages(1, 0);
+  screen.printAt(11, 10, "composition");
+  EXPECT_EQ(screen.textAt(10, 10, 10), std::string(10, ' '));  // nothing shown yet
+  screen.copyPage(1, 0);
+  EXPECT_EQ(screen.textAt(10, 10, 10), "background");
+  EXPECT_EQ(screen.textAt(11, 10, 11), "composition");
+  EXPECT_EQ(screen.textAtPage(2, 11, 10, 11), std::string(11, ' '));
+  screen.setPages(0, 0);
+  screen.locate(5, 5);
+  screen.clearPage();
+  EXPECT_EQ(screen.textAt(10, 10, 10), std::string(10, ' '));
+  EXPECT_EQ(screen.cursorRow(), 1);
+  EXPECT_EQ(screen.cursorColumn(), 1);
+  EXPECT_EQ(screen.textAtPage(2, 10, 10, 10), "background");
+}
+
+TEST_F(ScreenTest, KeysComeAsOneByteOrAsAnExtendedPairInOrder) {
+  backend.keyAt(0, extendedKey(key::kF2));
+  backend.keyAt(0, std::string(1, key::kEsc));
+  for (int i = 0; i < 16; ++i) backend.keyAt(0, std::string(1, static_cast<char>('a' + i)));
+  const std::string f2 = screen.readKey();
+  ASSERT_EQ(f2.size(), 2u);
+  EXPECT_EQ(static_cast<unsigned char>(f2[0]), 255);
+  EXPECT_EQ(static_cast<unsigned char>(f2[1]), 60);
+  EXPECT_EQ(screen.readKey(), "\x1b");
+  for (int i = 0; i < 16; ++i) EXPECT_EQ(screen.readKey(), std::string(1, static_cast<char>('a' + i)));
+  EXPECT_EQ(screen.readKey(), "");
+}
+
+TEST_F(ScreenTest, MouseKeepsTheWheelCounterAndIsMinusOneOutside) {
+  backend.mouseAt(0, 100, 200, 1);
+  backend.wheelAt(0, 3);
+  MouseState m = screen.readMouse();
+  EXPECT_EQ(m.x, 100);
+  EXPECT_EQ(m.y, 200);
+  EXPECT_EQ(m.buttons, 1);
+  EXPECT_EQ(m.wheel, 3);
+  backend.wheelAt(0.01, -1);
+  screen.sleep(20);
+  EXPECT_EQ(screen.readMouse().wheel, 2);
+  backend.mouseAt(0.03, -1, -1);
+  screen.sleep(20);
+  m = screen.readMouse();
+  EXPECT_EQ(m.x, -1);
+  EXPECT_EQ(m.y, -1);
+  EXPECT_EQ(m.wheel, -1);
+  EXPECT_EQ(m.buttons, -1);
+}
+
+TEST_F(ScreenTest, LongSleepsEndEarlyOnAWaitingKeyWhichStaysUnread) {
+  backend.keyAt(0, "x");
+  double start = screen.timer();
+  screen.sleep(1200);
+  EXPECT_EQ(screen.timer(), start);  // a key already waiting: back at once
+  EXPECT_EQ(screen.readKey(), "x");
+
+  start = screen.timer();
+  backend.keyAt(start + 0.31, "y");
+  screen.sleep(1200);
+  EXPECT_GT(screen.timer() - start, 0.31);
+  EXPECT_LE(screen.timer() - start, 0.31 + 0.05 + 1e-9);  // within a 50 ms slice
+  EXPECT_EQ(screen.readKey(), "y");
+
+  start = screen.timer();
+  backend.keyAt(start + 0.01, "z");
+  screen.sleep(60);  // short sleeps are plain waits
+  EXPECT_NEAR(screen.timer() - start, 0.060, 1e-9);
+  start = screen.timer();
+  screen.sleep(1230);  // no key: the full time, 50 ms slices plus the rest
+  EXPECT_NEAR(screen.timer() - start, 0.0, 1e-9);  // "z" is waiting, so at once
+  EXPECT_EQ(screen.readKey(), "z");
+  start = screen.timer();
+  screen.sleep(1230);
+  EXPECT_NEAR(screen.timer() - start, 1.230, 1e-9);
+  start = screen.timer();
+  screen.sleep(0);
+  EXPECT_EQ(screen.timer(), start);
+}
+
+TEST_F(ScreenTest, TheCloseButtonReadsAsEscapeEverywhere) {
+  backend.closeAt(0.5);
+  screen.sleep(400);
+  EXPECT_EQ(screen.readKey(), "");
+  screen.sleep(2000);  // ends early: the close counts as a waiting key
+  EXPECT_LT(screen.timer(), 0.6);
+  EXPECT_EQ(screen.readKey(), "\x1b");
+  EXPECT_EQ(screen.readKey(), "\x1b");
+}
+
+TEST_F(ScreenTest, PaletteEntriesAreKept) {
+  screen.setPalette(7, 0, 76, 76);
+  EXPECT_EQ(screen.getPalette(7), (Rgb{0, 76, 76}));
+  EXPECT_EQ(screen.getPalette(200), (Rgb{0, 0, 0}));
+}
+
+}  // namespace
+}  // namespace vna
