@@ -1,0 +1,144 @@
+#include "display/plot.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "display/layout.h"
+
+namespace vna {
+namespace {
+
+constexpr double W = kPlot.width;
+constexpr double H = kPlot.height;
+constexpr int O = kPlot.origin;
+constexpr double kBottom = O + H;
+
+double clipY(double y) {
+  if (std::isnan(y)) return kBottom;
+  return std::clamp(y, static_cast<double>(O), kBottom);
+}
+
+double pointX(int i, int points) { return O + W * i / std::max(1, points - 1); }
+
+// Lines at every multiple d*10^e strictly above lo up to hi, the decades
+// emphasised; `draw` gets the pixel offset from the low end and the colour.
+template <typename Draw>
+void logGrid(double lo, double hi, double length, Draw draw) {
+  if (!(lo > 0) || !(hi > lo) || !std::isfinite(hi)) return;
+  std::int64_t e = truncateToward0(log10Of(lo));
+  std::int64_t d = truncateToward0(lo / std::pow(10.0, static_cast<double>(e))) + 1;
+  for (int guard = 0; guard < 40 && d * std::pow(10.0, static_cast<double>(e)) <= hi; ++guard) {
+    for (; d < 10 && d * std::pow(10.0, static_cast<double>(e)) <= hi; ++d) {
+      const double f = d * std::pow(10.0, static_cast<double>(e));
+      draw(std::log(f / lo) * length / std::log(hi / lo), d == 1 ? colour::kGridEmphasis : colour::kGrid);
+    }
+    ++e;
+    d = 1;
+  }
+}
+
+void drawLevelMeterFrame(Screen& s) {
+  s.box(953, 536, 1003, 688, colour::kGridEmphasis);
+  for (int i = 0; i <= 11; ++i) s.line(966, 557 + 10 * i, 990, 557 + 10 * i, colour::kGridEmphasis);
+  s.line(963, 567, 993, 567, colour::kLevelScale);
+  s.line(962, 617, 994, 617, colour::kLevelScale);
+  s.line(963, 667, 993, 667, colour::kLevelScale);
+  s.fillBox(959, 557, 961, 677, 0);
+  s.fillBox(995, 557, 997, 677, 0);
+  s.printAt(35, 121, "A");
+  s.printAt(35, 125, "R");
+  s.printAt(36, 123, "0");
+  s.printAt(39, 122, "-50");
+  s.printAt(43, 122, "dBm");
+}
+
+void drawLevelBar(Screen& s, double x0, double x1, double level) {
+  level = std::max(level, -5.0);
+  if (std::isnan(level)) level = -5.0;
+  const double top = std::max(567 - 20 * level, 0.0);
+  s.fillBox(x0, 667, x1, top, colour::kMemory2);
+  if (20 * level > 7) s.fillBox(x0, 560, x1, top, colour::kMarker1);
+}
+
+template <typename Map>
+void drawSegments(Screen& s, std::span<const double> values, int from, int to, int points, Map map, int c) {
+  to = std::min<int>(to, static_cast<int>(values.size()) - 1);
+  for (int i = std::max(from, 1); i <= to; ++i) {
+    s.line(pointX(i, points), clipY(map(values[static_cast<std::size_t>(i)])), pointX(i - 1, points),
+           clipY(map(values[static_cast<std::size_t>(i - 1)])), c);
+  }
+}
+
+}  // namespace
+
+double plotY(double value, double max, double min) {
+  const double k = H / (max - min), b = max * H / (max - min);
+  return clipY(O + b - value * k);
+}
+
+void drawPlotFrame(Screen& s, const PlotFrameView& v) {
+  s.setPages(kBackgroundPage, kVisiblePage);
+  s.fillBox(O, O, O + W, O + H, colour::kPlotBack);
+  if (v.logSweep) {
+    logGrid(v.freqMin, v.freqMax, W, [&](double x, int c) { s.line(O + x, O, O + x, kBottom, c); });
+  } else {
+    for (int i = 0; i <= 10; ++i)
+      s.line(O + 80 * i, O, O + 80 * i, kBottom, i == 5 ? colour::kGridEmphasis : colour::kGrid);
+  }
+  if (v.logTrace1) {
+    // The factor 1000 keeps the logarithm of the low end positive for every allowed MIN.
+    logGrid(1000 * v.trace1Min, 1000 * v.trace1Max, H, [&](double y, int c) {
+      s.line(O, kBottom - y, O + W, kBottom - y, c);
+    });
+  } else {
+    for (int i = 0; i <= 10; ++i)
+      s.line(O, O + 69 * i, O + W, O + 69 * i, i == 5 ? colour::kGridEmphasis : colour::kGrid);
+  }
+  if (v.levelMeter) drawLevelMeterFrame(s);
+  s.setPages(kCompositionPage, kVisiblePage);
+  s.copyPage(kBackgroundPage, kCompositionPage);
+}
+
+void drawTraces(Screen& s, const TraceView& v) {
+  s.setPages(kCompositionPage, kVisiblePage);
+  if (v.scanning) {
+    const double x = pointX(v.currentPoint, v.points);
+    s.line(x, O, x, kBottom, colour::kGrid);
+  }
+  s.line(O + v.markerOffset1, O, O + v.markerOffset1, kBottom, colour::kMarker1);
+  s.line(O + v.markerOffset2, O, O + v.markerOffset2, kBottom, colour::kMarker2);
+
+  const float k1 = static_cast<float>(
+      v.logTrace1 ? H / (log10Of(v.trace1Max) - log10Of(v.trace1Min)) : H / (v.trace1Max - v.trace1Min));
+  const float b1 = static_cast<float>(v.logTrace1 ? log10Of(v.trace1Max) * k1 : v.trace1Max * k1);
+  const float k2 = static_cast<float>(H / (v.trace2Max - v.trace2Min));
+  const float b2 = static_cast<float>(v.trace2Max * k2);
+  const auto map1 = [&](double value) { return O + b1 - (v.logTrace1 ? log10Of(value) : value) * k1; };
+  const auto map2 = [&](double value) { return O + b2 - value * k2; };
+
+  drawSegments(s, v.trace1, 1, v.segments, v.points, map1, colour::kTrace1);
+  if (v.drawMemory1) drawSegments(s, v.memory1, 1, v.segments, v.points, map1, colour::kMemory1);
+  if (v.drawTrace2) drawSegments(s, v.trace2, 1, v.segments, v.points, map2, colour::kTrace2);
+  if (v.drawMemory2) drawSegments(s, v.memory2, 1, v.segments, v.points, map2, colour::kMemory2);
+
+  if (v.levelBars) {
+    drawLevelBar(s, 995, 997, v.levelR);
+    drawLevelBar(s, 959, 961, v.levelA);
+  }
+  if (!v.promptLine1.empty()) {
+    s.color(0, colour::kText);
+    s.printAt(20, 20, v.promptLine1);
+    s.printAt(21, 20, v.promptLine2);
+    s.color(colour::kText, 0);
+  }
+  if (!v.startLabel.empty()) {
+    s.color(v.startHovered ? 0 : colour::kText, v.startHovered ? colour::kText : 0);
+    s.printAt(36, kPanelColumn + 2, v.startLabel);
+    s.color(colour::kText, 0);
+    s.box(kPanelColumn * 8 + 7, 559, kPanelColumn * 8 + 136, 576, colour::kTrace1);
+  }
+  s.setPages(kVisiblePage, kVisiblePage);
+  s.copyPage(kCompositionPage, kVisiblePage);
+}
+
+}  // namespace vna

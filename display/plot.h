@@ -1,0 +1,45 @@
+// The plot area: frame and grid on the background page, then marker lines,
+// traces and level bars on the composition page, made visible.
+#pragma once
+
+#include <span>
+
+#include "platform/screen.h"
+
+namespace vna {
+
+struct PlotFrameView {
+  bool logSweep = true;
+  double freqMin = 200, freqMax = 60000000;
+  bool logTrace1 = false;  // trace 1 on a logarithmic scale (|z| log mode)
+  double trace1Max = 100, trace1Min = 1;
+  bool levelMeter = true;  // acquisition programs only
+};
+
+struct TraceView {
+  int points = 401;
+  bool scanning = false;
+  int currentPoint = 0;
+  int segments = 0;        // how many segments of the traces exist
+  int markerOffset1 = 100, markerOffset2 = 200;
+  bool logTrace1 = false;
+  double trace1Max = 100, trace1Min = 0, trace2Max = 225, trace2Min = -225;
+  bool drawTrace2 = true;
+  bool drawMemory1 = false, drawMemory2 = false;
+  std::span<const double> trace1, trace2, memory1, memory2;
+  // Level bars of the point just measured (base-10 logs), acquisition only.
+  bool levelBars = false;
+  double levelA = -5, levelR = -5;
+  // Prompt rows and the start button, reprinted while a scan runs.
+  std::string_view promptLine1, promptLine2;
+  std::string_view startLabel;  // empty: not reprinted
+  bool startHovered = false;
+};
+
+void drawPlotFrame(Screen& screen, const PlotFrameView& view);
+void drawTraces(Screen& screen, const TraceView& view);
+
+// Pixel row of a value on a linear scale, clipped to the plot box.
+double plotY(double value, double max, double min);
+
+}  // namespace vna

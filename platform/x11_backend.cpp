@@ -1,0 +1,379 @@
+#include "platform/x11_backend.h"
+
+#include <X11/Xatom.h>
+#include <X11/Xlib.h>
+#include <X11/Xutil.h>
+#include <X11/cursorfont.h>
+#include <X11/keysym.h>
+#include <poll.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <array>
+#include <bit>
+#include <cerrno>
+#include <cmath>
+#include <cstring>
+#include <ctime>
+#include <vector>
+
+namespace vna {
+namespace {
+
+double monotonicSeconds() {
+  timespec ts{};
+  clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+timespec durationOf(double seconds) {
+  seconds = std::clamp(seconds, 0.0, 3600.0);
+  const double whole = std::floor(seconds);
+  timespec ts{};
+  ts.tv_sec = static_cast<time_t>(whole);
+  ts.tv_nsec = static_cast<long>((seconds - whole) * 1e9);
+  return ts;
+}
+
+std::uint32_t channelBits(std::uint8_t value, unsigned long mask) {
+  if (mask == 0) return 0;
+  const int shift = std::countr_zero(mask);
+  const std::uint64_t top = mask >> shift;  // the channel's largest value
+  return static_cast<std::uint32_t>(((value * top + 127) / 255) << shift);
+}
+
+// Mouse buttons as the programs number them: 1 left, 2 right, 4 middle.
+int buttonBit(unsigned int xButton) {
+  switch (xButton) {
+    case Button1: return 1;
+    case Button3: return 2;
+    case Button2: return 4;
+    default: return 0;
+  }
+}
+
+int buttonsHeld(unsigned int state) {
+  return ((state & Button1Mask) ? 1 : 0) | ((state & Button3Mask) ? 2 : 0) | ((state & Button2Mask) ? 4 : 0);
+}
+
+void pointerAt(InputState& input, int x, int y) {
+  input.mouse.x = x;
+  input.mouse.y = y;
+  input.mouse.inside = x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight;
+}
+
+constexpr bool kHostIsLsbFirst = std::endian::native == std::endian::little;
+
+}  // namespace
+
+std::string keyTextFor(unsigned long keysym, std::string_view lookedUp) {
+  if (keysym >= XK_F1 && keysym <= XK_F10) return extendedKey(59 + static_cast<int>(keysym - XK_F1));
+  switch (keysym) {
+    case XK_F11: return extendedKey(87);
+    case XK_F12: return extendedKey(88);
+    case XK_Home: case XK_KP_Home: return extendedKey(71);
+    case XK_Up: case XK_KP_Up: return extendedKey(72);
+    case XK_Prior: case XK_KP_Prior: return extendedKey(73);
+    case XK_Left: case XK_KP_Left: return extendedKey(75);
+    case XK_Right: case XK_KP_Right: return extendedKey(77);
+    case XK_End: case XK_KP_End: return extendedKey(79);
+    case XK_Down: case XK_KP_Down: return extendedKey(80);
+    case XK_Next: case XK_KP_Next: return extendedKey(81);
+    case XK_Insert: case XK_KP_Insert: return extendedKey(82);
+    case XK_Delete: case XK_KP_Delete: return extendedKey(83);
+    case XK_BackSpace: return std::string(1, static_cast<char>(key::kBackspace));
+    case XK_Return: case XK_KP_Enter: return std::string(1, static_cast<char>(key::kEnter));
+    case XK_Escape: return std::string(1, static_cast<char>(key::kEsc));
+    default: break;
+  }
+  // Ordinary keys, with Ctrl+V already folded to 22 by XLookupString.
+  if (lookedUp.size() == 1) return std::string(lookedUp);
+  return {};
+}
+
+std::uint32_t trueColorPixel(Rgb colour, unsigned long redMask, unsigned long greenMask, unsigned long blueMask) {
+  return channelBits(colour.r, redMask) | channelBits(colour.g, greenMask) | channelBits(colour.b, blueMask);
+}
+
+struct X11Backend::Connection {
+  Display* display = nullptr;
+  Window window = 0;
+  Visual* visual = nullptr;
+  int depth = 0;
+  Colormap colormap = 0;
+  Cursor cursor = 0;
+  GC gc = nullptr;
+  XImage* image = nullptr;
+  std::vector<char> imageData;
+  Atom wmDelete = 0;
+
+  std::array<std::uint32_t, 256> pixelOf{};  // palette index -> pixel value
+  std::uint64_t paletteVersion = 0;
+  // What the window shows now, as palette indices, so that a page copy that
+  // changes a few rows puts only those rows.
+  std::vector<std::uint8_t> presented = std::vector<std::uint8_t>(std::size_t{kScreenWidth} * kScreenHeight);
+  int presentedPage = -1;
+  DirtyRows exposed;
+
+  ~Connection() {
+    if (display == nullptr) return;
+    if (image != nullptr) {
+      image->data = nullptr;  // the pixels belong to imageData
+      XDestroyImage(image);
+    }
+    if (gc != nullptr) XFreeGC(display, gc);
+    if (window != 0) XDestroyWindow(display, window);
+    if (cursor != 0) XFreeCursor(display, cursor);
+    if (colormap != 0) XFreeColormap(display, colormap);
+    XCloseDisplay(display);
+  }
+};
+
+X11Backend::X11Backend(const std::string& windowTitle, const std::string& displayName)
+    : origin_(monotonicSeconds()) {
+  auto x = std::make_unique<Connection>();
+  const char* name = displayName.empty() ? nullptr : displayName.c_str();
+  x->display = XOpenDisplay(name);
+  if (x->display == nullptr) {
+    error_ = std::string("cannot open the X display \"") + XDisplayName(name) + "\"";
+    return;
+  }
+  Display* d = x->display;
+  const int screen = DefaultScreen(d);
+  XVisualInfo info{};
+  if (DefaultVisual(d, screen)->c_class == TrueColor && DefaultDepth(d, screen) >= 15) {
+    info.visual = DefaultVisual(d, screen);
+    info.depth = DefaultDepth(d, screen);
+  } else if (!XMatchVisualInfo(d, screen, 24, TrueColor, &info) && !XMatchVisualInfo(d, screen, 16, TrueColor, &info) &&
+             !XMatchVisualInfo(d, screen, 15, TrueColor, &info)) {
+    error_ = "the X display offers no TrueColor visual";
+    return;
+  }
+  x->visual = info.visual;
+  x->depth = info.depth;
+  const Window root = RootWindow(d, screen);
+  x->colormap = XCreateColormap(d, root, x->visual, AllocNone);
+
+  XSetWindowAttributes attributes{};
+  attributes.colormap = x->colormap;
+  attributes.border_pixel = 0;
+  attributes.background_pixel = 0;
+  attributes.event_mask = KeyPressMask | ButtonPressMask | ButtonReleaseMask | PointerMotionMask | EnterWindowMask |
+                          LeaveWindowMask | ExposureMask | StructureNotifyMask;
+  x->window = XCreateWindow(d, root, 0, 0, kScreenWidth, kScreenHeight, 0, x->depth, InputOutput, x->visual,
+                            CWColormap | CWBorderPixel | CWBackPixel | CWEventMask, &attributes);
+
+  // A fixed size: the window manager is asked for min = max = 1024 x 768.
+  XSizeHints* hints = XAllocSizeHints();
+  hints->flags = PSize | PMinSize | PMaxSize;
+  hints->width = hints->min_width = hints->max_width = kScreenWidth;
+  hints->height = hints->min_height = hints->max_height = kScreenHeight;
+  XSetWMNormalHints(d, x->window, hints);
+  XFree(hints);
+
+  XStoreName(d, x->window, windowTitle.c_str());
+  XChangeProperty(d, x->window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
+                  PropModeReplace, reinterpret_cast<const unsigned char*>(windowTitle.data()),
+                  static_cast<int>(windowTitle.size()));
+  const long pid = static_cast<long>(getpid());
+  XChangeProperty(d, x->window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
+                  reinterpret_cast<const unsigned char*>(&pid), 1);
+  x->wmDelete = XInternAtom(d, "WM_DELETE_WINDOW", False);
+  XSetWMProtocols(d, x->window, &x->wmDelete, 1);
+  x->cursor = XCreateFontCursor(d, XC_left_ptr);
+  XDefineCursor(d, x->window, x->cursor);
+  x->gc = XCreateGC(d, x->window, 0, nullptr);
+
+  x->image = XCreateImage(d, x->visual, static_cast<unsigned>(x->depth), ZPixmap, 0, nullptr, kScreenWidth,
+                          kScreenHeight, 32, 0);
+  if (x->image == nullptr) {
+    error_ = "cannot create an image for the X display";
+    return;
+  }
+  x->imageData.resize(static_cast<std::size_t>(x->image->bytes_per_line) * kScreenHeight);
+  x->image->data = x->imageData.data();
+
+  // Wait (briefly) until the window is up, so that the program's first
+  // pointer move lands in it. Other events stay queued for pump().
+  XMapWindow(d, x->window);
+  XFlush(d);
+  XEvent event;
+  const double giveUp = monotonicSeconds() + 2.0;
+  while (!XCheckTypedWindowEvent(d, x->window, MapNotify, &event)) {
+    const double left = giveUp - monotonicSeconds();
+    if (left <= 0) break;
+    pollfd fd{ConnectionNumber(d), POLLIN, 0};
+    const timespec ts = durationOf(left);
+    ppoll(&fd, 1, &ts, nullptr);
+  }
+  x_ = std::move(x);
+}
+
+X11Backend::~X11Backend() = default;
+
+unsigned long X11Backend::windowId() const { return x_ ? x_->window : 0; }
+
+double X11Backend::now() const { return monotonicSeconds() - origin_; }
+
+int X11Backend::gatherEvents(InputState& input) {
+  Display* d = x_->display;
+  int handled = 0;
+  while (XPending(d) > 0) {
+    XEvent event;
+    XNextEvent(d, &event);
+    ++handled;
+    switch (event.type) {
+      case KeyPress: {
+        char text[16];
+        KeySym keysym = NoSymbol;
+        const int length = XLookupString(&event.xkey, text, sizeof text, &keysym, nullptr);
+        std::string k = keyTextFor(keysym, std::string_view(text, static_cast<std::size_t>(std::max(length, 0))));
+        if (!k.empty()) input.pushKey(std::move(k));
+        break;
+      }
+      case ButtonPress:
+      case ButtonRelease: {
+        const XButtonEvent& b = event.xbutton;
+        pointerAt(input, b.x, b.y);
+        if (event.type == ButtonPress && b.button == Button4) ++input.mouse.wheel;  // away from the user
+        if (event.type == ButtonPress && b.button == Button5) --input.mouse.wheel;
+        if (event.type == ButtonPress) input.mouse.buttons |= buttonBit(b.button);
+        if (event.type == ButtonRelease) input.mouse.buttons &= ~buttonBit(b.button);
+        break;
+      }
+      case MotionNotify:
+        pointerAt(input, event.xmotion.x, event.xmotion.y);
+        // The held buttons as the server sees them: a release that went to
+        // another client (a window manager's grab) cannot leave one stuck.
+        input.mouse.buttons = buttonsHeld(event.xmotion.state);
+        break;
+      case EnterNotify:
+        pointerAt(input, event.xcrossing.x, event.xcrossing.y);
+        break;
+      case LeaveNotify:
+        // A grab by another client leaves the pointer where it is.
+        if (event.xcrossing.mode != NotifyGrab) input.mouse.inside = false;
+        break;
+      case Expose:
+        x_->exposed.add(event.xexpose.y, event.xexpose.y + event.xexpose.height - 1);
+        break;
+      case ClientMessage:
+        if (static_cast<Atom>(event.xclient.data.l[0]) == x_->wmDelete) input.closeRequested = true;
+        break;
+      case MappingNotify:
+        XRefreshKeyboardMapping(&event.xmapping);
+        break;
+      default:
+        break;
+    }
+  }
+  return handled;
+}
+
+void X11Backend::putRows(const Framebuffer& fb, int shownPage, int top, int bottom) {
+  XImage* image = x_->image;
+  const bool lsb = image->byte_order == LSBFirst;
+  for (int y = top; y <= bottom; ++y) {
+    const std::uint8_t* indices = fb.row(shownPage, y);
+    char* line = image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line;
+    if (image->bits_per_pixel == 32 && lsb == kHostIsLsbFirst) {
+      for (int px = 0; px < kScreenWidth; ++px) {
+        const std::uint32_t value = x_->pixelOf[indices[px]];
+        std::memcpy(line + 4 * px, &value, 4);
+      }
+    } else if (image->bits_per_pixel == 16 && lsb == kHostIsLsbFirst) {
+      for (int px = 0; px < kScreenWidth; ++px) {
+        const auto value = static_cast<std::uint16_t>(x_->pixelOf[indices[px]]);
+        std::memcpy(line + 2 * px, &value, 2);
+      }
+    } else {
+      for (int px = 0; px < kScreenWidth; ++px) XPutPixel(image, px, y, x_->pixelOf[indices[px]]);
+    }
+    std::memcpy(&x_->presented[static_cast<std::size_t>(y) * kScreenWidth], indices, kScreenWidth);
+  }
+  XPutImage(x_->display, x_->window, x_->gc, image, 0, top, 0, top, kScreenWidth,
+            static_cast<unsigned>(bottom - top + 1));
+}
+
+void X11Backend::present(Framebuffer& fb, int shownPage) {
+  const DirtyRows dirty = fb.takeDirty(shownPage);
+  const bool paletteChanged = fb.paletteVersion() != x_->paletteVersion || x_->presentedPage < 0;
+  if (paletteChanged) {
+    for (int i = 0; i < 256; ++i)
+      x_->pixelOf[static_cast<std::size_t>(i)] = trueColorPixel(fb.paletteEntry(i), x_->visual->red_mask,
+                                                                x_->visual->green_mask, x_->visual->blue_mask);
+    x_->paletteVersion = fb.paletteVersion();
+  }
+  if (paletteChanged || shownPage != x_->presentedPage) {
+    putRows(fb, shownPage, 0, kScreenHeight - 1);
+    x_->presentedPage = shownPage;
+    x_->exposed = DirtyRows{};
+    XFlush(x_->display);
+    return;
+  }
+  // Rows the server lost are put again; rows marked dirty only when they
+  // differ from what the window shows (a page copy marks every row).
+  const DirtyRows exposed = x_->exposed;
+  x_->exposed = DirtyRows{};
+  const int top = std::min(dirty.top, exposed.top), bottom = std::max(dirty.bottom, exposed.bottom);
+  auto needed = [&](int y) {
+    if (y >= exposed.top && y <= exposed.bottom) return true;
+    if (y < dirty.top || y > dirty.bottom) return false;
+    return std::memcmp(fb.row(shownPage, y), &x_->presented[static_cast<std::size_t>(y) * kScreenWidth],
+                       kScreenWidth) != 0;
+  };
+  bool any = false;
+  for (int y = top; y <= bottom; ++y) {
+    if (!needed(y)) continue;
+    int end = y;
+    while (end + 1 <= bottom && needed(end + 1)) ++end;
+    putRows(fb, shownPage, y, end);
+    any = true;
+    y = end;
+  }
+  if (any) XFlush(x_->display);
+}
+
+void X11Backend::pump(Framebuffer& fb, int shownPage, InputState& input) {
+  gatherEvents(input);
+  present(fb, shownPage);
+}
+
+void X11Backend::waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
+                           const WakeSource& wake) {
+  Display* d = x_->display;
+  int events = gatherEvents(input);
+  present(fb, shownPage);
+  const bool watchFd = wakeOnActivity && wake.fd >= 0;
+  for (;;) {
+    if (wakeOnActivity && events > 0) return;
+    double until = deadline;
+    if (wakeOnActivity) until = std::min(until, wake.readyAt);
+    const double left = until - now();
+    if (left <= 0) return;
+    // Xlib may have read events off the socket while sending: those would
+    // not wake poll().
+    if (XQLength(d) > 0) {
+      events += gatherEvents(input);
+      continue;
+    }
+    std::array<pollfd, 2> fds{pollfd{ConnectionNumber(d), POLLIN, 0}, pollfd{wake.fd, POLLIN, 0}};
+    const timespec ts = durationOf(left);
+    const int ready = ppoll(fds.data(), watchFd ? 2 : 1, &ts, nullptr);
+    if (ready < 0 && errno != EINTR) return;  // nothing sensible to wait on
+    if (watchFd && fds[1].revents != 0) {
+      gatherEvents(input);
+      return;
+    }
+    events += gatherEvents(input);
+    present(fb, shownPage);  // exposures that came in meanwhile
+  }
+}
+
+void X11Backend::movePointer(int x, int y, InputState& input) {
+  XWarpPointer(x_->display, None, x_->window, 0, 0, 0, 0, x, y);
+  XFlush(x_->display);
+  pointerAt(input, x, y);
+}
+
+}  // namespace vna
