@@ -262,6 +262,9 @@ void ImpedanceAnalyzer::redrawAll() {
                                        scales_.trace1Max[10], scales_.trace1Min[10], true});
   drawMarkerReadout();
   drawTraces();
+  // A full redraw would wipe the error box of a value still wrong, leaving
+  // Start refused with nothing on the screen to say why: show it again.
+  if (validationPending()) checkScales();
 }
 
 void ImpedanceAnalyzer::refreshTraces() {

@@ -95,7 +95,7 @@ void Instrument::watchStopButton(const AcquireContext& context) {
 
 void Instrument::acquirePoint(const AcquireContext& context) {
   link_.timedOut = false;
-  const double t0 = screen_.timer();
+  const double deadline = screen_.timer() + kReplyTimeout;
   const int k = std::max(0, sampleCodeIndex(link_.sampleCode));
   const std::uint8_t command = acquisitionCommand(link_.sampleCode);
   write({&command, 1});
@@ -124,11 +124,11 @@ void Instrument::acquirePoint(const AcquireContext& context) {
     watchStopButton(context);
     // Instead of yielding in a loop, wait for the port or the window to have
     // something for us, at most until the time-out.
-    const double remaining = t0 + kReplyTimeout - screen_.timer();
+    const double remaining = deadline - screen_.timer();
     if (channel_.bytesWaiting() == 0 && remaining > 0)
       screen_.waitForActivity(std::min(remaining, 0.05), channel_.wakeSource());
     receiveWaiting();
-    if (channel_.vanished() || screen_.timer() - t0 > kReplyTimeout) {
+    if (channel_.vanished() || screen_.timer() >= deadline) {
       link_.timedOut = true;
       return;
     }
