@@ -212,3 +212,21 @@ TEST(PortSetting, F2DuringTheSplashSavesTheTypedPortInConfigu) {
 
 }  // namespace
 }  // namespace vna
+
+namespace vna {
+namespace {
+
+TEST_F(PanelScenario, SpaceStartsAScanAgainAndTheExitButtonEndsTheProgram) {
+  bool scanningAfterSpace = false;
+  backend.keyAt(kIdle, " ");
+  backend.actionAt(kIdle + 1.0, [&] { scanningAfterSpace = program.control().scanning; });
+  // The new scan times out again after seven seconds; then Exit.
+  click(kIdle + 12.0, 42, P + 4);
+  EXPECT_EQ(program.run(), 0);
+  EXPECT_TRUE(scanningAfterSpace);
+  EXPECT_FALSE(program.control().scanning);
+  EXPECT_NEAR(screen.timer(), kIdle + 12.1, 0.05);  // ended by the click, not by a give-up
+}
+
+}  // namespace
+}  // namespace vna
