@@ -1,9 +1,30 @@
 #include "platform/headless_backend.h"
 
 #include <algorithm>
+#include <cmath>
+#include <ctime>
 #include <limits>
 
+#include <poll.h>
+
 namespace vna {
+namespace {
+
+double monotonicSeconds() {
+  timespec ts{};
+  ::clock_gettime(CLOCK_MONOTONIC, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+
+}  // namespace
+
+HeadlessBackend::HeadlessBackend(double giveUpAt, HeadlessClock clock) : giveUpAt_(giveUpAt), clock_(clock) {
+  if (clock_ == HeadlessClock::Real) origin_ = monotonicSeconds();
+}
+
+double HeadlessBackend::now() const {
+  return clock_ == HeadlessClock::Real ? monotonicSeconds() - origin_ : now_;
+}
 
 void HeadlessBackend::add(double t, std::function<void(InputState&)> apply) {
   Event event{t, seq_++, std::move(apply)};
@@ -67,6 +88,7 @@ double HeadlessBackend::nextEventTime() const {
 }
 
 void HeadlessBackend::pump(Framebuffer& fb, int shownPage, InputState& input) {
+  if (clock_ == HeadlessClock::Real) now_ = now();
   while (!events_.empty() && events_.front().t <= now_) {
     Event event = std::move(events_.front());
     events_.erase(events_.begin());
@@ -79,6 +101,10 @@ void HeadlessBackend::pump(Framebuffer& fb, int shownPage, InputState& input) {
 
 void HeadlessBackend::waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input,
                                 bool wakeOnActivity, const WakeSource& wake) {
+  if (clock_ == HeadlessClock::Real) {
+    waitReal(deadline, fb, shownPage, input, wakeOnActivity, wake);
+    return;
+  }
   if (wakeOnActivity) deadline = std::min(deadline, std::max(now_, wake.readyAt));
   deadline = std::min(deadline, std::max(now_, giveUpAt_));
   pump(fb, shownPage, input);
@@ -92,6 +118,26 @@ void HeadlessBackend::waitUntil(double deadline, Framebuffer& fb, int shownPage,
     now_ = std::max(now_, next);
     pump(fb, shownPage, input);
     if (wakeOnActivity) return;
+  }
+}
+
+// Real time: sleep in poll() on the channel's descriptor until the deadline,
+// the next scripted event or, when asked, the channel having bytes.
+void HeadlessBackend::waitReal(double deadline, Framebuffer& fb, int shownPage, InputState& input,
+                               bool wakeOnActivity, const WakeSource& wake) {
+  if (wakeOnActivity) deadline = std::min(deadline, std::max(now(), wake.readyAt));
+  while (true) {
+    pump(fb, shownPage, input);
+    const double t = now();
+    if (t >= deadline) return;
+    const double until = std::min(deadline, nextEventTime());
+    pollfd p{wakeOnActivity ? wake.fd : -1, POLLIN, 0};
+    const double wait = std::min(std::max(0.0, until - t), 3600.0);
+    timespec timeout{static_cast<time_t>(wait), static_cast<long>((wait - std::floor(wait)) * 1e9)};
+    if (::ppoll(&p, 1, &timeout, nullptr) > 0 && wakeOnActivity) {
+      pump(fb, shownPage, input);
+      return;
+    }
   }
 }
 

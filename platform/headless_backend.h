@@ -11,11 +11,14 @@
 
 namespace vna {
 
+// Virtual time for tests; real time for benchmarks against a real port.
+enum class HeadlessClock { Virtual, Real };
+
 class HeadlessBackend : public Backend {
  public:
-  // After `giveUpAt` virtual seconds the window is closed, so a test that
-  // forgets to end its program cannot hang.
-  explicit HeadlessBackend(double giveUpAt = 3600.0) : giveUpAt_(giveUpAt) {}
+  // After `giveUpAt` seconds the window is closed, so a test that forgets to
+  // end its program cannot hang.
+  explicit HeadlessBackend(double giveUpAt = 3600.0, HeadlessClock clock = HeadlessClock::Virtual);
 
   // Script, in virtual seconds. Events at equal times keep their order.
   void keyAt(double t, std::string key);
@@ -31,7 +34,7 @@ class HeadlessBackend : public Backend {
   void pump(Framebuffer& fb, int shownPage, InputState& input) override;
   void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
                  const WakeSource& wake) override;
-  double now() const override { return now_; }
+  double now() const override;
   void movePointer(int x, int y, InputState& input) override;
 
   int presentCount() const { return presents_; }
@@ -44,6 +47,8 @@ class HeadlessBackend : public Backend {
   };
   void add(double t, std::function<void(InputState&)> apply);
   double nextEventTime() const;
+  void waitReal(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
+                const WakeSource& wake);
 
   std::vector<Event> events_;  // kept sorted by (t, seq)
   long seq_ = 0;
@@ -51,6 +56,8 @@ class HeadlessBackend : public Backend {
   double giveUpAt_;
   int presents_ = 0;
   int lastShown_ = -1;
+  HeadlessClock clock_;
+  double origin_ = 0.0;
 };
 
 }  // namespace vna
