@@ -164,7 +164,7 @@ ImpedanceAnalyzer::Next ImpedanceAnalyzer::handleTimeout() {
   screen_.printAt(31, P + 2, " Error: USB timeout    ");
   screen_.printAt(32, P + 2, " USB Reset : wait (3s) ");
   screen_.sleep(1200);
-  if (!channel_->open()) {
+  if (!Instrument(link_, *channel_, screen_).reopen()) {
     screen_.printAt(31, P + 2, " USB port             ");
     screen_.printAt(32, P + 2, " could not be opended ");
   } else {

@@ -47,9 +47,14 @@ void Instrument::loadFrequency(double frequencyHz) {
 
 void Instrument::applyFrequency() { write(kApplyStrobe); }
 
+// An instrument that went away with its converter comes back powered up
+// anew and answers nothing until it has been reset; the reset costs 60 ms of
+// the 1.6 s the user waits anyway.
 bool Instrument::reopen() {
   channel_.close();
-  return channel_.open();
+  if (!channel_.open()) return false;
+  resetInstrument();
+  return true;
 }
 
 void Instrument::receiveWaiting() {
@@ -98,8 +103,11 @@ void Instrument::acquirePoint(const AcquireContext& context) {
   const double deadline = screen_.timer() + kReplyTimeout;
   const int k = std::max(0, sampleCodeIndex(link_.sampleCode));
   const std::uint8_t command = acquisitionCommand(link_.sampleCode);
-  write({&command, 1});
+  // Bytes still waiting belong to an earlier, oversized reply: taken for
+  // this point's samples they would shift every group.
+  receiveWaiting();
   link_.rxBuffer.clear();
+  write({&command, 1});
   screen_.sleep(30);
   const std::size_t complete = replyLength(link_.sampleCode);
   const int samples = 7 << k;

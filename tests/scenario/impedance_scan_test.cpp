@@ -1,0 +1,180 @@
+// The impedance analyzer measuring through the virtual instrument, on the
+// headless backend's virtual clock.
+#include <gtest/gtest.h>
+
+#include <cmath>
+
+#include "scenario_support.h"
+#include "simulator/simulated_channel.h"
+
+namespace vna {
+namespace {
+
+using testing::cellX;
+using testing::cellY;
+using testing::WorkDirectory;
+
+constexpr int P = 101;
+
+InstrumentSettings idealInstrument() {
+  InstrumentSettings s;
+  s.arGain = 1.0;
+  s.arPhaseDegrees = 0.0;
+  s.noiseCounts = 20.0;
+  s.pathErrors = PathErrors::None;
+  return s;
+}
+
+struct ScanScenario : ::testing::Test {
+  explicit ScanScenario(InstrumentSettings settings = {}) : model(settings) {}
+
+  WorkDirectory dir;
+  HeadlessBackend backend;
+  Screen screen{backend};
+  InstrumentModel model;
+  SimulatedChannel* channel = nullptr;
+  ImpedanceAnalyzer program{screen,
+                            [this](int) -> std::unique_ptr<SerialChannel> {
+                              auto c = std::make_unique<SimulatedChannel>([this] { return backend.now(); }, model);
+                              channel = c.get();
+                              return c;
+                            },
+                            dir.settings()};
+
+  void at(double t, std::function<void()> action) { backend.actionAt(t, std::move(action)); }
+  std::string text(int row, int column, int length) const { return screen.textAt(row, column, length); }
+};
+
+struct IdealScan : ScanScenario {
+  IdealScan() : ScanScenario(idealInstrument()) {}
+};
+
+TEST_F(IdealScan, AFullSweepOfA100OhmResistorReadsTheBridgeRatioAtEveryPoint) {
+  model.setDevice(Device::resistor(100));
+  bool completeAt = false;
+  // 401 points of 40 ms each, 37 ms apart: the first sweep ends after about 35 s.
+  at(45.0, [&] { completeAt = program.control().scanComplete; });
+  backend.keyAt(45.1, " ");  // stops after the point being measured
+  backend.keyAt(46.0, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  ASSERT_TRUE(completeAt);
+  const ScanRecord& r = program.record();
+  for (int i = 0; i < 401; ++i) {
+    SCOPED_TRACE("point " + std::to_string(i));
+    EXPECT_NEAR(r.rawRatio[i].real(), 100.0 / (100.0 + 100.0), 0.002);
+    EXPECT_NEAR(r.rawRatio[i].imag(), 0.0, 0.002);
+    EXPECT_NEAR(20 * r.levelR[i], 0.0, 0.5);  // the reference input sits at 0 dBm
+  }
+  EXPECT_NEAR(r.frequency[400], 60e6, 1e-3);
+  EXPECT_TRUE(model.diagnostics().empty()) << model.diagnostics().front().text;
+}
+
+TEST_F(IdealScan, StoppingInTheMiddleAndStartingAgainMeasuresTheLastPointAgain) {
+  model.setDevice(Device::resistor(50));
+  int stoppedAt = -1, resumedAt = -1, acquisitionsWhenStopped = 0;
+  bool scanningAfterStop = true;
+  backend.keyAt(10.0, " ");
+  at(11.0, [&] {
+    scanningAfterStop = program.control().scanning;
+    stoppedAt = program.control().resumePoint;
+    acquisitionsWhenStopped = model.acquisitions();
+  });
+  backend.keyAt(12.0, " ");
+  at(12.06, [&] { resumedAt = program.control().currentPoint; });
+  int acquisitionsAfter = 0;
+  at(12.5, [&] { acquisitionsAfter = model.acquisitions(); });
+  backend.keyAt(12.55, " ");
+  backend.keyAt(13.0, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  EXPECT_FALSE(scanningAfterStop);
+  EXPECT_GT(stoppedAt, 20);
+  EXPECT_EQ(resumedAt, stoppedAt);  // the last completed point is measured again
+  EXPECT_GT(acquisitionsAfter, acquisitionsWhenStopped);
+  EXPECT_GT(program.control().resumePoint, stoppedAt);
+}
+
+TEST_F(ScanScenario, ASilentInstrumentTimesOutAndThePortIsOpenedAgain) {
+  model.setFault(FaultPlan::silence(), 0.0);
+  std::string error31, error32, retry31, retry32, retry33;
+  // Start-up reaches the first acquisition at about 4.2 s; 7 s later the
+  // time-out, 1.2 s more the reopen, 1.6 s more the advice.
+  at(11.5, [&] {
+    error31 = text(31, P + 2, 23);
+    error32 = text(32, P + 2, 23);
+  });
+  at(15.0, [&] {
+    retry31 = text(31, P + 2, 23);
+    retry32 = text(32, P + 2, 23);
+    retry33 = text(33, P + 2, 23);
+  });
+  backend.keyAt(15.5, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  EXPECT_EQ(error31, " Error: USB timeout    ");
+  EXPECT_EQ(error32, " USB Reset : wait (3s) ");
+  EXPECT_EQ(retry31, " Try to scan again     ");
+  EXPECT_EQ(retry32, " if it fails :         ");
+  EXPECT_EQ(retry33, " try to restart the PC ");
+  EXPECT_EQ(channel->openCount(), 2);
+  EXPECT_FALSE(program.control().scanning);
+}
+
+TEST_F(ScanScenario, AReplyOneByteShortIsATimeOut) {
+  model.setFault(FaultPlan::shortReply(), 0.0);
+  std::size_t received = 0;
+  at(11.0, [&] { received = program.link().rxBuffer.size(); });
+  std::string error31;
+  at(11.5, [&] { error31 = text(31, P + 2, 23); });
+  backend.keyAt(15.5, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  EXPECT_EQ(received, 7u * 6 + 7);  // 7(n + 1) bytes: one short of complete
+  EXPECT_EQ(error31, " Error: USB timeout    ");
+  EXPECT_EQ(program.control().resumePoint, 0);
+}
+
+TEST_F(ScanScenario, GarbageAndOversizedRepliesEndInDecodedValuesNotInACrash) {
+  // Three replies of random bytes, later three with 5000 bytes too many.
+  model.setFault(FaultPlan::garbage(3), 0.0);
+  at(10.0, [&] { model.setFault(FaultPlan::extra(5000, 3), backend.now()); });
+  int acquisitionsBefore = 0;
+  bool scanning = false;
+  at(20.0, [&] {
+    acquisitionsBefore = model.acquisitions();
+    scanning = program.control().scanning;
+  });
+  backend.keyAt(20.1, " ");
+  backend.keyAt(21.0, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  // Complete replies are decoded whatever they hold; the scan went on.
+  EXPECT_TRUE(scanning);
+  EXPECT_GT(acquisitionsBefore, 150);
+  EXPECT_LE(program.link().rxBuffer.capacity(), 16384u);
+}
+
+TEST_F(ScanScenario, SpaceDuringALongPointAsksToStopAndSaysWait) {
+  model.setDevice(Device::resistor(100));
+  backend.keyAt(5.0, " ");  // stop the scan that starts by itself
+  // Right click on ms/meas: 40 ms -> 5120 ms per measurement.
+  backend.mouseAt(6.0, cellX(P + 14), cellY(22));
+  backend.clickAt(6.1, cellX(P + 14), cellY(22), 2);
+  backend.keyAt(7.0, " ");   // start
+  backend.keyAt(8.0, " ");   // about 0.9 s into the first 5.1 s point
+  std::string wait;
+  bool stopRequested = false, scanningDuringPoint = false;
+  at(8.1, [&] {
+    wait = text(31, P + 2, 16);
+    stopRequested = program.control().stopRequested;
+    scanningDuringPoint = program.control().scanning;
+  });
+  bool scanningAfter = true;
+  at(14.0, [&] { scanningAfter = program.control().scanning; });
+  backend.keyAt(14.5, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  EXPECT_EQ(program.plan().sampleCode, 895);
+  EXPECT_EQ(wait, "      Wait      ");
+  EXPECT_TRUE(stopRequested);
+  EXPECT_TRUE(scanningDuringPoint);
+  EXPECT_FALSE(scanningAfter);  // the point was completed, then the scan stopped
+}
+
+}  // namespace
+}  // namespace vna
