@@ -1,6 +1,7 @@
 #include "platform/framebuffer.h"
 
 #include <algorithm>
+#include <cstring>
 
 namespace vna {
 
@@ -32,9 +33,17 @@ void Framebuffer::clear(int page) {
 
 void Framebuffer::copy(int from, int to) {
   if (from == to) return;
-  pixels_[to] = pixels_[from];
+  // Only rows that differ count as changed, so that the window is sent what
+  // a scan point really changed and not the whole screen.
+  for (int y = 0; y < kScreenHeight; ++y) {
+    std::uint8_t* target = row(to, y);
+    const std::uint8_t* source = row(from, y);
+    if (std::memcmp(target, source, kScreenWidth) != 0) {
+      std::memcpy(target, source, kScreenWidth);
+      dirty_[to].add(y, y);
+    }
+  }
   shadow_[to] = shadow_[from];
-  dirty_[to].add(0, kScreenHeight - 1);
 }
 
 std::string Framebuffer::textAt(int page, int row, int column, int length) const {

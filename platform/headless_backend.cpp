@@ -91,7 +91,7 @@ void HeadlessBackend::pump(Framebuffer& fb, int shownPage, InputState& input) {
   if (clock_ == HeadlessClock::Real) now_ = now();
   while (!events_.empty() && events_.front().t <= now_) {
     Event event = std::move(events_.front());
-    events_.erase(events_.begin());
+    events_.pop_front();
     event.apply(input);
   }
   if (now_ >= giveUpAt_) input.closeRequested = true;

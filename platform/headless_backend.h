@@ -5,7 +5,7 @@
 
 #include <functional>
 #include <string>
-#include <vector>
+#include <deque>
 
 #include "platform/backend.h"
 
@@ -50,7 +50,7 @@ class HeadlessBackend : public Backend {
   void waitReal(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
                 const WakeSource& wake);
 
-  std::vector<Event> events_;  // kept sorted by (t, seq)
+  std::deque<Event> events_;  // kept sorted by (t, seq)
   long seq_ = 0;
   double now_ = 0.0;
   double giveUpAt_;

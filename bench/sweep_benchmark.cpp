@@ -1,0 +1,196 @@
+// Sweep speed and CPU use of the impedance analyzer against the virtual
+// instrument on a pseudo-terminal, in real time. Prints figures; asserts
+// nothing (the machines are shared and noisy).
+//
+// Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps]
+// With DISPLAY set the program draws into a real X11 window (run it under
+// Xvfb to count the cost of presenting); otherwise headless, in real time.
+#include <array>
+#include <cstdio>
+#include <cstring>
+#include <filesystem>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
+#include "analyzer/impedance_analyzer.h"
+#include "analyzer/protocol.h"
+#include "analyzer/sweep_plan.h"
+#include "platform/headless_backend.h"
+#include "platform/serial_port.h"
+#include "platform/x11_backend.h"
+#include "simulator/instrument_model.h"
+
+namespace {
+
+using namespace vna;
+
+double cpuSeconds() {
+  rusage u{};
+  ::getrusage(RUSAGE_SELF, &u);
+  return static_cast<double>(u.ru_utime.tv_sec + u.ru_stime.tv_sec) +
+         static_cast<double>(u.ru_utime.tv_usec + u.ru_stime.tv_usec) * 1e-6;
+}
+
+// The instrument's own time for one point: from the acquisition command to
+// the last reply byte, as its sampling and the 57600 baud wire allow.
+double replySeconds(int sampleCode) {
+  InstrumentModel model;
+  std::vector<std::uint8_t> bytes = resetBytesBeforePause();
+  bytes.push_back(kResetFinal);
+  model.receive(bytes, 0.0);
+  const std::array<std::uint8_t, 1> load{kLoadFrequency};
+  model.receive(load, 0.1);
+  const auto words = frequencyWordBytes(tuningWordFor(1e6, 150000000), offsetWordFor(tuningWordFor(1e6, 150000000)));
+  model.receive(words, 0.101);
+  model.receive(kApplyStrobe, 0.102);
+  const double command = 1.0;
+  const std::array<std::uint8_t, 1> acquire{acquisitionCommand(sampleCode)};
+  model.receive(acquire, command);
+  std::array<std::uint8_t, 8192> sink{};
+  std::size_t got = 0;
+  double last = command;
+  while (got < replyLength(sampleCode) && std::isfinite(model.nextByteTime())) {
+    last = model.nextByteTime();
+    got += model.takeBytes(last, sink);
+  }
+  return last - command;
+}
+
+// Looks at the program's state each time it reads input or waits.
+class ProbingBackend : public Backend {
+ public:
+  ProbingBackend(Backend& inner, std::function<void()> probe) : inner_(inner), probe_(std::move(probe)) {}
+  void pump(Framebuffer& fb, int shownPage, InputState& input) override {
+    inner_.pump(fb, shownPage, input);
+    probe_();
+    if (close_) input.closeRequested = true;
+  }
+  void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
+                 const WakeSource& wake) override {
+    inner_.waitUntil(deadline, fb, shownPage, input, wakeOnActivity, wake);
+    probe_();
+    if (close_) input.closeRequested = true;
+  }
+  double now() const override { return inner_.now(); }
+  void movePointer(int x, int y, InputState& input) override { inner_.movePointer(x, y, input); }
+  void close() { close_ = true; }
+
+ private:
+  Backend& inner_;
+  std::function<void()> probe_;
+  bool close_ = false;
+};
+
+struct Simulator {
+  pid_t pid = -1;
+  std::string pty;
+};
+
+Simulator startSimulator(const std::string& program) {
+  int out[2];
+  if (::pipe(out) != 0) return {};
+  Simulator sim;
+  sim.pid = ::fork();
+  if (sim.pid == 0) {
+    ::dup2(out[1], STDOUT_FILENO);
+    ::close(out[0]);
+    ::execl(program.c_str(), program.c_str(), "--no-link", "--device", "resistor 100", static_cast<char*>(nullptr));
+    ::_exit(127);
+  }
+  ::close(out[1]);
+  std::string line;
+  char c;
+  while (::read(out[0], &c, 1) == 1 && c != '\n') line.push_back(c);
+  const std::string marker = "serving ";
+  const auto at = line.find(marker);
+  if (at != std::string::npos) sim.pty = line.substr(at + marker.size(), line.find(' ', at + marker.size()) - at - marker.size());
+  return sim;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const std::string simulator = argc > 1 ? argv[1]
+                                         : (std::filesystem::path(argv[0]).parent_path() / "instrument-simulator").string();
+  const int sweeps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 1;
+  Simulator sim = startSimulator(simulator);
+  if (sim.pty.empty()) {
+    std::fprintf(stderr, "sweep_benchmark: could not start %s\n", simulator.c_str());
+    return 1;
+  }
+  const std::filesystem::path work = std::filesystem::temp_directory_path() / ("vna-bench-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(work);
+
+  HeadlessBackend headless(600.0, HeadlessClock::Real);
+  std::unique_ptr<X11Backend> window;
+  Backend* inner = &headless;
+  if (std::getenv("DISPLAY")) {
+    window = std::make_unique<X11Backend>("impedance-analyzer");
+    if (window->ok()) inner = window.get();
+  }
+  std::unique_ptr<ImpedanceAnalyzer> program;
+
+  // The first sweep ends when the scan is first complete; each further
+  // sweep when its last point is completed; then the scan is stopped (with
+  // the Stop button's key, space) and the program closed.
+  const int points = SweepPlan{}.points;
+  double sweepStart = -1, sweepEnd = -1, cpuStart = 0, cpuEnd = 0;
+  int finished = 0, lastResume = -1;
+  ProbingBackend* probing = nullptr;
+  ProbingBackend backend(*inner, [&] {
+    if (!program) return;
+    const ScanControl& c = program->control();
+    if (sweepEnd >= 0) {
+      if (!c.scanning) probing->close();
+      return;
+    }
+    if (c.resumePoint == lastResume) return;
+    lastResume = c.resumePoint;
+    if (c.resumePoint != points - 1 || !c.scanComplete) return;
+    if (finished == 0) {
+      sweepStart = inner->now();
+      cpuStart = cpuSeconds();
+    } else if (finished == sweeps) {
+      sweepEnd = inner->now();
+      cpuEnd = cpuSeconds();
+      probing->close();
+    }
+    ++finished;
+  });
+  probing = &backend;
+  Screen screen(backend);
+  program = std::make_unique<ImpedanceAnalyzer>(
+      screen, [&](int) { return std::make_unique<SerialPort>(sim.pty); }, work / "configu");
+  std::printf("backend                   %s\n", inner == &headless ? "headless, real time" : "X11 window");
+  program->run();
+  ::kill(sim.pid, SIGTERM);
+  ::waitpid(sim.pid, nullptr, 0);
+  std::filesystem::remove_all(work);
+  if (sweepEnd < 0) {
+    std::fprintf(stderr, "sweep_benchmark: no complete sweep measured\n");
+    return 1;
+  }
+
+  const int sampleCode = SweepPlan{}.sampleCode;
+  const double reply = replySeconds(sampleCode);
+  // Per point: the 37 ms from strobe to the next command, the instrument's
+  // reply, and the converter's 1 ms USB frame that delivers its last bytes.
+  constexpr double kUsbFrame = 0.001;
+  const double minimumPoint = 0.037 + reply + kUsbFrame;
+  const double measured = (sweepEnd - sweepStart) / sweeps;
+  const double minimum = minimumPoint * points;
+  std::printf("points per sweep          %d (%d ms per measurement)\n", points, msPerMeasurement(sampleCode));
+  std::printf("instrument reply          %.2f ms per point (sampling and 57600 baud)\n", reply * 1e3);
+  std::printf("minimum sweep             %.3f s (37 ms pacing + reply + 1 ms USB frame, per point)\n", minimum);
+  std::printf("measured sweep            %.3f s (mean of %d)\n", measured, sweeps);
+  std::printf("above the minimum         %.2f %%\n", 100.0 * (measured - minimum) / minimum);
+  std::printf("CPU during the sweeps     %.3f s, %.2f %% of one core\n", cpuEnd - cpuStart,
+              100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
+  return 0;
+}
