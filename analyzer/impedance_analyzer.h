@@ -71,7 +71,7 @@ class ImpedanceAnalyzer {
   void saveToFile();
   void showAcquisitionError();
   void updateHover(const MouseState& mouse);
-  void numberEntry(PanelItem item, std::string firstKey);
+  void numberEntry(PanelItem item, std::string pendingKey);
   void showField(PanelItem item, bool hovered);
   void wheelStep(PanelItem item, const MouseState& mouse, int delta);
   void choiceClick(PanelItem item, Click click);

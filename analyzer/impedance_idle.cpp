@@ -265,7 +265,7 @@ bool acceptScaleStep(const ScaleSet& s, PanelItem item, int mode, double v) {
 
 }  // namespace
 
-void ImpedanceAnalyzer::numberEntry(PanelItem item, std::string firstKey) {
+void ImpedanceAnalyzer::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField& f = fieldOf(item);
   const int mode = ctl_.displayMode;
   EntrySpec spec;
@@ -292,7 +292,7 @@ void ImpedanceAnalyzer::numberEntry(PanelItem item, std::string firstKey) {
     spec.accept = acceptTypedFrequency;
     spec.onFirstCharacter = [this] { ctl_.invalidateScan(); };
   }
-  const EntryResult result = enterNumber(screen_, spec, std::move(firstKey));
+  const EntryResult result = enterNumber(screen_, spec, std::move(pendingKey));
   if (result.end == EntryEnd::Exit) {
     ctl_.exitRequested = true;
     return;

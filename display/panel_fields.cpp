@@ -76,7 +76,7 @@ double leadingNumber(std::string_view text) {
   return std::strtod(s.c_str(), nullptr);
 }
 
-EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pending) {
+EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pendingKey) {
   std::string buffer;
   bool firstTaken = false;
   const auto show = [&] {
@@ -85,8 +85,8 @@ EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pending) {
     s.printAt(spec.row, spec.column, buffer);
   };
   while (true) {
-    std::string k = std::move(pending);
-    pending.clear();
+    std::string k = std::move(pendingKey);
+    pendingKey.clear();
     if (k.empty()) k = s.readKey();
     if (k.empty()) {
       s.sleep(2);

@@ -73,9 +73,9 @@ struct EntryResult {
   double value = 0;
 };
 
-// Reads keys until a value is accepted or Esc; `firstKey` is a key already
-// read by the caller (the pending key), empty if none.
-EntryResult enterNumber(Screen& screen, const EntrySpec& spec, std::string firstKey);
+// Reads keys until a value is accepted or Esc; `pendingKey` is the first
+// character when the main loop has already read it, empty otherwise.
+EntryResult enterNumber(Screen& screen, const EntrySpec& spec, std::string pendingKey);
 
 // The usual decimal reading: the leading number of the text, 0 if none.
 double leadingNumber(std::string_view text);
