@@ -44,12 +44,7 @@ std::uint32_t channelBits(std::uint8_t value, unsigned long mask) {
 
 // Mouse buttons as the programs number them: 1 left, 2 right, 4 middle.
 int buttonBit(unsigned int xButton) {
-  switch (xButton) {
-    case Button1: return 1;
-    case Button3: return 2;
-    case Button2: return 4;
-    default: return 0;
-  }
+  return xButton == Button1 ? 1 : xButton == Button3 ? 2 : xButton == Button2 ? 4 : 0;
 }
 
 int buttonsHeld(unsigned int state) {
@@ -64,28 +59,30 @@ void pointerAt(InputState& input, int x, int y) {
 
 constexpr bool kHostIsLsbFirst = std::endian::native == std::endian::little;
 
+// Keys that readKey gives as 255 and the PC keyboard's scan code. The
+// keypad's cursor keys (NumLock off) are the same keys.
+struct ExtendedKey {
+  unsigned long keysym;
+  int scanCode;
+};
+constexpr ExtendedKey kExtendedKeys[] = {
+    {XK_F11, 87},    {XK_F12, 88},       {XK_Home, 71},   {XK_KP_Home, 71},   {XK_Up, 72},    {XK_KP_Up, 72},
+    {XK_Prior, 73},  {XK_KP_Prior, 73},  {XK_Left, 75},   {XK_KP_Left, 75},   {XK_Right, 77}, {XK_KP_Right, 77},
+    {XK_End, 79},    {XK_KP_End, 79},    {XK_Down, 80},   {XK_KP_Down, 80},   {XK_Next, 81},  {XK_KP_Next, 81},
+    {XK_Insert, 82}, {XK_KP_Insert, 82}, {XK_Delete, 83}, {XK_KP_Delete, 83},
+};
+
 }  // namespace
 
 std::string keyTextFor(unsigned long keysym, std::string_view lookedUp) {
   if (keysym >= XK_F1 && keysym <= XK_F10) return extendedKey(59 + static_cast<int>(keysym - XK_F1));
-  switch (keysym) {
-    case XK_F11: return extendedKey(87);
-    case XK_F12: return extendedKey(88);
-    case XK_Home: case XK_KP_Home: return extendedKey(71);
-    case XK_Up: case XK_KP_Up: return extendedKey(72);
-    case XK_Prior: case XK_KP_Prior: return extendedKey(73);
-    case XK_Left: case XK_KP_Left: return extendedKey(75);
-    case XK_Right: case XK_KP_Right: return extendedKey(77);
-    case XK_End: case XK_KP_End: return extendedKey(79);
-    case XK_Down: case XK_KP_Down: return extendedKey(80);
-    case XK_Next: case XK_KP_Next: return extendedKey(81);
-    case XK_Insert: case XK_KP_Insert: return extendedKey(82);
-    case XK_Delete: case XK_KP_Delete: return extendedKey(83);
-    case XK_BackSpace: return std::string(1, static_cast<char>(key::kBackspace));
-    case XK_Return: case XK_KP_Enter: return std::string(1, static_cast<char>(key::kEnter));
-    case XK_Escape: return std::string(1, static_cast<char>(key::kEsc));
-    default: break;
-  }
+  for (const ExtendedKey& k : kExtendedKeys)
+    if (k.keysym == keysym) return extendedKey(k.scanCode);
+  // By key symbol, not by text: what XLookupString makes of these (the
+  // keypad's Enter in particular) varies with the keymap.
+  if (keysym == XK_BackSpace) return std::string(1, static_cast<char>(key::kBackspace));
+  if (keysym == XK_Return || keysym == XK_KP_Enter) return std::string(1, static_cast<char>(key::kEnter));
+  if (keysym == XK_Escape) return std::string(1, static_cast<char>(key::kEsc));
   // Ordinary keys, with Ctrl+V already folded to 22 by XLookupString.
   if (lookedUp.size() == 1) return std::string(lookedUp);
   return {};
@@ -129,8 +126,7 @@ struct X11Backend::Connection {
   }
 };
 
-X11Backend::X11Backend(const std::string& windowTitle, const std::string& displayName)
-    : origin_(monotonicSeconds()) {
+X11Backend::X11Backend(const std::string& windowTitle, const std::string& displayName) : origin_(monotonicSeconds()) {
   auto x = std::make_unique<Connection>();
   const char* name = displayName.empty() ? nullptr : displayName.c_str();
   x->display = XOpenDisplay(name);
@@ -211,9 +207,13 @@ X11Backend::X11Backend(const std::string& windowTitle, const std::string& displa
 
 X11Backend::~X11Backend() = default;
 
-unsigned long X11Backend::windowId() const { return x_ ? x_->window : 0; }
+unsigned long X11Backend::windowId() const {
+  return x_ ? x_->window : 0;
+}
 
-double X11Backend::now() const { return monotonicSeconds() - origin_; }
+double X11Backend::now() const {
+  return monotonicSeconds() - origin_;
+}
 
 int X11Backend::gatherEvents(InputState& input) {
   Display* d = x_->display;
@@ -247,24 +247,17 @@ int X11Backend::gatherEvents(InputState& input) {
         // another client (a window manager's grab) cannot leave one stuck.
         input.mouse.buttons = buttonsHeld(event.xmotion.state);
         break;
-      case EnterNotify:
-        pointerAt(input, event.xcrossing.x, event.xcrossing.y);
-        break;
+      case EnterNotify: pointerAt(input, event.xcrossing.x, event.xcrossing.y); break;
       case LeaveNotify:
         // A grab by another client leaves the pointer where it is.
         if (event.xcrossing.mode != NotifyGrab) input.mouse.inside = false;
         break;
-      case Expose:
-        x_->exposed.add(event.xexpose.y, event.xexpose.y + event.xexpose.height - 1);
-        break;
+      case Expose: x_->exposed.add(event.xexpose.y, event.xexpose.y + event.xexpose.height - 1); break;
       case ClientMessage:
         if (static_cast<Atom>(event.xclient.data.l[0]) == x_->wmDelete) input.closeRequested = true;
         break;
-      case MappingNotify:
-        XRefreshKeyboardMapping(&event.xmapping);
-        break;
-      default:
-        break;
+      case MappingNotify: XRefreshKeyboardMapping(&event.xmapping); break;
+      default: break;
     }
   }
   return handled;
@@ -300,8 +293,8 @@ void X11Backend::present(Framebuffer& fb, int shownPage) {
   const bool paletteChanged = fb.paletteVersion() != x_->paletteVersion || x_->presentedPage < 0;
   if (paletteChanged) {
     for (int i = 0; i < 256; ++i)
-      x_->pixelOf[static_cast<std::size_t>(i)] = trueColorPixel(fb.paletteEntry(i), x_->visual->red_mask,
-                                                                x_->visual->green_mask, x_->visual->blue_mask);
+      x_->pixelOf[static_cast<std::size_t>(i)] =
+          trueColorPixel(fb.paletteEntry(i), x_->visual->red_mask, x_->visual->green_mask, x_->visual->blue_mask);
     x_->paletteVersion = fb.paletteVersion();
   }
   if (paletteChanged || shownPage != x_->presentedPage) {

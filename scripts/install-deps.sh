@@ -1,0 +1,34 @@
+#!/usr/bin/env bash
+# Installs what building and testing need on Debian 12: the compiler and
+# build tools, libX11, GoogleTest, the VGA console font the screen font is
+# made from, and the virtual X server and tools of the end-to-end tests.
+# Does nothing (quickly) when everything is there already. Run as root.
+set -euo pipefail
+
+packages=(
+  build-essential cmake ninja-build # compiler, CMake, Ninja
+  libx11-dev libxext-dev            # the window
+  libgtest-dev googletest           # GoogleTest (a CMake package)
+  console-setup-linux               # /usr/share/consolefonts/Uni2-VGA16.psf.gz
+  xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
+)
+
+missing=()
+for package in "${packages[@]}"; do
+  status=$(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true)
+  if [[ $status != "install ok installed" ]]; then
+    missing+=("$package")
+  fi
+done
+if ((${#missing[@]} == 0)); then
+  exit 0
+fi
+
+if [[ $(id -u) -ne 0 ]]; then
+  echo "install-deps: missing packages (${missing[*]}); run this script as root" >&2
+  exit 1
+fi
+echo "install-deps: installing ${missing[*]}"
+export DEBIAN_FRONTEND=noninteractive
+apt-get update -q
+apt-get install -y -q --no-install-recommends "${missing[@]}"

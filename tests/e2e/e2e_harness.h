@@ -1,0 +1,128 @@
+// Runs the real programs on a virtual X server (Xvfb) and drives them like a
+// user would, with xdotool: find the window, press keys, click, take a
+// screenshot and read its pixels, wait for the program to end. Everything
+// started here is stopped on the way out, also when a test fails half way.
+#pragma once
+
+#include <sys/types.h>
+
+#include <functional>
+#include <optional>
+#include <string>
+#include <string_view>
+#include <utility>
+#include <vector>
+
+#include "platform/framebuffer.h"
+
+namespace vna::e2e {
+
+// The build directory's copy of a program ("impedance-analyzer").
+std::string programPath(const std::string& name);
+
+// Names of the tools the tests need that are not on the PATH ("Xvfb xdotool").
+std::string missingTools(const std::vector<std::string>& tools);
+
+struct Image {
+  int width = 0, height = 0;
+  std::vector<Rgb> pixels;  // row by row from the top left
+  Rgb at(int x, int y) const { return pixels[static_cast<std::size_t>(y) * width + x]; }
+  // True when some pixel of the rectangle (inclusive) differs from `colour`.
+  bool anyOtherThan(int x0, int y0, int x1, int y1, Rgb colour) const;
+  bool savePpm(const std::string& path) const;
+};
+
+// Decodes an X window dump (what `xwd` writes) of a TrueColor window.
+// Returns nothing and says why for anything else or for damaged input.
+std::optional<Image> decodeXwd(std::string_view bytes, std::string& why);
+
+struct CommandResult {
+  int status = -1;  // exit status; 128 + signal when killed
+  bool timedOut = false;
+  std::string output;  // standard output
+};
+
+// Runs a tool (no shell) with DISPLAY set to `display`; it is killed when it
+// runs longer than `timeoutSeconds`.
+CommandResult runCommand(const std::vector<std::string>& argv, const std::string& display, double timeoutSeconds);
+
+// A private X server on a free display number.
+class VirtualDisplay {
+ public:
+  explicit VirtualDisplay(int depth = 24);  // bits per pixel of the screen: 16 or 24
+  ~VirtualDisplay();
+  VirtualDisplay(const VirtualDisplay&) = delete;
+  VirtualDisplay& operator=(const VirtualDisplay&) = delete;
+
+  bool ok() const { return !name_.empty(); }
+  const std::string& error() const { return error_; }
+  const std::string& name() const { return name_; }  // ":N"
+
+ private:
+  pid_t pid_ = -1;
+  std::string name_;
+  std::string error_;
+};
+
+struct WindowGeometry {
+  int x = 0, y = 0, width = 0, height = 0;
+};
+
+// A top-level window on a display, driven through xdotool and xwd.
+class WindowDriver {
+ public:
+  WindowDriver(std::string display, unsigned long window) : display_(std::move(display)), window_(window) {}
+
+  unsigned long id() const { return window_; }
+  std::optional<WindowGeometry> geometry() const;
+  std::string name() const;
+
+  // Any xdotool command line, "--window"-less; true when it succeeded.
+  bool xdotool(const std::vector<std::string>& args) const;
+  // xdotool key names: "Escape", "F2", "ctrl+v", "space". The window takes
+  // the focus first (there is no window manager to give it).
+  bool key(const std::string& keyName) const;
+  bool moveMouse(int x, int y) const;  // window coordinates
+  // Press, hold 100 ms (a program polling the buttons sees it), release.
+  bool click(int x, int y, int button) const;
+
+  // Screenshot of the window; also saved as a PPM at `savePath` when given.
+  std::optional<Image> screenshot(const std::string& savePath = "") const;
+
+ private:
+  std::string display_;
+  unsigned long window_;
+};
+
+// One program run in a fresh temporary working directory on `display`;
+// `prepare` may put files there before the program starts.
+class ProgramRun {
+ public:
+  using Prepare = std::function<void(const std::string& workDir)>;
+  ProgramRun(const VirtualDisplay& display, const std::string& program, const Prepare& prepare = {},
+             const std::vector<std::string>& args = {});
+  ~ProgramRun();  // kills the program if it still runs, removes the directory
+  ProgramRun(const ProgramRun&) = delete;
+  ProgramRun& operator=(const ProgramRun&) = delete;
+
+  bool started() const { return pid_ > 0; }
+  const std::string& workDir() const { return workDir_; }
+  std::string output() const;  // what the program wrote to stdout and stderr
+
+  // The program's top-level window, found by its process id (or by its
+  // title); nothing when none appears within the time.
+  std::optional<WindowDriver> findWindow(double timeoutSeconds) const;
+  std::optional<WindowDriver> findWindowByName(const std::string& title, double timeoutSeconds) const;
+
+  // The exit status once the program ended (128 + signal when killed by
+  // one); nothing when it still runs after `timeoutSeconds`.
+  std::optional<int> waitForExit(double timeoutSeconds);
+
+ private:
+  std::string display_;
+  std::string workDir_;
+  pid_t pid_ = -1;
+  std::optional<int> status_;
+};
+
+}  // namespace vna::e2e
