@@ -9,6 +9,7 @@
 #include "display/layout.h"
 #include "display/plot.h"
 #include "files/serial_port_screen.h"
+#include "reflection/impedance_quantities.h"
 
 namespace vna {
 namespace {
@@ -247,6 +248,41 @@ void ImpedanceAnalyzer::convertPoint(int i) {
     scan_.workRatio[p] = rotateByElectricalLength(scan_.rawRatio[p], cableLength_, scan_.frequency[p]);
     scan_.workMemory[p] = rotateByElectricalLength(scan_.memoryRatio[p], cableLength_, scan_.frequency[p]);
   }
+  if (calibrated()) correctPoint(i);
+  deriveQuantities(i);
+}
+
+bool ImpedanceAnalyzer::calibrated() const {
+  return ctl_.calibrationState == calibration::kOn || ctl_.calibrationState == calibration::kWarning;
+}
+
+bool ImpedanceAnalyzer::memoryShown() const {
+  return (ctl_.displayChoice == 2 || ctl_.displayChoice == 3) && ctl_.memoryValid && ctl_.scanComplete;
+}
+
+void ImpedanceAnalyzer::correctPoint(int i) {
+  const auto p = static_cast<std::size_t>(i);
+  const SettingsFile usable = usableSettings(settings_);
+  const Complex zl = referenceLoadImpedance(usable.refR, usable.refL, usable.refC, scan_.frequency[p]);
+  const auto correct = [&](Complex m) {
+    return correctedImpedance(m, scan_.openStd[p], scan_.shortStd[p], scan_.loadStd[p], zl);
+  };
+  scan_.impedance[p] = correct(scan_.workRatio[p]);
+  if (memoryShown()) scan_.memoryImpedance[p] = correct(scan_.memoryRatio[p]);
+}
+
+void ImpedanceAnalyzer::deriveQuantities(int i) {
+  const auto p = static_cast<std::size_t>(i);
+  const double f = scan_.frequency[p];
+  const Complex z = calibrated() ? scan_.impedance[p] : nominalImpedance(scan_.workRatio[p]);
+  const Quantities q = impedanceQuantities(ctl_.displayMode, z, f);
+  scan_.trace1[p] = q.first;
+  scan_.trace2[p] = q.second;
+  if (ctl_.displayChoice != 2 && ctl_.displayChoice != 3) return;
+  const Complex zm = calibrated() ? scan_.memoryImpedance[p] : nominalImpedance(scan_.workMemory[p]);
+  const Quantities m = impedanceQuantities(ctl_.displayMode, zm, f);
+  if (memoryShown()) scan_.memoryTrace1[p] = m.first;
+  scan_.memoryTrace2[p] = m.second;
 }
 
 void ImpedanceAnalyzer::recomputeAll() {
@@ -357,10 +393,9 @@ void ImpedanceAnalyzer::drawTraces() {
   v.trace2Max = scales_.trace2Max[m];
   v.trace2Min = scales_.trace2Min[m];
   const int choice = ctl_.displayChoice;
-  const bool memoryShown = ctl_.memoryValid && ctl_.scanComplete;
   v.drawTrace2 = choice == 0 || choice == 2;
-  v.drawMemory1 = (choice == 2 || choice == 3) && memoryShown;
-  v.drawMemory2 = choice == 2 && memoryShown;
+  v.drawMemory1 = memoryShown();
+  v.drawMemory2 = choice == 2 && memoryShown();
   const auto n = static_cast<std::size_t>(points);
   v.trace1 = std::span(scan_.trace1).first(n);
   v.trace2 = std::span(scan_.trace2).first(n);

@@ -53,6 +53,10 @@ class ImpedanceAnalyzer {
   Next handleTimeout();
   void endCalibrationStep();
   void convertPoint(int i);
+  void correctPoint(int i);
+  void deriveQuantities(int i);
+  bool calibrated() const;
+  bool memoryShown() const;
   void recomputeAll();
 
   // Drawing.

@@ -64,6 +64,8 @@ TEST_F(IdealScan, AFullSweepOfA100OhmResistorReadsTheBridgeRatioAtEveryPoint) {
     EXPECT_NEAR(r.rawRatio[i].real(), 100.0 / (100.0 + 100.0), 0.002);
     EXPECT_NEAR(r.rawRatio[i].imag(), 0.0, 0.002);
     EXPECT_NEAR(20 * r.levelR[i], 0.0, 0.5);  // the reference input sits at 0 dBm
+    EXPECT_NEAR(r.trace1[i], 100.0, 1.0);      // |z| in ohms
+    EXPECT_NEAR(r.trace2[i], 0.0, 0.5);        // arg z in degrees
   }
   EXPECT_NEAR(r.frequency[400], 60e6, 1e-3);
   EXPECT_TRUE(model.diagnostics().empty()) << model.diagnostics().front().text;

@@ -1,0 +1,63 @@
+#include "reflection/impedance_quantities.h"
+
+#include <cmath>
+
+#include "platform/numeric.h"
+
+namespace vna {
+namespace {
+
+constexpr double kDegrees = 180.0 / kPi;
+
+double omega(double frequencyHz) { return frequencyHz * kPi * 2; }
+
+// The complex quotient written out, as the correction formula is given.
+Complex divide(Complex n, Complex m) {
+  const double d = std::norm(m);
+  return {(m.real() * n.real() + m.imag() * n.imag()) / d, (m.real() * n.imag() - m.imag() * n.real()) / d};
+}
+
+}  // namespace
+
+Complex nominalImpedance(Complex m) {
+  const double m2 = std::norm(m);
+  return {100 * (m.real() - m2) / m2, -100 * m.imag() / m2};
+}
+
+Complex referenceLoadImpedance(double r, double l, double c, double frequencyHz) {
+  const double w = omega(frequencyHz);
+  const double d = std::pow(1 - w * w * l * c, 2) + std::pow(w * c * r, 2);
+  return {r / d, (w * l - r * r * c * w - w * w * w * l * l * c) / d};
+}
+
+Complex correctedImpedance(Complex m, Complex o, Complex s, Complex l, Complex zl) {
+  return zl * divide((o - l) * (s - m), (l - s) * (m - o));
+}
+
+Quantities impedanceQuantities(int mode, Complex z, double frequencyHz) {
+  const double r = z.real(), x = z.imag();
+  const double w = omega(frequencyHz);
+  const double z2 = r * r + x * x;
+  const double q = std::fabs(x / r);
+  const double cp = -x * 1e12 / (z2 * w);
+  const double lp = z2 * 1e9 / (x * w);
+  // s11 against 50 ohm: ((R^2 + X^2 - 2500) + j 100 X) / ((R + 50)^2 + X^2).
+  const double sDen = (r + 50) * (r + 50) + x * x;
+  const double sRe = (z2 - 2500) / sDen, sIm = 100 * x / sDen;
+  const double s11 = std::sqrt((z2 - 2500) * (z2 - 2500) + (100 * x) * (100 * x)) / sDen;
+  const double s11Angle = std::atan2(sIm, sRe) * kDegrees;
+  switch (mode) {
+    case 1: return {r, x};
+    case 2: return {-1e12 / (w * x), q};
+    case 3: return {x * 1e9 / w, q};
+    case 4: return {20 * log10Of(s11), s11Angle};
+    case 5: return {cp, q};
+    case 6: return {lp, q};
+    case 7: return {cp, z2 / r};
+    case 8: return {lp, z2 / r};
+    case 9: return {s11, s11Angle};
+    default: return {std::sqrt(z2), std::atan2(x, r) * kDegrees};  // modes 0 and 10
+  }
+}
+
+}  // namespace vna
