@@ -105,6 +105,7 @@ ImpedanceAnalyzer::Next ImpedanceAnalyzer::scanPass() {
   const AcquireContext context{!calibrating, calibrating ? kAbortLabel : kStopLabel, ctl_.stopRequested,
                                stopHighlighted_, latch_};
   instrument.acquirePoint(context);
+  if (screen_.closeRequested()) return Next::Exit;
   if (link_.timedOut) {
     ctl_.scanning = false;
     if (ctl_.calibrationState < calibration::kOn) ctl_.calibrationState = calibration::kOff;

@@ -124,6 +124,9 @@ void Instrument::acquirePoint(const AcquireContext& context) {
       ++pacing;
     }
     const std::string key = screen_.readKey();
+    // Keys read here are dropped, Esc too; but a closed window must not
+    // wait for the instrument's reply (or seven seconds for none).
+    if (screen_.closeRequested()) return;
     if (key == " " && context.spaceStops) {
       context.stopRequested = true;
       context.stopHighlighted = false;

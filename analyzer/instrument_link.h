@@ -46,7 +46,8 @@ class Instrument {
   void resetInstrument();
   void loadFrequency(double frequencyHz);
   void applyFrequency();
-  // Samples of one point into sampleR/sampleA, or timedOut.
+  // Samples of one point into sampleR/sampleA, or timedOut; returns early,
+  // with neither, when the window is being closed.
   void acquirePoint(const AcquireContext& context);
   bool reopen();
 

@@ -52,6 +52,9 @@ class Screen {
   bool keyWaiting();
   MouseState readMouse();
   void movePointer(int x, int y) { backend_.movePointer(x, y, input_); }
+  // The window's close button was pressed: from then on every readKey
+  // returns Esc, so each screen leaves the way Esc leaves it.
+  bool closeRequested() const { return input_.closeRequested; }
 
   // Time.
   void sleep(int ms);

@@ -98,3 +98,19 @@ TEST(ImpedanceStartup, SplashSeesF2ThenTheMainScreenShowsThePanelAndEscEnds) {
 
 }  // namespace
 }  // namespace vna
+
+namespace vna {
+namespace {
+
+TEST(ImpedanceStartup, TheWindowsCloseButtonEndsTheProgramEvenWhileItWaitsForTheInstrument) {
+  testing::WorkDirectory dir;
+  HeadlessBackend backend;
+  Screen screen(backend);
+  ImpedanceAnalyzer program(screen, testing::noInstrument(), dir.settings());
+  backend.closeAt(5.0);  // during the first acquisition, which would wait 7 s for nothing
+  EXPECT_EQ(program.run(), 0);
+  EXPECT_LT(screen.timer(), 5.1);
+}
+
+}  // namespace
+}  // namespace vna
