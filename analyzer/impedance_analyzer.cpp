@@ -91,7 +91,6 @@ void ImpedanceAnalyzer::scanStart() {
   const auto p = static_cast<std::size_t>(ctl_.currentPoint);
   instrument.loadFrequency(scan_.frequency[p]);
   instrument.applyFrequency();
-  lastStrobe_ = screen_.timer();
   screen_.sleep(20);
   instrument.loadFrequency(scan_.frequency[p + 1]);
   screen_.sleep(20);

@@ -101,7 +101,6 @@ class ImpedanceAnalyzer {
   double cableLength_ = 0;
   bool stopHighlighted_ = false;
   bool markerGrabbed1_ = false, markerGrabbed2_ = false;
-  double lastStrobe_ = 0;
 };
 
 }  // namespace vna
