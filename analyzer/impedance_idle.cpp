@@ -268,31 +268,31 @@ bool acceptScaleStep(const ScaleSet& s, PanelItem item, int mode, double v) {
 void ImpedanceAnalyzer::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField& f = fieldOf(item);
   const int mode = ctl_.displayMode;
-  EntrySpec spec;
-  spec.row = f.row;
-  spec.column = P + 12;
+  EntrySpec entry;
+  entry.row = f.row;
+  entry.column = P + 12;
   if (item == PanelItem::Trace1Max || item == PanelItem::Trace1Min) {
-    spec.blanks = 14;
-    spec.maxLength = 13;
-    spec.factorOf = [mode](char k, double) { return trace1Factor(mode, k); };
-    spec.accept = [mode](double v) { return v < 9999999999.98 && (mode < 10 ? v > -999999999.98 : v > 0.0008); };
+    entry.blanks = 14;
+    entry.maxLength = 13;
+    entry.factorOf = [mode](char k, double) { return trace1Factor(mode, k); };
+    entry.accept = [mode](double v) { return v < 9999999999.98 && (mode < 10 ? v > -999999999.98 : v > 0.0008); };
   } else if (isScale(item)) {
-    spec.blanks = 14;
-    spec.maxLength = 11;
-    spec.factorOf = [mode](char k, double) { return trace2Factor(mode, k); };
-    spec.accept = [](double v) { return v > -999999999.98 && v < 9999999999.98; };
+    entry.blanks = 14;
+    entry.maxLength = 11;
+    entry.factorOf = [mode](char k, double) { return trace2Factor(mode, k); };
+    entry.accept = [](double v) { return v > -999999999.98 && v < 9999999999.98; };
   } else if (item == PanelItem::Length) {
-    spec.maxLength = 11;
-    spec.factorOf = [](char k, double) { return k == key::kEnter ? std::optional<double>(1.0) : std::nullopt; };
-    spec.accept = [](double v) { return v > -999.99991 && v < 9999.99991; };
+    entry.maxLength = 11;
+    entry.factorOf = [](char k, double) { return k == key::kEnter ? std::optional<double>(1.0) : std::nullopt; };
+    entry.accept = [](double v) { return v > -999.99991 && v < 9999.99991; };
   } else {
-    spec.maxLength = 11;
-    spec.allowMinus = false;
-    spec.factorOf = frequencyFactor;
-    spec.accept = acceptTypedFrequency;
-    spec.onFirstCharacter = [this] { ctl_.invalidateScan(); };
+    entry.maxLength = 11;
+    entry.allowMinus = false;
+    entry.factorOf = frequencyFactor;
+    entry.accept = acceptTypedFrequency;
+    entry.onFirstCharacter = [this] { ctl_.invalidateScan(); };
   }
-  const EntryResult result = enterNumber(screen_, spec, std::move(pendingKey));
+  const EntryResult result = enterNumber(screen_, entry, std::move(pendingKey));
   if (result.end == EntryEnd::Exit) {
     ctl_.exitRequested = true;
     return;

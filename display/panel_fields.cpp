@@ -76,13 +76,13 @@ double leadingNumber(std::string_view text) {
   return std::strtod(s.c_str(), nullptr);
 }
 
-EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pendingKey) {
+EntryResult enterNumber(Screen& s, const EntrySpec& entry, std::string pendingKey) {
   std::string buffer;
   bool firstTaken = false;
   const auto show = [&] {
     s.color(0, colour::kTrace1);
-    s.printAt(spec.row, spec.column, std::string(static_cast<std::size_t>(spec.blanks), ' '));
-    s.printAt(spec.row, spec.column, buffer);
+    s.printAt(entry.row, entry.column, std::string(static_cast<std::size_t>(entry.blanks), ' '));
+    s.printAt(entry.row, entry.column, buffer);
   };
   while (true) {
     std::string k = std::move(pendingKey);
@@ -98,10 +98,10 @@ EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pendingKey
       s.color(colour::kText, 0);
       return {EntryEnd::Exit, 0};
     }
-    if (code > 44 && code < 58 && c != '/' && (spec.allowMinus || c != '-')) {
-      if (buffer.size() < spec.maxLength) {
+    if (code > 44 && code < 58 && c != '/' && (entry.allowMinus || c != '-')) {
+      if (buffer.size() < entry.maxLength) {
         buffer.push_back(c);
-        if (!firstTaken && spec.onFirstCharacter) spec.onFirstCharacter();
+        if (!firstTaken && entry.onFirstCharacter) entry.onFirstCharacter();
         firstTaken = true;
       }
       show();
@@ -113,10 +113,10 @@ EntryResult enterNumber(Screen& s, const EntrySpec& spec, std::string pendingKey
       continue;
     }
     const double typed = leadingNumber(buffer);
-    const std::optional<double> factor = spec.factorOf(c, typed);
+    const std::optional<double> factor = entry.factorOf(c, typed);
     if (!factor) continue;  // any other key is ignored
     const double v = typed * *factor;
-    if (spec.accept(v)) {
+    if (entry.accept(v)) {
       s.color(colour::kText, 0);
       return {EntryEnd::Accepted, v};
     }

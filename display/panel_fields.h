@@ -75,7 +75,7 @@ struct EntryResult {
 
 // Reads keys until a value is accepted or Esc; `pendingKey` is the first
 // character when the main loop has already read it, empty otherwise.
-EntryResult enterNumber(Screen& screen, const EntrySpec& spec, std::string pendingKey);
+EntryResult enterNumber(Screen& screen, const EntrySpec& entry, std::string pendingKey);
 
 // The usual decimal reading: the leading number of the text, 0 if none.
 double leadingNumber(std::string_view text);

@@ -56,7 +56,7 @@ struct Entry : ::testing::Test {
   HeadlessBackend backend;
   Screen screen{backend};
   int firstCharacters = 0;
-  EntrySpec spec() {
+  EntrySpec entry() {
     EntrySpec s;
     s.row = 14;
     s.column = 113;
@@ -80,7 +80,7 @@ TEST_F(Entry, RefusedValuesBlankTheFieldAndTheEntryGoesOn) {
   backend.keysAt(0.3, "12");
   backend.keyAt(0.4, "\b");         // backspace
   backend.keysAt(0.5, ".5k");
-  const EntryResult r = enterNumber(screen, spec(), "");
+  const EntryResult r = enterNumber(screen, entry(), "");
   EXPECT_EQ(r.end, EntryEnd::Accepted);
   EXPECT_EQ(r.value, 1500.0);       // "01" then ".5": 1.5 kHz
   EXPECT_EQ(firstCharacters, 1);
@@ -93,11 +93,11 @@ TEST_F(Entry, ThePendingKeyIsTakenFirstAndEscEndsTheEntry) {
   // 91234567890 is refused; then 250 is taken.
   backend.keysAt(0.0, "12345678901234\r");
   backend.keysAt(0.5, "250\r");
-  EntryResult r = enterNumber(screen, spec(), "9");
+  EntryResult r = enterNumber(screen, entry(), "9");
   EXPECT_EQ(r.end, EntryEnd::Accepted);
   EXPECT_EQ(r.value, 250.0);
   backend.keysAt(backend.now() + 0.1, "\x1b");
-  EXPECT_EQ(enterNumber(screen, spec(), "").end, EntryEnd::Exit);
+  EXPECT_EQ(enterNumber(screen, entry(), "").end, EntryEnd::Exit);
 }
 
 TEST(LeadingNumber, ReadsTheUsualWay) {
