@@ -180,3 +180,48 @@ TEST_F(ScanScenario, SpaceDuringALongPointAsksToStopAndSaysWait) {
 
 }  // namespace
 }  // namespace vna
+
+namespace vna {
+namespace {
+
+TEST_F(ScanScenario, AnUnpluggedConverterEndsThePointAtOnceLikeATimeOut) {
+  model.setDevice(Device::resistor(100));
+  at(8.0, [&] { model.setFault(FaultPlan::unplug(), backend.now()); });
+  std::string error31, reopen32;
+  at(8.3, [&] { error31 = text(31, P + 2, 23); });  // not 7 s later: at once
+  at(10.0, [&] { reopen32 = text(32, P + 2, 23); });
+  backend.keyAt(10.5, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  EXPECT_EQ(error31, " Error: USB timeout    ");
+  EXPECT_EQ(reopen32, " could not be opended  ");  // still away when the port is opened again
+  EXPECT_FALSE(program.control().scanning);
+}
+
+struct DeadReference : ScanScenario {
+  static InstrumentSettings silentReference() {
+    InstrumentSettings s = idealInstrument();
+    s.noiseCounts = 0;
+    s.referenceLevelDbm = -400;  // below one count: every sample of both inputs is 0
+    return s;
+  }
+  DeadReference() : ScanScenario(silentReference()) {}
+};
+
+// With nothing at the reference input the ratio is 0/0. The point is kept as
+// not-a-number: the readout says "overscale", the trace lies on the plot's
+// edge, the level bars show their floor, and the scan goes on.
+TEST_F(DeadReference, AZeroReferenceReadsOverscaleAndTheScanGoesOn) {
+  std::string readout;
+  at(20.0, [&] { readout = text(45, 29, 14); });
+  backend.keyAt(20.1, " ");
+  backend.keyAt(21.0, "\x1b");
+  ASSERT_EQ(program.run(), 0);
+  const ScanRecord& r = program.record();
+  EXPECT_TRUE(std::isnan(r.rawRatio[50].real()));
+  EXPECT_TRUE(std::isnan(r.trace1[50]));
+  EXPECT_EQ(readout, "  overscale   ");
+  EXPECT_GT(program.control().resumePoint, 100);
+}
+
+}  // namespace
+}  // namespace vna
