@@ -32,6 +32,11 @@ TEST(Picture, PrintsRoundedRightAlignedAtThePicturesWidth) {
   EXPECT_EQ(formatPicture("##########.###", 0.0004), "         0.000");
   EXPECT_EQ(formatPicture("##########.##", 99999999.99), "  99999999.99");
   EXPECT_EQ(formatPicture("#######.#####", -0.123456), "     -0.12346");
+  // The readout pictures of the transmission programs.
+  EXPECT_EQ(formatPicture("#####.#####", -3.0103), "   -3.01030");
+  EXPECT_EQ(formatPicture("########.######", 0.7071067811), "       0.707107");
+  EXPECT_EQ(formatPicture("######.#####", 179.999996), "   180.00000");
+  EXPECT_EQ(formatPicture("######.######", -0.0000015), "    -0.000002");
 }
 
 TEST(Picture, KeepsItsWidthForValuesItCannotHold) {
