@@ -87,6 +87,59 @@ class ProbingBackend : public Backend {
   bool close_ = false;
 };
 
+// The real port, watched: the shortest time from a strobe to the next
+// acquisition command, which the instrument needs to be 37 ms at least.
+class PacedPort : public SerialPort {
+ public:
+  PacedPort(std::string path, std::function<double()> clock) : SerialPort(std::move(path)), clock_(std::move(clock)) {}
+  void write(std::span<const std::uint8_t> bytes) override {
+    const double now = clock_();
+    if (bytes.size() == 2 && bytes[0] == kApplyStrobe[0] && bytes[1] == kApplyStrobe[1]) {
+      strobe_ = now;
+      if (replyEnd_ > 0) afterReply_.add(now - replyEnd_);
+      replyEnd_ = -1;
+    }
+    if (bytes.size() == 1 && (bytes[0] & 0xF8) == 0x40) {
+      if (strobe_ > 0) {
+        shortest_ = std::min(shortest_, now - strobe_);
+        pacing_.add(now - strobe_);
+      }
+      command_ = now;
+      expected_ = replyLength(SweepPlan{}.sampleCode);
+      received_ = 0;
+    }
+    SerialPort::write(bytes);
+  }
+  std::size_t read(std::span<std::uint8_t> out) override {
+    const std::size_t got = SerialPort::read(out);
+    received_ += got;
+    if (got > 0 && received_ >= expected_ && command_ > 0) {
+      replyEnd_ = clock_();
+      reply_.add(replyEnd_ - command_);
+      command_ = -1;
+    }
+    return got;
+  }
+  double shortestPacing() const { return shortest_; }
+  struct Mean {
+    double sum = 0, max = 0;
+    int n = 0;
+    void add(double v) { sum += v; max = std::max(max, v); ++n; }
+    double mean() const { return n ? sum / n : 0; }
+  };
+  const Mean& reply() const { return reply_; }
+  const Mean& pacing() const { return pacing_; }
+  const Mean& afterReply() const { return afterReply_; }
+
+ private:
+  std::function<double()> clock_;
+  double strobe_ = -1;
+  double shortest_ = 1e9;
+  double command_ = -1, replyEnd_ = -1;
+  std::size_t expected_ = 0, received_ = 0;
+  Mean reply_, afterReply_, pacing_;
+};
+
 struct Simulator {
   pid_t pid = -1;
   std::string pty;
@@ -165,8 +218,15 @@ int main(int argc, char** argv) {
   });
   probing = &backend;
   Screen screen(backend);
+  PacedPort* port = nullptr;
   program = std::make_unique<ImpedanceAnalyzer>(
-      screen, [&](int) { return std::make_unique<SerialPort>(sim.pty); }, work / "configu");
+      screen,
+      [&](int) {
+        auto p = std::make_unique<PacedPort>(sim.pty, [inner] { return inner->now(); });
+        port = p.get();
+        return p;
+      },
+      work / "configu");
   std::printf("backend                   %s\n", inner == &headless ? "headless, real time" : "X11 window");
   program->run();
   ::kill(sim.pid, SIGTERM);
@@ -190,6 +250,12 @@ int main(int argc, char** argv) {
   std::printf("minimum sweep             %.3f s (37 ms pacing + reply + 1 ms USB frame, per point)\n", minimum);
   std::printf("measured sweep            %.3f s (mean of %d)\n", measured, sweeps);
   std::printf("above the minimum         %.2f %%\n", 100.0 * (measured - minimum) / minimum);
+  std::printf("strobe to command          %.2f ms mean, %.2f ms at least\n", port->pacing().mean() * 1e3,
+              port->shortestPacing() * 1e3);
+  std::printf("command to last byte      %.2f ms mean, %.2f ms at most (whole run)\n", port->reply().mean() * 1e3,
+              port->reply().max * 1e3);
+  std::printf("last byte to strobe       %.2f ms mean, %.2f ms at most\n", port->afterReply().mean() * 1e3,
+              port->afterReply().max * 1e3);
   std::printf("CPU during the sweeps     %.3f s, %.2f %% of one core\n", cpuEnd - cpuStart,
               100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
   return 0;
