@@ -263,28 +263,29 @@ int X11Backend::gatherEvents(InputState& input) {
   return handled;
 }
 
-void X11Backend::putRows(const Framebuffer& fb, int shownPage, int top, int bottom) {
+void X11Backend::putRows(const Framebuffer& fb, int shownPage, int top, int bottom, int left, int right) {
   XImage* image = x_->image;
   const bool lsb = image->byte_order == LSBFirst;
   for (int y = top; y <= bottom; ++y) {
     const std::uint8_t* indices = fb.row(shownPage, y);
     char* line = image->data + static_cast<std::ptrdiff_t>(y) * image->bytes_per_line;
     if (image->bits_per_pixel == 32 && lsb == kHostIsLsbFirst) {
-      for (int px = 0; px < kScreenWidth; ++px) {
+      for (int px = left; px <= right; ++px) {
         const std::uint32_t value = x_->pixelOf[indices[px]];
         std::memcpy(line + 4 * px, &value, 4);
       }
     } else if (image->bits_per_pixel == 16 && lsb == kHostIsLsbFirst) {
-      for (int px = 0; px < kScreenWidth; ++px) {
+      for (int px = left; px <= right; ++px) {
         const auto value = static_cast<std::uint16_t>(x_->pixelOf[indices[px]]);
         std::memcpy(line + 2 * px, &value, 2);
       }
     } else {
-      for (int px = 0; px < kScreenWidth; ++px) XPutPixel(image, px, y, x_->pixelOf[indices[px]]);
+      for (int px = left; px <= right; ++px) XPutPixel(image, px, y, x_->pixelOf[indices[px]]);
     }
-    std::memcpy(&x_->presented[static_cast<std::size_t>(y) * kScreenWidth], indices, kScreenWidth);
+    std::memcpy(&x_->presented[static_cast<std::size_t>(y) * kScreenWidth + static_cast<std::size_t>(left)],
+                indices + left, static_cast<std::size_t>(right - left + 1));
   }
-  XPutImage(x_->display, x_->window, x_->gc, image, 0, top, 0, top, kScreenWidth,
+  XPutImage(x_->display, x_->window, x_->gc, image, left, top, left, top, static_cast<unsigned>(right - left + 1),
             static_cast<unsigned>(bottom - top + 1));
 }
 
@@ -304,23 +305,47 @@ void X11Backend::present(Framebuffer& fb, int shownPage) {
     XFlush(x_->display);
     return;
   }
-  // Rows the server lost are put again; rows marked dirty only when they
-  // differ from what the window shows (a page copy marks every row).
+  // Rows the server lost are put again whole; a row marked dirty is sent
+  // only where it differs from what the window shows (a page copy marks
+  // rows, a moving scan line changes two pixels of each).
   const DirtyRows exposed = x_->exposed;
   x_->exposed = DirtyRows{};
   const int top = std::min(dirty.top, exposed.top), bottom = std::max(dirty.bottom, exposed.bottom);
-  auto needed = [&](int y) {
-    if (y >= exposed.top && y <= exposed.bottom) return true;
-    if (y < dirty.top || y > dirty.bottom) return false;
-    return std::memcmp(fb.row(shownPage, y), &x_->presented[static_cast<std::size_t>(y) * kScreenWidth],
-                       kScreenWidth) != 0;
+  struct Span {
+    int left = kScreenWidth, right = -1;
+    bool empty() const { return left > right; }
+  };
+  auto changed = [&](int y) {
+    if (y >= exposed.top && y <= exposed.bottom) return Span{0, kScreenWidth - 1};
+    if (y < dirty.top || y > dirty.bottom) return Span{};
+    const std::uint8_t* now = fb.row(shownPage, y);
+    const std::uint8_t* shown = &x_->presented[static_cast<std::size_t>(y) * kScreenWidth];
+    Span span;
+    int x = 0;
+    while (x < kScreenWidth && now[x] == shown[x]) ++x;
+    if (x == kScreenWidth) return span;
+    span.left = x;
+    x = kScreenWidth - 1;
+    while (now[x] == shown[x]) --x;
+    span.right = x;
+    return span;
   };
   bool any = false;
   for (int y = top; y <= bottom; ++y) {
-    if (!needed(y)) continue;
+    Span run = changed(y);
+    if (run.empty()) continue;
     int end = y;
-    while (end + 1 <= bottom && needed(end + 1)) ++end;
-    putRows(fb, shownPage, y, end);
+    // Rows join a run while their changes lie about where the run's do, so a
+    // scan line at the left and a level bar at the right of some rows do not
+    // make one rectangle of everything between them.
+    constexpr int kSlack = 32;
+    for (Span next; end + 1 <= bottom && !(next = changed(end + 1)).empty() &&
+                    next.left >= run.left - kSlack && next.right <= run.right + kSlack;
+         ++end) {
+      run.left = std::min(run.left, next.left);
+      run.right = std::max(run.right, next.right);
+    }
+    putRows(fb, shownPage, y, end, run.left, run.right);
     any = true;
     y = end;
   }

@@ -48,7 +48,8 @@ class X11Backend : public Backend {
 
   int gatherEvents(InputState& input);  // returns the number of events handled
   void present(Framebuffer& fb, int shownPage);
-  void putRows(const Framebuffer& fb, int shownPage, int top, int bottom);
+  // Sends the rectangle of rows top..bottom and columns left..right.
+  void putRows(const Framebuffer& fb, int shownPage, int top, int bottom, int left = 0, int right = kScreenWidth - 1);
 
   std::unique_ptr<Connection> x_;
   std::string error_;
