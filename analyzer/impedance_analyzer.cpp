@@ -53,10 +53,9 @@ void ImpedanceAnalyzer::startUp() {
   screen_.movePointer(1, 1);
   for (const PaletteEntry& e : kPalette) screen_.setPalette(e.index, e.r, e.g, e.b);
   rescaleMarkers(plan_);
-  settings_ = loadSettings(settingsFile_);
-  const SettingsFile usable = usableSettings(settings_);
-  link_.portNumber = usable.portNumber;
-  link_.clockHz = usable.clockHz;
+  settings_ = usableSettings(loadSettings(settingsFile_));
+  link_.portNumber = settings_.portNumber;
+  link_.clockHz = settings_.clockHz;
   splash();
   redrawAll();
   channel_ = openChannel_(link_.portNumber);
@@ -229,10 +228,9 @@ void ImpedanceAnalyzer::convertPoint(int i) {
   const auto p = static_cast<std::size_t>(i);
   if (ctl_.scanning) {
     const auto samples = static_cast<std::size_t>(link_.sampleCode + 1);
-    const SettingsFile usable = usableSettings(settings_);
     const ConvertedPoint converted =
         convertSamples(std::span(link_.sampleR).first(samples), std::span(link_.sampleA).first(samples),
-                       link_.sampleCode, usable.arGain, usable.arPhase);
+                       link_.sampleCode, settings_.arGain, settings_.arPhase);
     scan_.rawRatio[p] = converted.ratio;
     scan_.workRatio[p] = converted.ratio;
     scan_.levelA[p] = converted.levelA;
@@ -262,8 +260,7 @@ bool ImpedanceAnalyzer::memoryShown() const {
 
 void ImpedanceAnalyzer::correctPoint(int i) {
   const auto p = static_cast<std::size_t>(i);
-  const SettingsFile usable = usableSettings(settings_);
-  const Complex zl = referenceLoadImpedance(usable.refR, usable.refL, usable.refC, scan_.frequency[p]);
+  const Complex zl = referenceLoadImpedance(settings_.refR, settings_.refL, settings_.refC, scan_.frequency[p]);
   const auto correct = [&](Complex m) {
     return correctedImpedance(m, scan_.openStd[p], scan_.shortStd[p], scan_.loadStd[p], zl);
   };

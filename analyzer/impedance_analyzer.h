@@ -89,7 +89,7 @@ class ImpedanceAnalyzer {
   std::filesystem::path settingsFile_;
   std::unique_ptr<SerialChannel> channel_;
 
-  SettingsFile settings_;
+  SettingsFile settings_;  // as read from "configu", unusable values replaced by defaults
   SweepPlan plan_;
   ScanRecord scan_;
   ScanControl ctl_;
