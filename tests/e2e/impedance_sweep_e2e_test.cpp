@@ -20,6 +20,35 @@ constexpr Rgb kPlotBackground{0, 76, 76};
 
 void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
+// While a scan runs, the start/stop button has a box in palette colour 14.
+constexpr Rgb kButtonBox{252, 252, 84};
+bool scanning(const Image& image) { return image.at(880, 559) == kButtonBox; }
+bool idle(const Image& image) { return !scanning(image); }
+
+// Trace 2 (arg z, within a few degrees of 0 for a resistor measured without
+// calibration, on a 225 to -225 scale) runs near the middle row, y = 348,
+// 1.53 pixels per degree. Counts the sampled columns it crosses.
+int trace2Columns(const Image& image) {
+  int columns = 0;
+  for (int x = 10; x <= 800; x += 10) {
+    bool found = false;
+    for (int y = 330; y <= 366 && !found; ++y) found = image.at(x, y) == kTrace2;
+    columns += found;
+  }
+  return columns;
+}
+
+// Screenshots every 0.2 s until `shows` holds, for at most `seconds`.
+template <typename Predicate>
+bool waitFor(const WindowDriver& window, double seconds, Predicate shows) {
+  for (double waited = 0; waited <= seconds; waited += 0.2) {
+    const auto shot = window.screenshot();
+    if (shot && shows(*shot)) return true;
+    pause(0.2);
+  }
+  return false;
+}
+
 // A port number no device uses, so the simulator can take it.
 int freePort() {
   for (int n = 40; n < 200; ++n)
@@ -55,9 +84,11 @@ TEST(ImpedanceSweepE2e, ASweepOf51PointsAgainstTheSimulatorIsDrawnAcrossThePlot)
 
   // The program scans 401 points by itself once started; stop it, set
   // meas/scan to 51 with three right clicks (401, 201, 101, 51) and start.
-  pause(6.0);
+  // Keys pressed during the splash or an acquisition are lost, so each step
+  // waits until the screen shows the program ready for it.
+  ASSERT_TRUE(waitFor(*window, 40.0, scanning)) << "the scan never started:\n" << analyzer.output();
   ASSERT_TRUE(window->key("space"));
-  pause(1.0);
+  ASSERT_TRUE(waitFor(*window, 10.0, idle)) << "space did not stop the scan";
   for (int i = 0; i < 3; ++i) {
     ASSERT_TRUE(window->moveMouse(900, 328));
     pause(0.3);
@@ -67,29 +98,23 @@ TEST(ImpedanceSweepE2e, ASweepOf51PointsAgainstTheSimulatorIsDrawnAcrossThePlot)
   ASSERT_TRUE(window->moveMouse(400, 720));
   pause(0.3);
   ASSERT_TRUE(window->key("space"));
-  // 51 points of 40 ms, 37 ms apart: about 4 s.
-  pause(7.0);
+  ASSERT_TRUE(waitFor(*window, 10.0, scanning)) << "space did not start the scan";
+  // 51 points of 40 ms, 37 ms apart: about 4 s for the sweep.
+  const auto swept = waitFor(*window, 30.0, [](const Image& image) { return trace2Columns(image) == 80; });
   const auto shot = window->screenshot(std::string(VNA_BINARY_DIR) + "/e2e-screenshots/impedance_sweep_51.ppm");
   ASSERT_TRUE(shot);
   ASSERT_TRUE(window->key("space"));
-  pause(1.0);
+  ASSERT_TRUE(waitFor(*window, 10.0, idle));
   ASSERT_TRUE(window->key("Escape"));
   const auto status = analyzer.waitForExit(10.0);
   ASSERT_TRUE(status) << "the analyzer did not end on Escape";
   EXPECT_EQ(*status, 0) << analyzer.output();
 
   // A complete scan draws its traces over the whole width; points not yet
-  // measured leave the plot background. Trace 2 (arg z, within a few degrees
-  // of 0 for a resistor measured without calibration, on a 225 to -225
-  // scale) runs near the middle row, y = 348, 1.53 pixels per degree.
+  // measured leave the plot background.
+  EXPECT_TRUE(swept) << "trace 2 is not drawn across the plot: the sweep did not complete";
   EXPECT_EQ(shot->at(400, 300), kPlotBackground);
-  int trace2Columns = 0;
-  for (int x = 10; x <= 800; x += 10) {
-    bool found = false;
-    for (int y = 330; y <= 366 && !found; ++y) found = shot->at(x, y) == kTrace2;
-    trace2Columns += found;
-  }
-  EXPECT_EQ(trace2Columns, 80) << "trace 2 is not drawn across the plot: the sweep did not complete";
+  EXPECT_EQ(trace2Columns(*shot), 80);
   // The meas/scan field reads 51: its digits sit at columns 113-115 of row 21.
   EXPECT_TRUE(shot->anyOtherThan(8 * 113, 320, 8 * 115 - 1, 335, Rgb{0, 0, 0}));
 }
