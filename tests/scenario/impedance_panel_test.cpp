@@ -134,27 +134,44 @@ TEST_F(PanelScenario, TypedEntriesFollowTheUnitsAndLimitsOfTheMode) {
   click(kIdle + 0.4, 2, P + 10);
   typeOn(kIdle + 1.0, 6, "-12n");
   // A frequency of exactly 9 is refused and the entry goes on; "0k" is no
-  // terminating key either (the letter needs a value above 0); 9.5 is taken.
+  // terminating key either (the letter needs a value above 0): the 0 stays
+  // typed and 9.5 follows it.
   typeOn(kIdle + 2.0, 15, "9\r");
   backend.keysAt(kIdle + 2.5, "0k");
+  std::string afterZeroK;
+  capture(kIdle + 2.55, afterZeroK, 15, P + 12, 3);
   backend.keysAt(kIdle + 2.6, "9.5\r");
   std::string row15;
   capture(kIdle + 3.0, row15, 15, P + 13, 12);
   runUntil(kIdle + 3.2);
   EXPECT_EQ(program.control().displayMode, 2);
   EXPECT_EQ(program.scales().trace1Max[2], -12000);
+  EXPECT_EQ(afterZeroK, "0  ");
   EXPECT_EQ(program.plan().freqMin, 9.5);
   EXPECT_EQ(row15, "        9.50");
 }
 
 TEST_F(PanelScenario, LogModeRefusesAZeroMinimumTypedOrByTheWheel) {
   click(kIdle, 2, P + 10, 2);  // right click on the title: mode 0 -> 10
-  typeOn(kIdle + 0.5, 7, "0\r");          // refused: the entry goes on
+  typeOn(kIdle + 0.5, 7, "0\r");  // refused: the field is blanked and the entry goes on
+  double afterZero = 0;
+  std::string fieldAfterZero;
+  backend.actionAt(kIdle + 0.8, [&] { afterZero = program.scales().trace1Min[10]; });
+  capture(kIdle + 0.8, fieldAfterZero, 7, P + 12, 14);
   backend.keysAt(kIdle + 0.9, "0.001\r");  // accepted
-  backend.mouseAt(kIdle + 1.5, 980, cellY(7));  // the digit 0.1 - 0.001 would go below 0.0008
-  backend.wheelAt(kIdle + 1.6, -1);
-  runUntil(kIdle + 2.0);
+  // Over the last digit a notch is 0.001: up to 0.002, down to 0.001, and
+  // not down to 0.
+  double afterUp = 0;
+  backend.mouseAt(kIdle + 1.5, 1004, cellY(7));
+  backend.wheelAt(kIdle + 1.6, 1);
+  backend.actionAt(kIdle + 1.9, [&] { afterUp = program.scales().trace1Min[10]; });
+  backend.wheelAt(kIdle + 2.0, -1);
+  backend.wheelAt(kIdle + 2.4, -1);
+  runUntil(kIdle + 2.8);
   EXPECT_EQ(program.control().displayMode, 10);
+  EXPECT_EQ(afterZero, 1.0);  // the mode's default MIN, untouched
+  EXPECT_EQ(fieldAfterZero, std::string(14, ' '));
+  EXPECT_EQ(afterUp, 0.002);
   EXPECT_EQ(program.scales().trace1Min[10], 0.001);
 }
 

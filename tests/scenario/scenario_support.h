@@ -2,14 +2,17 @@
 #pragma once
 
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "analyzer/impedance_analyzer.h"
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
 #include "platform/serial_port.h"
+#include "simulator/instrument_model.h"
 
 namespace vna::testing {
 
@@ -33,11 +36,70 @@ inline ChannelFactory noInstrument() {
   };
 }
 
+// The virtual instrument on the backend's clock, as the program's port.
+ChannelFactory simulatedInstrument(HeadlessBackend& backend, InstrumentModel& model);
+
 // Panel cells from column 101 to 128 of a row, as shown.
 std::string panelRow(const Screen& screen, int row);
 
 // Pixel coordinates of the middle of a text cell.
 inline int cellX(int column) { return (column - 1) * 8 + 4; }
 inline int cellY(int row) { return (row - 1) * 16 + 8; }
+
+// The number a readout or panel field shows; not-a-number for blanks,
+// "overscale" or anything else that is not a number.
+double numberIn(const std::string& text);
+double shownNumber(const Screen& screen, int row, int column, int length);
+
+// A user at the screen who does one thing after another and, where a person
+// would wait for the instrument, waits until the screen shows the expected
+// text rather than for a fixed time. Steps run on the virtual clock from
+// begin() on; after the last one the user presses Esc. A wait that runs out
+// fails the test and ends the program the same way.
+class UserStory {
+ public:
+  UserStory(HeadlessBackend& backend, const Screen& screen) : backend_(backend), screen_(screen) {}
+
+  // Does `step`, then leaves the program `pause` seconds before the next.
+  UserStory& act(std::function<void()> step, double pause = 0.3);
+  // Points at a text cell and presses a mouse button there.
+  UserStory& click(int row, int column, int button = 1);
+  UserStory& moveMouse(int x, int y);
+  // Drags from one pixel to another with the left button held.
+  UserStory& drag(int x0, int y0, int x1, int y1);
+  UserStory& type(std::string_view keys);
+  UserStory& waitFor(std::string what, std::function<bool()> shown, double limit = 60.0);
+  UserStory& waitForText(int row, int column, std::string text, double limit = 60.0);
+
+  void begin(double at);
+  // Every step ran (no wait ran out).
+  bool finished() const { return finished_; }
+
+ private:
+  struct Step {
+    std::function<void()> act;
+    double pause = 0.0;
+    std::function<bool()> until;
+    std::string what;
+    double limit = 0.0;
+  };
+  void run(std::size_t i);
+  void poll(std::size_t i, double deadline);
+  void end();
+
+  HeadlessBackend& backend_;
+  const Screen& screen_;
+  std::vector<Step> steps_;
+  bool finished_ = false;
+};
+
+// Stops the scan the program starts by itself, as the user does before
+// touching the panel.
+void stopFirstScan(UserStory& user, const Screen& screen);
+
+// Calibrates through the panel as the prompts ask: the calibrate item, then
+// Start with the open circuit, the short circuit and `reference` connected in
+// turn. Starts and ends in the idle loop.
+void calibrate(UserStory& user, InstrumentModel& model, const Device& reference);
 
 }  // namespace vna::testing
