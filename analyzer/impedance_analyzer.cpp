@@ -2,7 +2,6 @@
 
 #include "analyzer/sample_conversion.h"
 #include "display/layout.h"
-#include "reflection/circuit_symbols.h"
 #include "reflection/impedance_modes.h"
 #include "reflection/impedance_quantities.h"
 #include "reflection/open_short_load.h"
@@ -106,7 +105,7 @@ void ImpedanceHooks::storeStandard(int standard, int i) {
 }
 
 void ImpedanceHooks::drawPanelExtras(Screen& screen, bool titleHovered) {
-  drawCircuitSymbol(screen, state_.control.displayMode, titleHovered ? 0 : colour::kTrace1);
+  drawCircuitSymbol(screen, impedanceCircuitSymbol(state_.control.displayMode), titleHovered ? 0 : colour::kTrace1);
 }
 
 // The prompt for the reference load names its resistance.

@@ -99,7 +99,10 @@ IdleResult MeasurementScreen::startButton() {
 IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
   for (const PanelField& f : profile_.fields) {
     int& lastWheel = panel_.lastWheel[static_cast<std::size_t>(f.item)];
-    if (!panel_.hovered(f.item)) {
+    // A press that comes with the pointer already elsewhere belongs to the
+    // item it is now over, which lights up first: the highlighted item acts
+    // only while the pointer is still on it.
+    if (!panel_.hovered(f.item) || !insideZone(f, mouse.x, mouse.y)) {
       lastWheel = mouse.wheel;  // notches made elsewhere never act on a field
       continue;
     }

@@ -19,11 +19,11 @@ void drawCoil(Screen& s, int x, int y, int c) {
 
 }  // namespace
 
-void drawCircuitSymbol(Screen& s, int displayMode, int c) {
+void drawCircuitSymbol(Screen& s, CircuitSymbol symbol, int c) {
   const int x = 912, y = 39;
-  if (!(displayMode == 2 || displayMode == 3 || (displayMode >= 5 && displayMode <= 8))) return;
-  const bool capacitor = displayMode == 2 || displayMode == 5 || displayMode == 7;
-  const bool series = displayMode == 2 || displayMode == 3;
+  if (symbol == CircuitSymbol::None) return;
+  const bool capacitor = symbol == CircuitSymbol::SeriesCapacitor || symbol == CircuitSymbol::ParallelCapacitor;
+  const bool series = symbol == CircuitSymbol::SeriesCapacitor || symbol == CircuitSymbol::SeriesCoil;
   const int width = capacitor ? 4 : 20;
   if (series) {
     s.line(x, y, x + 20, y, c);

@@ -6,9 +6,9 @@
 
 namespace vna {
 
-// Draws the symbol of `displayMode` (series capacitor or coil for modes 2 and
-// 3, the parallel symbols for 5 to 8) in `colour`, its first stroke at
-// (912, 39); other modes have none.
-void drawCircuitSymbol(Screen& screen, int displayMode, int colour);
+enum class CircuitSymbol { None, SeriesCapacitor, SeriesCoil, ParallelCapacitor, ParallelCoil };
+
+// Draws the symbol in `colour`, its first stroke at (912, 39).
+void drawCircuitSymbol(Screen& screen, CircuitSymbol symbol, int colour);
 
 }  // namespace vna

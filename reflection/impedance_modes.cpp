@@ -80,9 +80,22 @@ const std::array<ModeSpec, kImpedanceModes> kModes{{
 #undef OHM
 #undef BAR
 
+// Modes 2 and 3 use the series model, 5 to 8 the parallel one.
+constexpr std::array<CircuitSymbol, kImpedanceModes> kSymbols{
+    CircuitSymbol::None,         CircuitSymbol::None,        CircuitSymbol::SeriesCapacitor,
+    CircuitSymbol::SeriesCoil,   CircuitSymbol::None,        CircuitSymbol::ParallelCapacitor,
+    CircuitSymbol::ParallelCoil, CircuitSymbol::ParallelCapacitor, CircuitSymbol::ParallelCoil,
+    CircuitSymbol::None,         CircuitSymbol::None,
+};
+
 }  // namespace
 
 std::span<const ModeSpec> impedanceModes() { return kModes; }
+
+CircuitSymbol impedanceCircuitSymbol(int displayMode) {
+  const auto m = static_cast<std::size_t>(displayMode);
+  return m < kSymbols.size() ? kSymbols[m] : CircuitSymbol::None;
+}
 
 int stepImpedanceDisplayChoice(int choice, bool forward, int, bool memoryValid) {
   choice = forward ? (choice + 1) % 4 : (choice + 3) % 4;

@@ -8,16 +8,16 @@
 #include <string_view>
 
 #include "display/measurement_profile.h"
+#include "reflection/circuit_symbols.h"
 
 namespace vna {
 
 inline constexpr int kImpedanceModes = 11;  // displayMode 0..10
 
-namespace impedance_mode {
-inline constexpr int kLogImpedance = 10;  // |z| on a logarithmic scale
-}
-
 std::span<const ModeSpec> impedanceModes();
+
+// The equivalent circuit drawn beside the title of the C and L modes.
+CircuitSymbol impedanceCircuitSymbol(int displayMode);
 
 // "display:" steps through both traces and trace 1 only, with the memory
 // variants only while a memory is stored.
