@@ -79,22 +79,27 @@ void MeasurementScreen::drawPanel() {
 
   const ModeScales scales = state_.scales.of(c.displayMode);
   const std::string_view picture = profile_.scales.picture;
-  drawTraceBlock(s, rowOf(PanelItem::Trace1Max), m.trace1Name, m.trace1Unit, colour::kTrace1, picture,
-                 scales.trace1Max, scales.trace1Min, !m.logTrace1);
-  drawTraceBlock(s, rowOf(PanelItem::Trace2Max), m.trace2Name, m.trace2Unit, colour::kTrace2, picture,
-                 scales.trace2Max, scales.trace2Min, !m.logTrace1);
+  if (const int row = rowOf(PanelItem::Trace1Max))
+    drawTraceBlock(s, row, m.trace1Name, m.trace1Unit, colour::kTrace1, picture, scales.trace1Max, scales.trace1Min,
+                   !m.logTrace1);
+  if (const int row = rowOf(PanelItem::Trace2Max))
+    drawTraceBlock(s, row, m.trace2Name, m.trace2Unit, colour::kTrace2, picture, scales.trace2Max, scales.trace2Min,
+                   !m.logTrace1);
 
   s.color(colour::kText, 0);
-  printFrequency(s, rowOf(PanelItem::FreqMax), P + 2, "freq  Max:", plan.freqMax);
-  printFrequency(s, rowOf(PanelItem::FreqMin), P + 2, "(Hz)  Min:", plan.freqMin);
-  if (!plan.logSweep) {
-    printFrequency(s, rowOf(PanelItem::FreqMin) + 1, P + 7, "/div:", (plan.freqMax - plan.freqMin) / 10);
-    printFrequency(s, rowOf(PanelItem::Center), P + 5, "center:", plan.center);
-    printFrequency(s, rowOf(PanelItem::Span), P + 7, "span:", plan.span);
+  if (const int row = rowOf(PanelItem::FreqMax)) printFrequency(s, row, P + 2, "freq  Max:", plan.freqMax);
+  if (const int row = rowOf(PanelItem::FreqMin)) {
+    printFrequency(s, row, P + 2, "(Hz)  Min:", plan.freqMin);
+    if (!plan.logSweep) printFrequency(s, row + 1, P + 7, "/div:", (plan.freqMax - plan.freqMin) / 10);
   }
-  s.printAt(rowOf(PanelItem::Sweep), P + 6, plan.logSweep ? "sweep: log   " : "sweep: linear");
-  s.printAt(rowOf(PanelItem::Points), P + 2, "meas/scan:");
-  s.printNumber(plan.points);
+  if (const int row = rowOf(PanelItem::Center); row && !plan.logSweep)
+    printFrequency(s, row, P + 5, "center:", plan.center);
+  if (const int row = rowOf(PanelItem::Span); row && !plan.logSweep) printFrequency(s, row, P + 7, "span:", plan.span);
+  if (const int row = rowOf(PanelItem::Sweep)) s.printAt(row, P + 6, plan.logSweep ? "sweep: log   " : "sweep: linear");
+  if (const int row = rowOf(PanelItem::Points)) {
+    s.printAt(row, P + 2, "meas/scan:");
+    s.printNumber(plan.points);
+  }
   if (const int row = rowOf(PanelItem::SampleCode)) {
     s.printAt(row, P + 4, "ms/meas:");
     s.printNumber(msPerMeasurement(plan.sampleCode));

@@ -45,7 +45,8 @@ const std::array<ProcedureState, 5> kStates{{
 const CalibrationProcedure kThrough{"through:  ", kStates, 1, 4, {" Connect the through, then start     ", ""},
                                     " Start through  ", " Abort through  ", " Through aborted "};
 
-const std::array<PanelField, 19> kFields{{
+// A smaller panel than the analyzers': no center/span, sweep, ms/meas, save or help.
+const std::array<PanelField, 13> kFields{{
     {PanelItem::Title, 2, 816, 1016, -1, 48, FieldKind::Choice},
     valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
     valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
@@ -53,17 +54,11 @@ const std::array<PanelField, 19> kFields{{
     valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
     valueField(PanelItem::FreqMax, 14, FieldKind::Number),
     valueField(PanelItem::FreqMin, 15, FieldKind::Number),
-    valueField(PanelItem::Center, 17, FieldKind::Number),
-    valueField(PanelItem::Span, 18, FieldKind::Number),
-    valueField(PanelItem::Sweep, 20, FieldKind::Choice),
     valueField(PanelItem::Points, 21, FieldKind::Choice),
-    valueField(PanelItem::SampleCode, 22, FieldKind::Choice),
     valueField(PanelItem::ProgramChoice, 23, FieldKind::Choice),
     valueField(PanelItem::Procedure, 25, FieldKind::Choice),
     valueField(PanelItem::Display, 26, FieldKind::Choice),
-    buttonField(PanelItem::Copy, 28, 1008, "Copy measure to Memory", "Copy Measure to Memory", P + 3),
     buttonField(PanelItem::Start, 36, 968, "", " Start          ", P + 2),
-    buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
     buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
 }};
 
@@ -201,6 +196,9 @@ TEST_F(SecondProfile, ItsOwnItemTablesAndOneStandardCalibrationRunThroughTheShar
   }
   EXPECT_NEAR(afterGain, 10 * beforeGain, 1e-9);
   EXPECT_EQ(gainText, "gain: x10");
+  // What the table leaves out is not drawn.
+  EXPECT_EQ(text(20, P + 2, 20), std::string(20, ' '));
+  EXPECT_EQ(text(22, P + 2, 20), std::string(20, ' '));
 }
 
 TEST_F(SecondProfile, StoppingTheStandardsScanAbortsItsCalibration) {
