@@ -5,6 +5,7 @@
 #include "reflection/impedance_modes.h"
 #include "reflection/impedance_quantities.h"
 #include "reflection/open_short_load.h"
+#include "reflection/reference_load_screen.h"
 
 namespace vna {
 namespace {
@@ -118,8 +119,16 @@ void ImpedanceHooks::afterProcedureStep(Screen& s, int state) {
   s.color(colour::kText, 0);
 }
 
+void ImpedanceHooks::programButton(Screen& screen, ClickLatch& latch) {
+  ReferenceLoad inUse{settings_.refR, settings_.refL, settings_.refC};
+  referenceLoadScreen(screen, latch, settingsFile_, inUse);
+  settings_.refR = inUse.refR;
+  settings_.refL = inUse.refL;
+  settings_.refC = inUse.refC;
+}
+
 ImpedanceAnalyzer::ImpedanceAnalyzer(Screen& screen, ChannelFactory openChannel, std::filesystem::path settingsFile)
-    : hooks_(state_, reflection_, settings_),
+    : hooks_(state_, reflection_, settings_, settingsFile),
       program_(screen, state_, impedanceAnalyzerProfile(), hooks_, std::move(openChannel), std::move(settingsFile),
                settings_) {}
 

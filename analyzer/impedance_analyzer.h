@@ -13,20 +13,24 @@ namespace vna {
 // What the impedance analyzer does its own way.
 class ImpedanceHooks : public MeasurementHooks {
  public:
-  ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, const SettingsFile& settings)
-      : state_(state), reflection_(reflection), settings_(settings) {}
+  ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, SettingsFile& settings,
+                 std::filesystem::path settingsFile)
+      : state_(state), reflection_(reflection), settings_(settings), settingsFile_(std::move(settingsFile)) {}
 
   void derivePoint(int i) override;
   void storeStandard(int standard, int i) override;
   void drawPanelExtras(Screen& screen, bool titleHovered) override;
   void afterProcedureStep(Screen& screen, int state) override;
+  // The Reference Load screen; what it saves is used from then on.
+  void programButton(Screen& screen, ClickLatch& latch) override;
 
  private:
   void correctPoint(int i);
 
   MeasurementState& state_;
   ReflectionRecord& reflection_;
-  const SettingsFile& settings_;
+  SettingsFile& settings_;
+  std::filesystem::path settingsFile_;
 };
 
 const AnalyzerProfile& impedanceAnalyzerProfile();

@@ -96,7 +96,6 @@ constexpr std::array<Note, 5> kNotes{{
 constexpr int kNoteColumn = kColumnBase + 3;
 
 // Same wording as the Serial Port Setting screen, two rows under the notes.
-constexpr std::string_view kWriteError = " Error: the file configu could not be written ";
 constexpr int kErrorRow = 21;
 
 bool over(const ValueField& f, const MouseState& m) {
@@ -303,7 +302,7 @@ ReferenceLoad valuesOnEntry(const std::filesystem::path& file, const ReferenceLo
 bool save(Screen& s, const std::filesystem::path& file, const ReferenceLoad& load, ReferenceLoad& inUse) {
   if (!writeReferenceLoad(file, load.refR, load.refL, load.refC)) {
     s.color(kBlack, kNoteColour);
-    s.printAt(kErrorRow, kNoteColumn, kWriteError);
+    s.printAt(kErrorRow, kNoteColumn, kSettingsNotWritten);
     return false;
   }
   inUse = load;
