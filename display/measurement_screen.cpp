@@ -32,7 +32,7 @@ IdleResult MeasurementScreen::idlePass() {
   const IdleResult result = handlePanel(mouse);
   if (result != IdleResult::Stay) return result;
   if (dragMarkers(state_.markers, state_.plan, mouse)) refreshTraces();
-  updateHover(screen_.readMouse());
+  updateHover(mouse);  // the same read: a press it reported is not read a second time
   ScanControl& c = state_.control;
   if (c.recomputeRequested && !c.scanning && !validationPending()) {
     recomputeAll();
