@@ -123,8 +123,7 @@ IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
       case FieldKind::Choice:
         if (click != Click::None) {
           choiceClick(f.item, click);
-        } else if (wheelDelta != 0 && (f.item == PanelItem::SampleCode || f.item == PanelItem::ProgramChoice ||
-                                       (f.item == PanelItem::Title && mouse.y > 8))) {
+        } else if (wheelDelta != 0 && (f.item == PanelItem::SampleCode || (f.item == PanelItem::Title && mouse.y > 8))) {
           choiceClick(f.item, wheelDelta > 0 ? Click::Left : Click::Right);
           screen_.sleep(100);
         }
