@@ -1,14 +1,13 @@
 // Command sequencing of the instrument: reset, frequency loading, strobe and
-// the acquisition of one point while the user may ask to stop.
+// the acquisition of one point. The link draws nothing and reads no input:
+// while a reply comes in it reports its progress to the scan session, which
+// watches the keyboard and the Stop button and paints what the user sees.
 #pragma once
 
 #include <array>
 #include <cstdint>
-#include <string_view>
 #include <vector>
 
-#include "display/click_latch.h"
-#include "platform/screen.h"
 #include "platform/serial_channel.h"
 
 namespace vna {
@@ -27,39 +26,61 @@ struct InstrumentLink {
   bool timedOut = false;
 };
 
-// What the acquisition needs to know of the program while it waits.
-struct AcquireContext {
-  bool spaceStops = true;        // false while a calibration or normalization is asked or measured
-  std::string_view stopLabel;    // " Stop           " or " Abort calibrate" / " Abort normalize"
-  bool& stopRequested;
-  bool& stopHighlighted;         // the start/stop button is shown highlighted
-  ClickLatch& latch;
+// How the acquisition paces itself once the reply flows: after every further
+// 50 bytes it sleeps `sleeps` times `sleepMs`, with a look at the Stop button
+// before each sleep when `watchBeforeEachSleep` is set.
+struct AcquisitionPacing {
+  int sleeps = 1;
+  int sleepMs = 30;
+  bool watchBeforeEachSleep = false;
+};
+
+// Where an acquisition stands, for the one who watches it.
+struct AcquisitionProgress {
+  std::size_t received = 0;  // bytes of the reply so far
+  int outstandingGroups = 0; // sample groups still to come
+};
+
+// What the link needs of the program while it waits for the instrument.
+class AcquisitionHost {
+ public:
+  virtual ~AcquisitionHost() = default;
+  virtual double now() = 0;
+  virtual void sleep(int ms) = 0;
+  // Waits at most `seconds` for bytes from `wake` or for input.
+  virtual void waitForActivity(double seconds, const WakeSource& wake) = 0;
+  // One look at the keyboard; false abandons the acquisition at once (the
+  // window is being closed).
+  virtual bool watchKeys(const AcquisitionProgress& progress) = 0;
+  // One look at the Stop button.
+  virtual void watchButton(const AcquisitionProgress& progress) = 0;
 };
 
 class Instrument {
  public:
-  Instrument(InstrumentLink& link, SerialChannel& channel, Screen& screen)
-      : link_(link), channel_(channel), screen_(screen) {}
+  Instrument(InstrumentLink& link, SerialChannel& channel, AcquisitionHost& host)
+      : link_(link), channel_(channel), host_(host) {}
 
-  // Opens the port (printing the failure message), waits 1.5 s and resets the instrument.
+  // Opens the port, waits 1.5 s and resets the instrument; false when the
+  // port could not be opened (the instrument is reset all the same: bytes to
+  // a closed port are dropped).
   bool configureAndOpen();
   void resetInstrument();
   void loadFrequency(double frequencyHz);
   void applyFrequency();
   // Samples of one point into sampleR/sampleA, or timedOut; returns early,
-  // with neither, when the window is being closed.
-  void acquirePoint(const AcquireContext& context);
+  // with neither, when the host abandons it.
+  void acquirePoint(const AcquisitionPacing& pacing);
   bool reopen();
 
  private:
   void write(std::span<const std::uint8_t> bytes) { channel_.write(bytes); }
   void receiveWaiting();
-  void watchStopButton(const AcquireContext& context);
-  void warnIfLong(std::size_t received);
+  AcquisitionProgress progress() const;
 
   InstrumentLink& link_;
   SerialChannel& channel_;
-  Screen& screen_;
+  AcquisitionHost& host_;
 };
 
 }  // namespace vna

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "analyzer/sweep_plan.h"
+#include "measurement/sweep_plan.h"
 
 namespace vna {
 

@@ -21,7 +21,7 @@
 
 #include "analyzer/impedance_analyzer.h"
 #include "analyzer/protocol.h"
-#include "analyzer/sweep_plan.h"
+#include "measurement/sweep_plan.h"
 #include "platform/headless_backend.h"
 #include "platform/serial_port.h"
 #include "platform/x11_backend.h"

@@ -27,6 +27,14 @@ inline constexpr int kPanelColumn = panelColumnFor(kPlot);  // 101
 // Left pixel edge of the panel's mouse zones (column kPanelColumn + 2).
 inline constexpr int kPanelX = kPanelColumn * 8 + 8;         // 816
 
+// The start button as it is watched while a scan runs: a press inside
+// (bounds exclusive) stops the scan; its outline is drawn on these edges.
+struct StopButtonZone {
+  int x0, x1, y0, y1;
+  constexpr bool contains(int x, int y) const { return x > x0 && x < x1 && y > y0 && y < y1; }
+};
+inline constexpr StopButtonZone kStopButton{kPanelColumn * 8 + 8, kPanelColumn * 8 + 136, 559, 576};
+
 // Screen pages and their roles.
 inline constexpr int kVisiblePage = 0;
 inline constexpr int kCompositionPage = 1;

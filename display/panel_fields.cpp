@@ -9,66 +9,24 @@ namespace {
 
 constexpr int X = kPanelX;  // 816
 
-constexpr PanelField value(PanelItem item, int row, FieldKind kind) {
-  return PanelField{item, row, X, X + 200, rowTop(row) - 1, rowTop(row) + 16, kind};
-}
-constexpr PanelField button(PanelItem item, int row, int right) {
-  return PanelField{item, row, X + 8, right, rowTop(row) - 1, rowTop(row) + 16, FieldKind::Button};
-}
-
-constexpr std::array<PanelField, kPanelItems> kImpedanceFields{{
-    {PanelItem::Title, 2, X, X + 200, -1, 48, FieldKind::Choice},
-    value(PanelItem::Trace1Max, 6, FieldKind::Number),
-    value(PanelItem::Trace1Min, 7, FieldKind::Number),
-    value(PanelItem::Trace2Max, 10, FieldKind::Number),
-    value(PanelItem::Trace2Min, 11, FieldKind::Number),
-    value(PanelItem::FreqMax, 14, FieldKind::Number),
-    value(PanelItem::FreqMin, 15, FieldKind::Number),
-    value(PanelItem::Center, 17, FieldKind::Number),
-    value(PanelItem::Span, 18, FieldKind::Number),
-    value(PanelItem::Sweep, 20, FieldKind::Choice),
-    value(PanelItem::Points, 21, FieldKind::Choice),
-    value(PanelItem::SampleCode, 22, FieldKind::Choice),
-    value(PanelItem::Length, 24, FieldKind::Number),
-    value(PanelItem::Calibrate, 25, FieldKind::Choice),
-    value(PanelItem::Display, 26, FieldKind::Choice),
-    button(PanelItem::Copy, 28, 1008),
-    button(PanelItem::Save, 29, 1008),
-    button(PanelItem::Start, 36, 968),
-    button(PanelItem::Help, 38, 968),
-    button(PanelItem::Reference, 40, 968),
-    button(PanelItem::Exit, 42, 968),
-}};
-
-// Digit weights by pointer x: one entry per 8-pixel text column from x = 896
-// (the field's first digit); whatever lies left of it takes the first weight,
-// right of the last digit nothing.
-double stepFromTable(int x, const double* weights, int count) {
-  const int column = x < X + 80 ? 0 : (x - (X + 80)) / 8;
-  return column < count ? weights[column] : 0;
-}
-
 }  // namespace
 
-const std::array<PanelField, kPanelItems>& impedancePanelFields() { return kImpedanceFields; }
-
-const PanelField& fieldOf(PanelItem item) { return kImpedanceFields[static_cast<std::size_t>(item)]; }
+const PanelField* findField(std::span<const PanelField> fields, PanelItem item) {
+  for (const PanelField& f : fields)
+    if (f.item == item) return &f;
+  return nullptr;
+}
 
 bool insideZone(const PanelField& f, int x, int y) { return x > f.x0 && x < f.x1 && y > f.y0 && y < f.y1; }
 
-double wheelStepScale(int x) {
-  static constexpr double w[] = {1e9, 1e8, 1e7, 1e6, 1e5, 1e4, 1e3, 100, 10, 1, 0, 0.1, 0.01, 0.001};
-  return stepFromTable(x, w, 14);
-}
+const std::array<double, 14> kScaleStepWeights{1e9, 1e8, 1e7, 1e6, 1e5, 1e4, 1e3, 100, 10, 1, 0, 0.1, 0.01, 0.001};
+const std::array<double, 14> kFrequencyStepWeights{1e7, 1e7, 1e7, 1e6, 1e5, 1e4, 1e3,
+                                                   100, 10,  1,   0,   0.1, 0.01, 0.001};
+const std::array<double, 14> kLengthStepWeights{100, 100, 100, 10, 1, 0, 0.1, 0.01, 0.001, 0.0001, 0, 0, 0, 0};
 
-double wheelStepFrequency(int x) {
-  static constexpr double w[] = {1e7, 1e7, 1e7, 1e6, 1e5, 1e4, 1e3, 100, 10, 1, 0, 0.1, 0.01, 0.001};
-  return stepFromTable(x, w, 14);
-}
-
-double wheelStepLength(int x) {
-  static constexpr double w[] = {100, 100, 100, 10, 1, 0, 0.1, 0.01, 0.001, 0.0001, 0, 0, 0, 0};
-  return stepFromTable(x, w, 14);
+double wheelStep(int x, std::span<const double> weights) {
+  const auto column = static_cast<std::size_t>(x < X + 80 ? 0 : (x - (X + 80)) / 8);
+  return column < weights.size() ? weights[column] : 0;
 }
 
 double leadingNumber(std::string_view text) {

@@ -5,18 +5,24 @@
 #include <array>
 #include <functional>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 
+#include "display/layout.h"
 #include "platform/screen.h"
 
 namespace vna {
 
+// Every item any program's panel has. A program's field table lists the
+// ones it shows; `Procedure` is the calibrate or normalize item, `ProgramChoice`
+// and `ProgramButton` are served by the program's own hooks (the delay
+// aperture, the Reference Load or Adjustment screen, ...).
 enum class PanelItem {
   Title, Trace1Max, Trace1Min, Trace2Max, Trace2Min, FreqMax, FreqMin, Center, Span,
-  Sweep, Points, SampleCode, Length, Calibrate, Display, Copy, Save, Start, Help, Reference, Exit,
+  Sweep, Points, SampleCode, ProgramChoice, Length, Procedure, Display, Copy, Save, Start, Help, ProgramButton, Exit,
 };
-inline constexpr int kPanelItems = 21;
+inline constexpr int kPanelItems = 22;
 
 enum class FieldKind { Choice, Number, Button };
 
@@ -25,12 +31,25 @@ struct PanelField {
   int row;
   int x0, x1, y0, y1;  // all bounds exclusive
   FieldKind kind;
+  std::string_view label = {};       // buttons: as the panel draws it
+  std::string_view hoverLabel = {};  // buttons: reprinted while hovered and after
+  int labelColumn = 0;
 };
 
-// The impedance analyzer's items in the order the idle loop serves them.
-const std::array<PanelField, kPanelItems>& impedancePanelFields();
-const PanelField& fieldOf(PanelItem item);
 bool insideZone(const PanelField& field, int x, int y);
+// The field of `item` in a program's table; nullptr when the program has none.
+const PanelField* findField(std::span<const PanelField> fields, PanelItem item);
+
+// Zones as the panel lays them out: value items from x 816 to 1016, buttons
+// from 824 to `right`, each over the 16 pixel rows of its text row.
+constexpr PanelField valueField(PanelItem item, int row, FieldKind kind) {
+  return PanelField{item, row, kPanelX, kPanelX + 200, rowTop(row) - 1, rowTop(row) + 16, kind};
+}
+constexpr PanelField buttonField(PanelItem item, int row, int right, std::string_view label,
+                                 std::string_view hoverLabel, int labelColumn) {
+  return PanelField{item,  row,        kPanelX + 8, right, rowTop(row) - 1, rowTop(row) + 16, FieldKind::Button,
+                    label, hoverLabel, labelColumn};
+}
 
 struct PanelState {
   std::array<bool, kPanelItems> hoverFlag{};
@@ -40,17 +59,17 @@ struct PanelState {
   void clearHover() { hoverFlag.fill(false); }
 };
 
-// Weight of the digit under the pointer; 0 over the decimal point.
-double wheelStepScale(int x);
-double wheelStepFrequency(int x);
-double wheelStepLength(int x);
-
-// The five validation flags: trace 1 scale, trace 2 scale, frequency order,
-// upper band edge, lower band edge.
-struct ErrorFlags {
-  std::array<bool, 5> flag{};
-  bool any() const { return flag[0] || flag[1] || flag[2] || flag[3] || flag[4]; }
-};
+// Weight of the digit under the pointer; 0 over the decimal point. The
+// weights run one per 8-pixel text column from x = 896, the value column's
+// first digit; whatever lies left of it takes the first weight, right of
+// the last nothing.
+double wheelStep(int x, std::span<const double> weights);
+extern const std::array<double, 14> kScaleStepWeights;
+extern const std::array<double, 14> kFrequencyStepWeights;
+extern const std::array<double, 14> kLengthStepWeights;
+inline double wheelStepScale(int x) { return wheelStep(x, kScaleStepWeights); }
+inline double wheelStepFrequency(int x) { return wheelStep(x, kFrequencyStepWeights); }
+inline double wheelStepLength(int x) { return wheelStep(x, kLengthStepWeights); }
 
 // A typed-entry routine: where the number is shown, what may be typed and
 // which keys end it with which factor.

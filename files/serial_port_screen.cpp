@@ -75,7 +75,7 @@ bool isF4(const std::string& key) {
 void save(Screen& screen, const std::filesystem::path& settingsFile, std::int16_t number) {
   if (writePortNumber(settingsFile, number)) return;
   screen.color(0, 6);
-  screen.printAt(25, 5, " Error: the file configu could not be written ");
+  screen.printAt(25, 5, kSettingsNotWritten);
   screen.sleep(2000);
 }
 

@@ -1,16 +1,11 @@
 #include "files/settings_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
-
 #include <bit>
-#include <cerrno>
 #include <cmath>
 #include <fstream>
-#include <string>
 #include <system_error>
-#include <vector>
+
+#include "files/atomic_file.h"
 
 namespace vna {
 namespace {
@@ -63,49 +58,13 @@ std::optional<SettingsBytes> readBytes(const std::filesystem::path& file) {
   return bytes;
 }
 
-bool writeAll(int fd, std::span<const std::uint8_t> bytes) {
-  std::size_t done = 0;
-  while (done < bytes.size()) {
-    const ssize_t n = ::write(fd, bytes.data() + done, bytes.size() - done);
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      return false;
-    }
-    done += static_cast<std::size_t>(n);
-  }
-  return true;
-}
-
-// Writes `bytes` to a temporary file beside `file` and renames it over
-// `file`, so a save that fails half-way leaves the old file whole.
-bool replaceFile(const std::filesystem::path& file, std::span<const std::uint8_t> bytes) {
-  const std::filesystem::path dir = file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
-  std::string tempName = (dir / (file.filename().string() + ".XXXXXX")).string();
-  std::vector<char> pattern(tempName.begin(), tempName.end());
-  pattern.push_back('\0');
-  const int fd = ::mkstemp(pattern.data());
-  if (fd < 0) return false;
-  const std::string temp(pattern.data());
-
-  // Keep the permissions of the file being replaced (mkstemp makes 0600).
-  struct stat old{};
-  const mode_t mode = ::stat(file.c_str(), &old) == 0 ? (old.st_mode & 07777) : 0644;
-  bool ok = ::fchmod(fd, mode) == 0;
-  ok = ok && writeAll(fd, bytes);
-  ok = ok && ::fsync(fd) == 0;
-  ok = (::close(fd) == 0) && ok;
-  ok = ok && ::rename(temp.c_str(), file.c_str()) == 0;
-  if (!ok) ::unlink(temp.c_str());
-  return ok;
-}
-
 // Reads the current 26 bytes (the defaults when the file is not 26 bytes),
 // lets `change` put the writer's own fields, and replaces the file.
 template <typename Change>
 bool updateFields(const std::filesystem::path& file, Change change) {
   SettingsBytes bytes = readBytes(file).value_or(encodeSettings(SettingsFile{}));
   change(bytes);
-  return replaceFile(file, bytes);
+  return saveAtomically(file, bytes).ok();
 }
 
 float finiteOr(float value, float fallback) { return std::isfinite(value) ? value : fallback; }
@@ -148,7 +107,8 @@ SettingsFile loadSettings(const std::filesystem::path& file) {
   const std::uintmax_t size = std::filesystem::file_size(file, ec);
   // A file of the right size that cannot be read is not ours to replace.
   if (!ec && size == kSettingsFileSize) return SettingsFile{};
-  replaceFile(file, encodeSettings(SettingsFile{}));  // a failure leaves the defaults in memory only
+  // A failure leaves the defaults in memory only; the next edit tries again.
+  (void)saveAtomically(file, encodeSettings(SettingsFile{}));
   return SettingsFile{};
 }
 

@@ -18,11 +18,14 @@
 #include <filesystem>
 #include <optional>
 #include <span>
+#include <string_view>
 
 namespace vna {
 
 inline constexpr std::size_t kSettingsFileSize = 26;
 inline constexpr const char* kSettingsFileName = "configu";
+// What the edit screens show when saving their fields failed.
+inline constexpr std::string_view kSettingsNotWritten = " Error: the file configu could not be written ";
 
 struct SettingsFile {
   std::int16_t portNumber = 3;

@@ -16,6 +16,13 @@ double monotonicSeconds() {
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
 
+void pressAt(InputState& in, int x, int y, int button) {
+  in.mouse.inside = true;
+  in.mouse.x = x;
+  in.mouse.y = y;
+  in.setButtons(button);
+}
+
 }  // namespace
 
 HeadlessBackend::HeadlessBackend(double giveUpAt, HeadlessClock clock) : giveUpAt_(giveUpAt), clock_(clock) {
@@ -47,12 +54,12 @@ void HeadlessBackend::mouseAt(double t, int x, int y, int buttons) {
     in.mouse.inside = x >= 0 && y >= 0 && x < kScreenWidth && y < kScreenHeight;
     in.mouse.x = x;
     in.mouse.y = y;
-    in.mouse.buttons = buttons;
+    in.setButtons(buttons);
   });
 }
 
 void HeadlessBackend::buttonsAt(double t, int buttons) {
-  add(t, [buttons](InputState& in) { in.mouse.buttons = buttons; });
+  add(t, [buttons](InputState& in) { in.setButtons(buttons); });
 }
 
 void HeadlessBackend::wheelAt(double t, int notches) {
@@ -68,13 +75,13 @@ void HeadlessBackend::actionAt(double t, std::function<void()> action) {
 }
 
 void HeadlessBackend::clickAt(double t, int x, int y, int button) {
-  add(t, [x, y, button](InputState& in) {
-    in.mouse.inside = true;
-    in.mouse.x = x;
-    in.mouse.y = y;
-    in.mouse.buttons = button;
-  });
+  add(t, [x, y, button](InputState& in) { pressAt(in, x, y, button); });
   buttonsAt(t + 0.05, 0);
+}
+
+void HeadlessBackend::quickClickAt(double t, int x, int y, int button) {
+  add(t, [x, y, button](InputState& in) { pressAt(in, x, y, button); });
+  buttonsAt(t, 0);
 }
 
 void HeadlessBackend::movePointer(int x, int y, InputState& input) {

@@ -30,6 +30,9 @@ class HeadlessBackend : public Backend {
   void actionAt(double t, std::function<void()> action);  // runs test code then
   // A left click: press at t, release 50 ms later, at the current pointer.
   void clickAt(double t, int x, int y, int button = 1);
+  // A touchpad tap: press and release at the same time t, so that no pump
+  // sees the button held.
+  void quickClickAt(double t, int x, int y, int button = 1);
 
   void pump(Framebuffer& fb, int shownPage, InputState& input) override;
   void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,

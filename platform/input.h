@@ -36,10 +36,20 @@ struct InputState {
 
   std::deque<std::string> keys;
   MouseState mouse;
+  // Buttons pressed since the program last read the mouse, released or not.
+  // A quick click or a touchpad tap is over before the next read; that read
+  // still reports the button held, and the one after it the release.
+  int pressedSinceRead = 0;
   bool closeRequested = false;  // the window's close button
 
   void pushKey(std::string k) {
     if (keys.size() < kKeyQueueSize) keys.push_back(std::move(k));
+  }
+  // Backends set the held buttons only through here, so that no press is
+  // missed, whichever way their window system reports it.
+  void setButtons(int buttons) {
+    pressedSinceRead |= buttons & ~mouse.buttons;
+    mouse.buttons = buttons;
   }
 };
 

@@ -4,6 +4,7 @@
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <utility>
 
 #include "platform/font.h"
 #include "platform/numeric.h"
@@ -205,8 +206,11 @@ bool Screen::keyWaiting() {
 
 MouseState Screen::readMouse() {
   pump();
+  const int pressed = std::exchange(input_.pressedSinceRead, 0);
   if (!input_.mouse.inside) return MouseState{-1, -1, -1, -1, false};
-  return input_.mouse;
+  MouseState mouse = input_.mouse;
+  mouse.buttons |= pressed;
+  return mouse;
 }
 
 void Screen::sleep(int ms) {

@@ -237,15 +237,15 @@ int X11Backend::gatherEvents(InputState& input) {
         pointerAt(input, b.x, b.y);
         if (event.type == ButtonPress && b.button == Button4) ++input.mouse.wheel;  // away from the user
         if (event.type == ButtonPress && b.button == Button5) --input.mouse.wheel;
-        if (event.type == ButtonPress) input.mouse.buttons |= buttonBit(b.button);
-        if (event.type == ButtonRelease) input.mouse.buttons &= ~buttonBit(b.button);
+        if (event.type == ButtonPress) input.setButtons(input.mouse.buttons | buttonBit(b.button));
+        if (event.type == ButtonRelease) input.setButtons(input.mouse.buttons & ~buttonBit(b.button));
         break;
       }
       case MotionNotify:
         pointerAt(input, event.xmotion.x, event.xmotion.y);
         // The held buttons as the server sees them: a release that went to
         // another client (a window manager's grab) cannot leave one stuck.
-        input.mouse.buttons = buttonsHeld(event.xmotion.state);
+        input.setButtons(buttonsHeld(event.xmotion.state));
         break;
       case EnterNotify: pointerAt(input, event.xcrossing.x, event.xcrossing.y); break;
       case LeaveNotify:

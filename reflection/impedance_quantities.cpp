@@ -46,17 +46,17 @@ Quantities impedanceQuantities(int mode, Complex z, double frequencyHz) {
   const double sRe = (z2 - 2500) / sDen, sIm = 100 * x / sDen;
   const double s11 = std::sqrt((z2 - 2500) * (z2 - 2500) + (100 * x) * (100 * x)) / sDen;
   const double s11Angle = std::atan2(sIm, sRe) * kDegrees;
-  switch (mode) {
-    case 1: return {r, x};
-    case 2: return {-1e12 / (w * x), q};
-    case 3: return {x * 1e9 / w, q};
-    case 4: return {20 * log10Of(s11), s11Angle};
-    case 5: return {cp, q};
-    case 6: return {lp, q};
-    case 7: return {cp, z2 / r};
-    case 8: return {lp, z2 / r};
-    case 9: return {s11, s11Angle};
-    default: return {std::sqrt(z2), std::atan2(x, r) * kDegrees};  // modes 0 and 10
+  switch (static_cast<ImpedanceMode>(mode)) {
+    case ImpedanceMode::RealImaginary: return {r, x};
+    case ImpedanceMode::SeriesCQ: return {-1e12 / (w * x), q};
+    case ImpedanceMode::SeriesLQ: return {x * 1e9 / w, q};
+    case ImpedanceMode::S11Db: return {20 * log10Of(s11), s11Angle};
+    case ImpedanceMode::ParallelCQ: return {cp, q};
+    case ImpedanceMode::ParallelLQ: return {lp, q};
+    case ImpedanceMode::ParallelCR: return {cp, z2 / r};
+    case ImpedanceMode::ParallelLR: return {lp, z2 / r};
+    case ImpedanceMode::S11Linear: return {s11, s11Angle};
+    default: return {std::sqrt(z2), std::atan2(x, r) * kDegrees};  // |z| on either scale
   }
 }
 

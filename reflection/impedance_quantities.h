@@ -20,6 +20,21 @@ Complex referenceLoadImpedance(double refR, double refL, double refC, double fre
 Complex correctedImpedance(Complex measured, Complex openStd, Complex shortStd, Complex loadStd,
                            Complex loadImpedance);
 
+// displayMode of the impedance programs.
+enum class ImpedanceMode : int {
+  MagnitudePhase = 0,   // |z| and arg(z)
+  RealImaginary = 1,    // Re(z) and Im(z)
+  SeriesCQ = 2,         // Cs and Q
+  SeriesLQ = 3,         // Ls and Q
+  S11Db = 4,            // |s11| in dB and its angle
+  ParallelCQ = 5,       // Cp and Q
+  ParallelLQ = 6,       // Lp and Q
+  ParallelCR = 7,       // Cp and Rp
+  ParallelLR = 8,       // Lp and Rp
+  S11Linear = 9,        // |s11| in units and its angle
+  LogMagnitude = 10,    // |z| on a logarithmic scale and arg(z)
+};
+
 struct Quantities {
   double first = 0;
   double second = 0;

@@ -1,7 +1,8 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12: the compiler and
 # build tools, libX11, GoogleTest, the VGA console font the screen font is
-# made from, and the virtual X server and tools of the end-to-end tests.
+# made from, the virtual X server and tools of the end-to-end tests, and
+# the Python readers that check the saved files.
 # Does nothing (quickly) when everything is there already. Run as root.
 set -euo pipefail
 
@@ -11,6 +12,7 @@ packages=(
   libgtest-dev googletest           # GoogleTest (a CMake package)
   console-setup-linux               # /usr/share/consolefonts/Uni2-VGA16.psf.gz
   xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
+  python3-scikit-rf python3-pil     # independent readers of the saved Touchstone and BMP files
 )
 
 missing=()

@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <vector>
 
-#include "analyzer/sweep_plan.h"
+#include "measurement/sweep_plan.h"
 
 namespace vna {
 namespace {

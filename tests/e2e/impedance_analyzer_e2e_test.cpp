@@ -5,9 +5,14 @@
 
 #include <chrono>
 #include <filesystem>
+#include <string>
+#include <string_view>
 #include <thread>
+#include <utility>
+#include <vector>
 
 #include "files/settings_file.h"
+#include "platform/font.h"
 #include "tests/e2e/e2e_harness.h"
 
 namespace vna::e2e {
@@ -67,6 +72,33 @@ std::optional<Image> waitForIdleAfterTimeout(const WindowDriver& window) {
   if (!last || errorLines(*last) == resetLines) return std::nullopt;
   pause(0.5);  // the idle loop starts right after these lines are printed
   return last;
+}
+
+// The meas/scan value as the window shows it: the cells right of the label
+// (row 21, columns 113 to 118) matched against the screen font, spaces
+// trimmed. A pixel is ink where it differs from the cell's top-left one, which
+// no digit covers; a cell matching neither a digit nor a space reads '?'.
+std::string pointsShown(const Image& image) {
+  std::string text;
+  for (int column = 113; column <= 118; ++column) {
+    const int x0 = (column - 1) * 8, y0 = 20 * 16;
+    const Rgb paper = image.at(x0, y0);
+    char read = '?';
+    for (const char candidate : std::string_view(" 0123456789")) {
+      const Glyph& glyph = kCp437Font[static_cast<unsigned char>(candidate)];
+      bool same = true;
+      for (int r = 0; r < 16 && same; ++r)
+        for (int c = 0; c < 8 && same; ++c)
+          same = ((glyph.rows[static_cast<std::size_t>(r)] & (0x80 >> c)) != 0) == (image.at(x0 + c, y0 + r) != paper);
+      if (same) {
+        read = candidate;
+        break;
+      }
+    }
+    text += read;
+  }
+  const auto first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string{} : text.substr(first, text.find_last_not_of(' ') - first + 1);
 }
 
 class ImpedanceAnalyzerE2e : public ::testing::Test {
@@ -132,6 +164,28 @@ TEST_F(ImpedanceAnalyzerE2e, ExitButtonEndsTheProgramOnceTheScanHasTimedOut) {
   const auto status = run_->waitForExit(10.0);
   ASSERT_TRUE(status) << "the program did not end on the Exit button";
   EXPECT_EQ(*status, 0) << run_->output();
+}
+
+// A touchpad tap or a quick click: press and release sent back to back, both
+// over before the program's next look at the mouse. Each one must act.
+TEST_F(ImpedanceAnalyzerE2e, QuickClicksStepMeasPerScan) {
+  ASSERT_TRUE(waitForIdleAfterTimeout(*window_)) << "the program never got idle; it said:\n" << run_->output();
+  // Clicks act on the field under the pointer once the program has seen it
+  // there, which it shows by highlighting the field.
+  ASSERT_TRUE(window_->moveMouse(900, 16 * 21 - 8));
+  const auto hovered = screenshotWhen(*window_, 10.0, [](const Image& image) { return image.at(896, 320) != kBlack; });
+  ASSERT_TRUE(hovered && hovered->at(896, 320) != kBlack) << "meas/scan is not highlighted under the pointer";
+  ASSERT_EQ(pointsShown(*hovered), "401");
+
+  const std::vector<std::pair<std::string, std::string>> clicks{
+      {"1", "801"}, {"1", "51"}, {"1", "101"}, {"3", "51"}};  // left steps up and wraps, right steps down
+  for (const auto& [button, expected] : clicks) {
+    ASSERT_TRUE(window_->xdotool({"click", button}));
+    const auto shot =
+        screenshotWhen(*window_, 5.0, [&, want = expected](const Image& image) { return pointsShown(image) == want; });
+    ASSERT_TRUE(shot) << "no screenshot of the window";
+    ASSERT_EQ(pointsShown(*shot), expected) << "after a quick click of button " << button;
+  }
 }
 
 }  // namespace

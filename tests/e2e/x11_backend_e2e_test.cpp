@@ -7,6 +7,7 @@
 #include <cstdlib>
 #include <functional>
 
+#include "platform/screen.h"
 #include "platform/x11_backend.h"
 #include "tests/e2e/e2e_harness.h"
 
@@ -241,6 +242,29 @@ TEST_F(X11BackendOnXvfb, FollowsThePointerTheButtonsAndTheWheel) {
   ASSERT_TRUE(geometry);
   EXPECT_NE(at.find("X=" + std::to_string(geometry->x + 300) + "\n"), std::string::npos) << at;
   EXPECT_NE(at.find("Y=" + std::to_string(geometry->y + 400) + "\n"), std::string::npos) << at;
+}
+
+// A touchpad tap or a quick click: xdotool sends press and release back to
+// back, so both are at the server before the program reads the mouse again.
+// The read that follows must see the button down once, the next one up.
+TEST_F(X11BackendOnXvfb, AQuickClickReadsAsOnePressThenARelease) {
+  ASSERT_NO_FATAL_FAILURE(start());
+  Screen screen(*backend_);
+  ASSERT_TRUE(window_->xdotool({"mousemove", "--window", std::to_string(backend_->windowId()), "500", "300"}));
+  const double giveUp = backend_->now() + 10.0;  // a bound against hanging, not a timing requirement
+  while (screen.readMouse().x != 500 && backend_->now() < giveUp) screen.sleep(20);
+  ASSERT_EQ(screen.readMouse().x, 500);
+
+  for (const auto& [xButton, bit] : {std::pair{"1", 1}, std::pair{"3", 2}}) {
+    ASSERT_TRUE(window_->xdotool({"click", xButton}));
+    MouseState m = screen.readMouse();
+    while (m.buttons == 0 && backend_->now() < giveUp) {
+      screen.sleep(20);
+      m = screen.readMouse();
+    }
+    EXPECT_EQ(m.buttons, bit) << "X button " << xButton;
+    EXPECT_EQ(screen.readMouse().buttons, 0) << "X button " << xButton;
+  }
 }
 
 TEST_F(X11BackendOnXvfb, TheCloseButtonAsksTheProgramToEnd) {

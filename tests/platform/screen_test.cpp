@@ -173,6 +173,26 @@ TEST_F(ScreenTest, MouseKeepsTheWheelCounterAndIsMinusOneOutside) {
   EXPECT_EQ(m.buttons, -1);
 }
 
+TEST_F(ScreenTest, APressOverBeforeTheReadIsReadOnceAsHeldThenAsReleased) {
+  for (const int button : {1, 2}) {
+    const double t = screen.timer();
+    backend.quickClickAt(t + 0.005, 100, 200, button);
+    screen.sleep(20);  // press and release are taken in by the same pump
+    const MouseState m = screen.readMouse();
+    EXPECT_EQ(m.buttons, button);
+    EXPECT_EQ(m.x, 100);
+    EXPECT_EQ(screen.readMouse().buttons, 0) << "button " << button;
+  }
+  // A button held down stays held from read to read, and reads released once let go.
+  backend.buttonsAt(screen.timer() + 0.005, 1);
+  screen.sleep(10);
+  EXPECT_EQ(screen.readMouse().buttons, 1);
+  EXPECT_EQ(screen.readMouse().buttons, 1);
+  backend.buttonsAt(screen.timer() + 0.005, 0);
+  screen.sleep(10);
+  EXPECT_EQ(screen.readMouse().buttons, 0);
+}
+
 TEST_F(ScreenTest, LongSleepsEndEarlyOnAWaitingKeyWhichStaysUnread) {
   backend.keyAt(0, "x");
   double start = screen.timer();

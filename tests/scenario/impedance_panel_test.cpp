@@ -209,6 +209,22 @@ TEST_F(PanelScenario, HelpOpensAndEscReturnsToTheMainScreen) {
   EXPECT_EQ(titleAfter, " Impedance vs frequency  ");
 }
 
+TEST_F(PanelScenario, ReferenceLoadSavesTheLoadTheCalibrationUsesFromThenOn) {
+  click(kIdle, 40, P + 4);
+  std::string screenTitle, panelAfter;
+  capture(kIdle + 0.5, screenTitle, 2, 40, 14);
+  backend.mouseAt(kIdle + 0.6, 200, 88);  // the R field
+  backend.clickAt(kIdle + 0.7, 200, 88);
+  backend.keysAt(kIdle + 0.9, "75\r");
+  backend.keyAt(kIdle + 1.3, extendedKey(key::kF4));  // save and exit
+  capture(kIdle + 1.6, panelAfter, 40, P + 2, 15);
+  runUntil(kIdle + 1.8);
+  EXPECT_EQ(screenTitle, "Reference Load");
+  EXPECT_EQ(panelAfter, " Reference Load");
+  EXPECT_EQ(program.settings().refR, 75.0f);
+  EXPECT_EQ(readSettings(dir.settings())->refR, 75.0f);
+}
+
 TEST(PortSetting, F2DuringTheSplashSavesTheTypedPortInConfigu) {
   WorkDirectory dir;
   HeadlessBackend backend;

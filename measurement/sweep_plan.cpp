@@ -1,4 +1,4 @@
-#include "analyzer/sweep_plan.h"
+#include "measurement/sweep_plan.h"
 
 #include <array>
 #include <cmath>

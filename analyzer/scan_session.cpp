@@ -1,0 +1,229 @@
+#include "analyzer/scan_session.h"
+
+#include "analyzer/sample_conversion.h"
+#include "display/layout.h"
+
+namespace vna {
+namespace {
+
+constexpr int P = kPanelColumn;
+
+}  // namespace
+
+ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, MeasurementHooks& hooks,
+                         const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link)
+    : screen_(screen),
+      out_(screen.screen()),
+      state_(state),
+      hooks_(hooks),
+      style_(style),
+      settings_(settings),
+      link_(link) {}
+
+void ScanSession::openInstrument(const ChannelFactory& openChannel) {
+  channel_ = openChannel(link_.portNumber);
+  if (!channel_->open()) {
+    out_.color(0, colour::kText);
+    out_.printAt(10, 20, "USB port could not be opended");
+    out_.color(colour::kText, 0);
+  }
+  // The converter needs a moment after opening before the instrument listens.
+  sleep(1500);
+  instrument().resetInstrument();
+}
+
+void ScanSession::closeInstrument() {
+  if (channel_) channel_->close();
+}
+
+// ---------------------------------------------------------------- scan loop
+
+void ScanSession::scanStart() {
+  ScanControl& c = state_.control;
+  c.currentPoint = 0;
+  buildFrequencyList(state_.plan, state_.record.frequency);
+  c.currentPoint = c.resumePoint;
+  c.restartPending = false;
+  link_.sampleCode = state_.plan.sampleCode;
+  const auto p = static_cast<std::size_t>(c.currentPoint);
+  instrument().loadFrequency(state_.record.frequency[p]);
+  instrument().applyFrequency();
+  sleep(20);
+  instrument().loadFrequency(state_.record.frequency[p + 1]);
+  sleep(20);
+}
+
+ScanStep ScanSession::scanPass() {
+  ScanControl& c = state_.control;
+  const CalibrationProcedure* procedure = screen_.procedure();
+  if (c.currentPoint == 0) sleep(10);
+
+  instrument().acquirePoint(style_.pacing);
+  if (out_.closeRequested()) return ScanStep::Exit;
+  if (link_.timedOut) {
+    c.scanning = false;
+    if (procedure) c.procedureState = afterTimeout(*procedure, c.procedureState);
+    return handleTimeout();
+  }
+
+  const MouseState mouse = out_.readMouse();
+  ClickLatch& latch = screen_.latch();
+  latch.release(mouse.buttons);
+  if (stopHighlighted_ && latch.take(mouse.buttons & 1) == Click::Left) return stopScan();
+  const std::string k = out_.readKey();
+  if (k == " " || c.stopRequested) return stopScan();
+  if (k.size() == 1 && k[0] == key::kEsc) return ScanStep::Exit;
+
+  instrument().applyFrequency();
+  const double strobe = now();
+  convertPoint(c.currentPoint);
+  screen_.refreshTraces();
+
+  c.resumePoint = c.currentPoint;
+  c.currentPoint += 1;
+  if (c.currentPoint == state_.plan.points) {
+    c.currentPoint = 0;
+    c.scanComplete = true;
+    if (procedure && measuringStandard(*procedure, c.procedureState)) endProcedureStep();
+  }
+  if (!c.scanning) return ScanStep::Idle;
+
+  // Look-ahead: the instrument already runs at point p + 1 since the strobe,
+  // so p + 2 is loaded now (currentPoint has moved on to p + 1).
+  instrument().loadFrequency(state_.record.frequency[static_cast<std::size_t>(c.currentPoint) + 1]);
+  // The instrument needs 37 ms after the strobe before the next acquisition.
+  while (now() - strobe < 0.024) sleep(15);
+  out_.pauseUntil(strobe + 0.037);
+  return ScanStep::NextPoint;
+}
+
+void ScanSession::convertPoint(int i) {
+  const auto p = static_cast<std::size_t>(i);
+  const auto samples = static_cast<std::size_t>(link_.sampleCode + 1);
+  const ConvertedPoint converted =
+      convertSamples(std::span(link_.sampleR).first(samples), std::span(link_.sampleA).first(samples),
+                     link_.sampleCode, settings_.arGain, settings_.arPhase);
+  ScanRecord& r = state_.record;
+  r.rawRatio[p] = converted.ratio;
+  r.workRatio[p] = converted.ratio;
+  r.levelA[p] = converted.levelA;
+  r.levelR[p] = converted.levelR;
+  if (const CalibrationProcedure* procedure = screen_.procedure()) {
+    const int standard = procedure->state(state_.control.procedureState).standard;
+    if (measuringStandard(*procedure, state_.control.procedureState) && standard >= 0)
+      hooks_.storeStandard(standard, i);
+  }
+  hooks_.derivePoint(i);
+}
+
+ScanStep ScanSession::stopScan() {
+  ScanControl& c = state_.control;
+  c.scanning = false;
+  c.stopRequested = false;
+  stopHighlighted_ = false;
+  const CalibrationProcedure* procedure = screen_.procedure();
+  if (procedure && measuringStandard(*procedure, c.procedureState)) {
+    c.procedureState = afterStop(*procedure, c.procedureState);
+    showText({20, 20, procedure->abortedText, true});
+    sleep(2000);
+  }
+  screen_.redrawAll();
+  c.recomputeRequested = false;
+  screen_.clearHover();
+  return ScanStep::Idle;
+}
+
+ScanStep ScanSession::handleTimeout() {
+  stopHighlighted_ = false;
+  out_.color(colour::kText, 0);
+  out_.printAt(36, P + 2, " Start  ");
+  channel_->close();
+  out_.color(0, colour::kErrorBack);
+  out_.printAt(31, P + 2, style_.timeoutLine1);
+  out_.printAt(32, P + 2, style_.timeoutLine2);
+  sleep(1200);
+  if (!instrument().reopen()) {
+    out_.printAt(31, P + 2, " USB port             ");
+    out_.printAt(32, P + 2, " could not be opended ");
+  } else {
+    sleep(1600);
+    out_.printAt(31, P + 2, " Try to scan again    ");
+    out_.printAt(32, P + 2, " if it fails :        ");
+    out_.printAt(33, P + 2, " try to restart the PC");
+  }
+  out_.color(colour::kText, 0);
+  return ScanStep::Idle;
+}
+
+// The end of a standard's scan moves the procedure on and says what comes next.
+void ScanSession::endProcedureStep() {
+  const CalibrationProcedure& procedure = *screen_.procedure();
+  ScanControl& c = state_.control;
+  const StepEnd& end = procedure.state(c.procedureState).end;
+  c.procedureState = afterScanEnd(procedure, c.procedureState);
+  if (!end.keepScanning) {
+    c.scanning = false;
+    c.resumePoint = 0;
+    c.scanComplete = false;
+    c.memoryValid = false;
+  }
+  for (const ProcedureText& t : end.before) showText(t);
+  sleep(end.pauseMs);
+  screen_.redrawAll();
+  for (const ProcedureText& t : end.after) showText(t);
+  hooks_.afterProcedureStep(out_, c.procedureState);
+}
+
+void ScanSession::showText(const ProcedureText& t) {
+  if (t.text.empty()) return;
+  out_.color(t.inverse ? 0 : colour::kText, t.inverse ? colour::kText : 0);
+  out_.printAt(t.row, t.column, t.text);
+  out_.color(colour::kText, 0);
+}
+
+// ---------------------------------------------------------------- while the instrument transfers
+
+double ScanSession::now() { return out_.timer(); }
+void ScanSession::sleep(int ms) { out_.sleep(ms); }
+void ScanSession::waitForActivity(double seconds, const WakeSource& wake) { out_.waitForActivity(seconds, wake); }
+
+void ScanSession::warnIfLong(const AcquisitionProgress& progress) {
+  if (progress.outstandingGroups > 50) {
+    out_.color(0, colour::kTrace1);
+    out_.printAt(31, P + 2, "      Wait      ");
+    out_.color(colour::kText, 0);
+  }
+}
+
+bool ScanSession::watchKeys(const AcquisitionProgress& progress) {
+  const std::string k = out_.readKey();
+  // A closed window must not wait for the instrument's reply (or seven
+  // seconds for none).
+  if (out_.closeRequested()) return false;
+  const CalibrationProcedure* procedure = screen_.procedure();
+  const bool spaceStops = !procedure || spaceAllowed(*procedure, state_.control.procedureState);
+  if (k == " " && spaceStops) {
+    state_.control.stopRequested = true;
+    stopHighlighted_ = false;
+    warnIfLong(progress);
+  }  // any other key pressed during an acquisition is dropped, Esc too
+  return true;
+}
+
+// The Stop button stops a calibration scan too, unlike the space bar.
+void ScanSession::watchButton(const AcquisitionProgress& progress) {
+  const MouseState mouse = out_.readMouse();
+  ClickLatch& latch = screen_.latch();
+  latch.release(mouse.buttons);
+  const bool over = kStopButton.contains(mouse.x, mouse.y);
+  if (over != stopHighlighted_) {
+    stopHighlighted_ = over;
+    screen_.showStartButton(over);
+  }
+  if (over && latch.take(mouse.buttons & 1) == Click::Left) {
+    state_.control.stopRequested = true;
+    warnIfLong(progress);
+  }
+}
+
+}  // namespace vna

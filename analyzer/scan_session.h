@@ -1,0 +1,72 @@
+// The scan loop shared by both analyzers: scan start with the look-ahead
+// loading, one acquired point per pass, stopping, the end of a calibration
+// procedure's step and the recovery after a time-out. It watches the Stop
+// button and the space bar while the instrument transfers a point and
+// paints what the user sees of that; the instrument link only reports.
+#pragma once
+
+#include <functional>
+#include <memory>
+#include <string_view>
+
+#include "analyzer/instrument_link.h"
+#include "display/measurement_screen.h"
+#include "files/settings_file.h"
+#include "platform/serial_channel.h"
+
+namespace vna {
+
+// Makes the channel to the instrument for a port number ("/dev/ttyUSB" + n).
+using ChannelFactory = std::function<std::unique_ptr<SerialChannel>(int portNumber)>;
+
+// What differs between the analyzers' scan loops.
+struct ScanStyle {
+  AcquisitionPacing pacing;
+  // Rows 31 and 32 while the port is reset after a time-out.
+  std::string_view timeoutLine1 = " Error: USB timeout    ";
+  std::string_view timeoutLine2 = " USB Reset : wait (3s) ";
+};
+
+enum class ScanStep { NextPoint, Idle, Exit };
+
+class ScanSession : private AcquisitionHost {
+ public:
+  ScanSession(MeasurementScreen& screen, MeasurementState& state, MeasurementHooks& hooks, const ScanStyle& style,
+              const SettingsFile& settings, InstrumentLink& link);
+
+  // Opens the port named in the settings and resets the instrument; says so
+  // on the screen when the port cannot be opened.
+  void openInstrument(const ChannelFactory& openChannel);
+  void closeInstrument();
+
+  void scanStart();
+  ScanStep scanPass();
+
+ private:
+  ScanStep stopScan();
+  ScanStep handleTimeout();
+  void endProcedureStep();
+  void convertPoint(int i);
+  void showText(const ProcedureText& text);
+  void warnIfLong(const AcquisitionProgress& progress);
+  Instrument instrument() { return Instrument(link_, *channel_, *this); }
+
+  // What the acquisition asks of the program while it waits.
+  double now() override;
+  void sleep(int ms) override;
+  void waitForActivity(double seconds, const WakeSource& wake) override;
+  bool watchKeys(const AcquisitionProgress& progress) override;
+  void watchButton(const AcquisitionProgress& progress) override;
+
+  MeasurementScreen& screen_;
+  Screen& out_;
+  MeasurementState& state_;
+  MeasurementHooks& hooks_;
+  const ScanStyle& style_;
+  const SettingsFile& settings_;
+  InstrumentLink& link_;
+  std::unique_ptr<SerialChannel> channel_;
+  bool stopHighlighted_ = false;  // the Stop button is shown highlighted
+};
+
+}  // namespace vna

@@ -1,0 +1,107 @@
+// What makes one program's measurement screen its own: its display modes
+// with their texts, units and scales, its panel items, its calibration
+// procedure, its help page and splash, as tables; and the few things it
+// really does differently, as hooks. The screen itself (panel loop, traces,
+// readout, redraw) is shared by every program.
+#pragma once
+
+#include <array>
+#include <span>
+#include <string_view>
+
+#include "display/click_latch.h"
+#include "display/help_pages.h"
+#include "display/panel_fields.h"
+#include "measurement/calibration_procedure.h"
+#include "measurement/scale_set.h"
+#include "platform/screen.h"
+
+namespace vna {
+
+// A unit letter that ends a typed scale value, with the factor it applies.
+struct UnitLetter {
+  char key = 0;  // 0: unused slot
+  double factor = 1;
+};
+using UnitLetters = std::array<UnitLetter, 4>;
+
+// The marker readout of one mode: the row template and where its values go.
+struct ReadoutFormat {
+  std::string_view rowTemplate;  // row 45; rows 46 and 47 replace "marker   1:"
+  std::string_view unit1;        // re-coloured in the trace 1 colour
+  int unit1Column = 44;
+  std::string_view unit2;        // re-coloured in the trace 2 colour
+  int unit2Column = 61;
+  int value1Column = 29;
+  std::string_view value1Picture = "##########.###";
+  int value2Column = 46;
+  std::string_view value2Picture = "##########.###";
+};
+
+struct ModeSpec {
+  std::array<std::string_view, 3> title;  // title lines from the profile's title row; empty lines are skipped
+  std::string_view trace1Name, trace1Unit, trace2Name, trace2Unit;
+  // "display:" texts per DisplayChoice; an empty text is not offered in this mode.
+  std::array<std::string_view, 5> displayChoice;
+  ReadoutFormat readout;
+  bool logTrace1 = false;     // trace 1 on a logarithmic scale
+  ModeScales defaultScales;
+  std::string_view trace2Error;  // the validation message of a reversed trace 2 scale
+  UnitLetters trace1Units{}, trace2Units{};
+};
+
+// How the scale values are shown, typed and stepped.
+struct ScaleFormat {
+  std::string_view picture = "##########.###";
+  std::span<const double> wheelWeights;
+  std::size_t entryLength1 = 13, entryLength2 = 11;
+  double entryLow1 = -999999999.98, entryHigh1 = 9999999999.98;  // typed: low < v < high
+  double entryLow2 = -999999999.98, entryHigh2 = 9999999999.98;
+  double wheelLow = -999999999.99, wheelHigh = 9999999999.98;     // stepped: low < v < high
+  double logFloor = 0.0008;  // a logarithmic trace 1 keeps its MIN above this
+};
+
+struct Splash {
+  std::string_view title = " A Network Analyzer program ";
+  std::string_view subtitle;  // row 18, column 34
+};
+
+struct MeasurementProfile {
+  std::span<const ModeSpec> modes;
+  ScaleFormat scales;
+  std::span<const PanelField> fields;  // in the order the idle loop serves them
+  int titleRow = 2;
+  bool titleFollowsHover = true;  // the title is drawn inverse while hovered
+  int displayChoiceColumn = 0;     // column of the "display:" value
+  // The next DisplayChoice after a left (forward) or right click.
+  int (*stepDisplayChoice)(int choice, bool forward, int displayMode, bool memoryValid) = nullptr;
+  const CalibrationProcedure* procedure = nullptr;
+  const HelpPage* help = nullptr;
+  Splash splash;
+  bool levelMeter = true;        // the acquisition programs' input level bars
+  bool overscaleReadout = true;  // readout values out of their picture read "  overscale  "
+};
+
+// The program's own behaviour behind the shared screen. The hooks reach the
+// program's state through the references they were built with.
+class MeasurementHooks {
+ public:
+  virtual ~MeasurementHooks() = default;
+  // Derives the displayed quantities of point i (trace1, trace2 and the
+  // memory traces) from the converted ratio and the program's own arrays.
+  virtual void derivePoint(int i) = 0;
+  // A standard's scan measured point i: store it as standard `standard`.
+  virtual void storeStandard(int standard, int i) = 0;
+  // Panel parts only this program draws (a circuit symbol, an extra row).
+  virtual void drawPanelExtras(Screen&, bool /*titleHovered*/) {}
+  // The program's own panel item: a click (Left/Right) or a wheel step
+  // (Left up, Right down); true when it changed a setting.
+  virtual bool programChoice(Click) { return false; }
+  virtual void showProgramChoice(Screen&, bool /*hovered*/) {}
+  // The program's own button (Reference Load, Adjustment, File Access).
+  virtual void programButton(Screen&, ClickLatch&) {}
+  // After a calibration step ended and its texts are shown.
+  virtual void afterProcedureStep(Screen&, int /*state*/) {}
+};
+
+}  // namespace vna

@@ -1,0 +1,48 @@
+// Saving a whole file so that it is either completely there or not changed.
+//
+// The bytes go to a temporary file in the target's own directory (a rename
+// is only atomic within one file system), are flushed to the disk, and only
+// then is the temporary file renamed over the target. Any failure on the way
+// removes the temporary file and leaves an existing target exactly as it
+// was; the result then says which step failed and why.
+#pragma once
+
+#include <cstdint>
+#include <filesystem>
+#include <span>
+#include <string>
+#include <string_view>
+
+namespace vna {
+
+// Success, or the reason of a failure in words fit for the screen. It has to
+// be looked at: a save whose failure goes unnoticed is the fault this avoids.
+class [[nodiscard]] SaveResult {
+ public:
+  static SaveResult success() { return SaveResult(true, {}); }
+  static SaveResult failure(std::string reason) { return SaveResult(false, std::move(reason)); }
+
+  bool ok() const { return ok_; }
+  explicit operator bool() const { return ok_; }
+  // Empty on success.
+  const std::string& reason() const { return reason_; }
+
+ private:
+  SaveResult(bool ok, std::string reason) : ok_(ok), reason_(std::move(reason)) {}
+  bool ok_;
+  std::string reason_;
+};
+
+// Replaces (or creates) `target` with `bytes` through a temporary file of a
+// fresh unique name beside it. An existing target keeps its permissions; a
+// new one gets the usual ones of the process (0666 less the umask).
+SaveResult saveAtomically(const std::filesystem::path& target, std::span<const std::uint8_t> bytes);
+SaveResult saveAtomically(const std::filesystem::path& target, std::string_view bytes);
+
+// The same through a temporary file of the given fixed name in the target's
+// directory, created empty (a stale one left by an earlier crash is
+// overwritten). Used where that name is a convention of the files saved.
+SaveResult saveAtomicallyThrough(const std::filesystem::path& target, std::string_view tempName,
+                                 std::string_view bytes);
+
+}  // namespace vna

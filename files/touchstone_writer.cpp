@@ -1,0 +1,337 @@
+#include "files/touchstone_writer.h"
+
+#include <fcntl.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cerrno>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <limits>
+#include <system_error>
+#include <vector>
+
+namespace vna {
+namespace {
+
+constexpr std::string_view kLineEnd = "\r\n";
+constexpr std::string_view kCommentStart = "!  kelvane  ";
+constexpr std::string_view kTransmissionTitle = "               Title                    ";
+constexpr std::string_view kParameterLine = "! parameter S\r\n";
+constexpr std::string_view kOptionLine = "# HZ S DB R 50\r\n";
+
+// What stands around the measured pair in a two-port line, per slot; the
+// unmeasured pairs are always this literal text, never computed.
+struct SlotLayout {
+  std::string_view before;  // between the frequency and the dB value
+  std::string_view after;   // after the angle, before CR LF
+};
+
+constexpr SlotLayout layoutOf(ParameterSlot slot) {
+  switch (slot) {
+    case ParameterSlot::s11: return {" ", " 0.0 0.0 0.0 0.0 0.0 0.0 "};
+    case ParameterSlot::s21: return {" 0.0 0.0 ", " 0.0 0.0 0.0 0.0 "};
+    case ParameterSlot::s12: return {" 0.0 0.0 0.0 0.0 ", " 0.0 0.0 "};
+    case ParameterSlot::s22: return {" 0.0 0.0 0.0 0.0 0.0 0.0 ", ""};
+  }
+  return {" ", " 0.0 0.0 0.0 0.0 0.0 0.0 "};
+}
+
+// A Touchstone file has no text for infinity or NaN, and readers (our own
+// merge included) would refuse the whole file for one such point, e.g. the
+// -inf dB of a zero magnitude. An infinity becomes the largest finite number
+// of its sign and NaN becomes 0, so the file stays readable.
+double finiteOr(double value, double limit) {
+  if (std::isnan(value)) return 0.0;
+  if (std::isinf(value)) return value > 0 ? limit : -limit;
+  return value;
+}
+
+// "%.<digits>g" of the C locale. Minus zero is written as 0: it is not a
+// negative value and a "-0" would only puzzle whoever reads the file.
+std::string generalText(double value, int digits) {
+  if (value == 0.0) value = 0.0;
+  char buffer[64];
+  const std::to_chars_result r =
+      std::to_chars(buffer, buffer + sizeof buffer, value, std::chars_format::general, digits);
+  std::string text(buffer, r.ptr);
+  if (!text.empty() && text.back() == '.') text.pop_back();
+  return text;
+}
+
+// The characters that make up a number in a data line.
+bool isNumberChar(char c) {
+  return (c >= '0' && c <= '9') || c == '+' || c == ',' || c == '-' || c == '.' || c == 'E' || c == 'e';
+}
+
+// Tabs separate fields as blanks do: files from other tools use them, and
+// refusing or mangling such a file would gain nothing.
+bool isBlank(char c) {
+  return c == ' ' || c == '\t';
+}
+
+bool isLineEnd(char c) {
+  return c == '\r' || c == '\n';
+}
+
+char upper(char c) {
+  return (c >= 'a' && c <= 'z') ? static_cast<char>(c - 'a' + 'A') : c;
+}
+
+// Splits on blanks, upper-cased.
+std::vector<std::string> optionTokens(std::string_view text) {
+  std::vector<std::string> tokens;
+  std::string token;
+  for (const char c : text) {
+    if (isBlank(c) || isLineEnd(c)) {
+      if (!token.empty()) tokens.push_back(std::move(token));
+      token.clear();
+    } else {
+      token += upper(c);
+    }
+  }
+  if (!token.empty()) tokens.push_back(std::move(token));
+  return tokens;
+}
+
+// The merged values are S parameters in dB and degrees against 50 ohms; put
+// into a file whose option line says otherwise (magnitude/angle, real and
+// imaginary parts, Z parameters, 75 ohms) they would silently mean something
+// else. Touchstone's defaults (GHZ S MA R 50) hold for what the line leaves
+// out; the frequency unit does not matter, the frequencies are kept.
+bool optionLineFits(std::string_view afterHash) {
+  const std::vector<std::string> tokens = optionTokens(afterHash);
+  std::string parameter = "S";
+  std::string format = "MA";
+  double reference = 50.0;
+  for (std::size_t i = 0; i < tokens.size(); ++i) {
+    const std::string& t = tokens[i];
+    if (t == "HZ" || t == "KHZ" || t == "MHZ" || t == "GHZ") continue;
+    if (t == "S" || t == "Y" || t == "Z" || t == "H" || t == "G") {
+      parameter = t;
+    } else if (t == "DB" || t == "MA" || t == "RI") {
+      format = t;
+    } else if (t == "R" && i + 1 < tokens.size()) {
+      const std::string& number = tokens[++i];
+      const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), reference);
+      if (error != std::errc() || end != number.data() + number.size()) return false;
+    } else {
+      return false;
+    }
+  }
+  return parameter == "S" && format == "DB" && reference == 50.0;
+}
+
+struct Field {
+  std::size_t begin;
+  std::size_t end;  // one past the last character
+};
+
+// Where a line stops holding data: at a comment, at an option line's '#',
+// or at its end.
+enum class LineStop { end, comment, hash };
+
+// One source line read the way the merge reads data: number fields, where
+// the line's data stops, and whether anything but blanks stands between the
+// fields (or after the last one, before the line end).
+struct ScannedLine {
+  std::vector<Field> fields;
+  std::size_t dataEnd = 0;
+  LineStop stop = LineStop::end;
+  bool strayText = false;
+};
+
+ScannedLine scanLine(std::string_view line) {
+  ScannedLine s;
+  std::size_t i = 0;
+  for (; i < line.size(); ++i) {
+    const char c = line[i];
+    if (c == '!') {
+      s.stop = LineStop::comment;
+      break;
+    }
+    if (c == '#') {
+      s.stop = LineStop::hash;
+      break;
+    }
+    if (isNumberChar(c)) {
+      if (i == 0 || !isNumberChar(line[i - 1])) s.fields.push_back({i, i + 1});
+      s.fields.back().end = i + 1;
+    } else if (!isBlank(c)) {
+      // Only a line end may follow the fields: "CR LF" or a lone LF.
+      const bool lineEnd = c == '\n' || (c == '\r' && (i + 1 == line.size() || line[i + 1] == '\n'));
+      if (!lineEnd) s.strayText = true;
+    }
+  }
+  s.dataEnd = i;
+  return s;
+}
+
+// Text after the slot's angle that the new line keeps: what follows the
+// blank after the old angle, or, when the angle was the line's last field,
+// the line end itself.
+std::string_view keptTail(std::string_view line, const Field& oldAngle) {
+  std::size_t from = oldAngle.end;
+  if (from < line.size() && isBlank(line[from])) ++from;
+  return line.substr(from);
+}
+
+MergeResult notCompatible() {
+  return {std::nullopt, std::string(kNotCompatible)};
+}
+
+// Whole file as bytes; the reason when it cannot be read.
+struct ReadResult {
+  std::optional<std::string> bytes;
+  std::string reason;
+};
+
+ReadResult readWholeFile(const std::filesystem::path& file) {
+  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
+  if (fd < 0)
+    return {std::nullopt, "cannot read " + file.filename().string() + ": " + std::generic_category().message(errno)};
+  std::string bytes;
+  char buffer[65536];
+  for (;;) {
+    const ssize_t n = ::read(fd, buffer, sizeof buffer);
+    if (n == 0) break;
+    if (n < 0) {
+      if (errno == EINTR) continue;
+      const int error = errno;
+      ::close(fd);
+      return {std::nullopt, "cannot read " + file.filename().string() + ": " + std::generic_category().message(error)};
+    }
+    bytes.append(buffer, static_cast<std::size_t>(n));
+  }
+  ::close(fd);
+  return {std::move(bytes), {}};
+}
+
+}  // namespace
+
+std::string frequencyText(double hz) {
+  return generalText(finiteOr(hz, std::numeric_limits<double>::max()), 16);
+}
+
+std::string valueText(double value) {
+  const float single = static_cast<float>(value);
+  return generalText(finiteOr(single, std::numeric_limits<float>::max()), 7);
+}
+
+std::string touchstoneHeader(FileOrigin origin) {
+  std::string header(kCommentStart);
+  if (origin == FileOrigin::transmissionAnalyzer) header += kTransmissionTitle;
+  header += kLineEnd;
+  header += kParameterLine;
+  header += kOptionLine;
+  return header;
+}
+
+std::string s1pLine(const TouchstonePoint& point) {
+  return frequencyText(point.frequencyHz) + " " + valueText(point.db) + " " + valueText(point.angleDeg) +
+         std::string(kLineEnd);
+}
+
+std::string s2pLine(ParameterSlot slot, const TouchstonePoint& point) {
+  const SlotLayout layout = layoutOf(slot);
+  std::string line = frequencyText(point.frequencyHz);
+  line += layout.before;
+  line += valueText(point.db);
+  line += ' ';
+  line += valueText(point.angleDeg);
+  line += layout.after;
+  line += kLineEnd;
+  return line;
+}
+
+std::string s1pContent(std::span<const TouchstonePoint> points) {
+  std::string content = touchstoneHeader(FileOrigin::impedanceAnalyzer);
+  for (const TouchstonePoint& point : points) content += s1pLine(point);
+  return content;
+}
+
+std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points) {
+  std::string content = touchstoneHeader(origin);
+  for (const TouchstonePoint& point : points) content += s2pLine(slot, point);
+  return content;
+}
+
+// Line by line: comments and the option line are copied as they stand; in a
+// data line (nine fields) the slot's two fields are replaced by point k's
+// values. Numbers before the option line or after a second '#', and data
+// lines of another field count, make the file not compatible.
+MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<const TouchstonePoint> points) {
+  // Keeping the first N data lines of nothing would empty the file.
+  if (points.empty()) return {std::nullopt, "no points to save"};
+  const std::size_t p = static_cast<std::size_t>(dbFieldOf(slot));
+  std::string out;
+  out.reserve(existing.size() + 64);
+  int hashes = 0;     // '#' seen outside comments; data may follow exactly one
+  std::size_t k = 0;  // the next point to merge
+  std::size_t pos = 0;
+  while (pos < existing.size()) {
+    const std::size_t lineFeed = existing.find('\n', pos);
+    const std::size_t next = lineFeed == std::string_view::npos ? existing.size() : lineFeed + 1;
+    // A last line without a line feed is still a line: dropping it would
+    // lose a point the file holds.
+    const std::string_view line = existing.substr(pos, next - pos);
+    pos = next;
+
+    const ScannedLine scanned = scanLine(line);
+    if (!scanned.fields.empty() && hashes != 1) return notCompatible();
+    if (scanned.stop == LineStop::hash) {
+      if (!scanned.fields.empty()) return notCompatible();
+      std::string_view rest = line.substr(scanned.dataEnd + 1);
+      rest = rest.substr(0, rest.find('!'));
+      if (++hashes == 1) {
+        if (!optionLineFits(rest)) return notCompatible();
+      } else if (std::any_of(rest.begin(), rest.end(), isNumberChar)) {
+        return notCompatible();  // a second option line
+      }
+      out += line;
+      continue;
+    }
+    if (scanned.fields.empty()) {  // comment, blank or text line: not a point
+      out += line;
+      continue;
+    }
+    if (scanned.fields.size() != static_cast<std::size_t>(kTwoPortFieldCount) || scanned.strayText) {
+      return notCompatible();
+    }
+    const TouchstonePoint& point = points[k];
+    out += line.substr(0, scanned.fields[p - 1].end + 1);
+    out += valueText(point.db);
+    out += ' ';
+    out += valueText(point.angleDeg);
+    out += ' ';
+    out += keptTail(line, scanned.fields[p + 1]);
+    // The file keeps as many points as the scan has: the lines after that,
+    // comments included, have no point of this scan to go with them.
+    if (++k == points.size()) break;
+  }
+  // A file without our option line or without a single data line has
+  // nowhere to put the values: merging would report success and save nothing.
+  if (hashes == 0 || k == 0) return notCompatible();
+  return {std::move(out), {}};
+}
+
+SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points) {
+  return saveAtomically(file, s1pContent(points));
+}
+
+SaveResult saveS2p(const std::filesystem::path& file, FileOrigin origin, ParameterSlot slot,
+                   std::span<const TouchstonePoint> points) {
+  return saveAtomically(file, s2pContent(origin, slot, points));
+}
+
+SaveResult mergeS2pFile(const std::filesystem::path& file, ParameterSlot slot,
+                        std::span<const TouchstonePoint> points) {
+  const ReadResult existing = readWholeFile(file);
+  if (!existing.bytes) return SaveResult::failure(existing.reason);
+  MergeResult merged = mergeS2p(*existing.bytes, slot, points);
+  if (!merged.ok()) return SaveResult::failure(merged.reason);
+  return saveAtomicallyThrough(file, kMergeTempName, *merged.content);
+}
+
+}  // namespace vna

@@ -1,0 +1,86 @@
+// Touchstone (version 1) files as the analyzers save them: S parameters in
+// dB and degrees against 50 ohms, frequencies in hertz, CR LF line ends.
+//
+//   !  kelvane  <CR><LF>                      comment (the transmission analyzer adds its title)
+//   ! parameter S<CR><LF>
+//   # HZ S DB R 50<CR><LF>                    option line
+//   1000000 -12.5 45.25<CR><LF>               .s1p: F D A
+//   200 -0.5 -3.25 0.0 0.0 0.0 0.0 0.0 0.0 <CR><LF>   .s2p saved as s11
+//
+// A two-port file holds one measured parameter per save; the other pairs are
+// written as "0.0 0.0". Saving a parameter into an existing two-port file
+// merges it: only that parameter's columns change, so s11 and s22 (or s21 and
+// s12) are built up under one name by two saves.
+//
+// Everything here but the three savers at the end is a pure function from
+// values to bytes, so the exact layout can be tested without a disk.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "files/atomic_file.h"
+#include "files/parameter_slot.h"
+
+namespace vna {
+
+// One scan point as the program hands it over. The magnitude and angle are
+// written rounded to single precision whatever precision they come in.
+struct TouchstonePoint {
+  double frequencyHz = 0.0;
+  double db = 0.0;
+  double angleDeg = 0.0;
+};
+
+// Which program writes: it decides the comment line at the top.
+enum class FileOrigin { impedanceAnalyzer, transmissionAnalyzer };
+
+inline constexpr std::string_view kNotCompatible = " error : the file is not compatible ";
+// The merge writes its new version under this name beside the file.
+inline constexpr std::string_view kMergeTempName = "spartemp.tmp";
+
+// Numbers as they appear in the file: the frequency with 16 significant
+// digits ("%.16g"), magnitudes and angles rounded to single precision and
+// written with 7 ("%.7g"). No plus sign, no trailing decimal point, the same
+// text in every locale.
+std::string frequencyText(double hz);
+std::string valueText(double value);
+
+// The three header lines, CR LF included.
+std::string touchstoneHeader(FileOrigin origin);
+
+// One data line, CR LF included.
+std::string s1pLine(const TouchstonePoint& point);
+std::string s2pLine(ParameterSlot slot, const TouchstonePoint& point);
+
+// Whole files: the header, then one line per point in order. A one-port
+// file is only ever written by the impedance analyzer.
+std::string s1pContent(std::span<const TouchstonePoint> points);
+std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points);
+
+// The new version of an existing two-port file with `slot` taken from
+// `points` (data line k gets point k), or the reason it cannot be merged.
+// The header, comments, frequencies and the other columns are kept as they
+// stand; only the first points.size() data lines are kept. Refused: a file
+// without a usable option line (S parameters, DB, R 50) or without data
+// lines, a data line of other than nine numbers, numbers before the option
+// line or after a second one, and an empty scan.
+struct MergeResult {
+  std::optional<std::string> content;
+  std::string reason;  // empty when content is there
+  bool ok() const { return content.has_value(); }
+};
+MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<const TouchstonePoint> points);
+
+// On disk: each replaces `file` only once the new content is completely
+// written (see atomic_file.h); an incompatible or unreadable file for a
+// merge is left untouched and the reason returned.
+SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points);
+SaveResult saveS2p(const std::filesystem::path& file, FileOrigin origin, ParameterSlot slot,
+                   std::span<const TouchstonePoint> points);
+SaveResult mergeS2pFile(const std::filesystem::path& file, ParameterSlot slot, std::span<const TouchstonePoint> points);
+
+}  // namespace vna

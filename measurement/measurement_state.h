@@ -1,0 +1,22 @@
+// The state every measurement screen reads and writes: the plan, the scan
+// record, the loop flags, the scales and the markers.
+#pragma once
+
+#include "measurement/marker_pair.h"
+#include "measurement/scale_set.h"
+#include "measurement/scan_control.h"
+#include "measurement/scan_record.h"
+#include "measurement/sweep_plan.h"
+
+namespace vna {
+
+struct MeasurementState {
+  SweepPlan plan;
+  ScanRecord record;
+  ScanControl control;
+  ScaleSet scales;
+  MarkerPair markers;
+  double cableLength = 0;  // "length(m):", metres
+};
+
+}  // namespace vna

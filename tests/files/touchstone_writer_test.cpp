@@ -1,0 +1,170 @@
+#include "files/touchstone_writer.h"
+
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <cstdio>
+#include <limits>
+#include <string>
+#include <vector>
+
+#include "tests/files/temp_dir.h"
+
+namespace vna {
+namespace {
+
+namespace fs = std::filesystem;
+using Points = std::vector<TouchstonePoint>;
+
+std::string printfText(const char* format, double value) {
+  char buffer[64];
+  std::snprintf(buffer, sizeof buffer, format, value);
+  return buffer;
+}
+
+std::string text(const std::vector<std::uint8_t>& bytes) {
+  return std::string(bytes.begin(), bytes.end());
+}
+
+const std::string kImpedanceHeader = "!  kelvane  \r\n! parameter S\r\n# HZ S DB R 50\r\n";
+
+// printf is the reference the file format is defined by; the writer does
+// not use it (it must not depend on the locale), so it is an independent check.
+TEST(TouchstoneNumbers, MatchTheGeneralFormatsOfPrintf) {
+  for (const double hz : {200.0, 1e6, 0.5, 12345678.9, 99999999.99, 1.234567890123456789e18, 1e-7, 1.0 / 3.0}) {
+    EXPECT_EQ(frequencyText(hz), printfText("%.16g", hz)) << hz;
+  }
+  for (const double v : {-12.5, 45.25, 1.0 / 3.0, -0.000012345678, 123456789.0, 1e-30, -179.99999, 100.0}) {
+    EXPECT_EQ(valueText(v), printfText("%.7g", static_cast<float>(v))) << v;
+  }
+  EXPECT_EQ(frequencyText(1e6), "1000000");  // a whole number has no decimal point
+  EXPECT_EQ(valueText(-0.5), "-0.5");
+}
+
+TEST(TouchstoneNumbers, ValuesAreRoundedToSinglePrecisionBeforeTheSevenDigits) {
+  // The double reads 1.000001 at 7 digits; its nearest float is 1.00000048.
+  EXPECT_EQ(printfText("%.7g", 1.00000051), "1.000001");
+  EXPECT_EQ(valueText(1.00000051), "1");
+}
+
+TEST(TouchstoneNumbers, NonFiniteAndMinusZeroStillGiveReadableNumbers) {
+  EXPECT_EQ(valueText(-std::numeric_limits<double>::infinity()), "-3.402823e+38");
+  EXPECT_EQ(valueText(1e300), "3.402823e+38");
+  EXPECT_EQ(valueText(std::nan("")), "0");
+  EXPECT_EQ(valueText(-0.0), "0");
+}
+
+TEST(TouchstoneWriter, WorkedExamples) {
+  EXPECT_EQ(s1pLine({1e6, -12.5, 45.25}), "1000000 -12.5 45.25\r\n");
+  EXPECT_EQ(s2pLine(ParameterSlot::s11, {200, -0.5, -3.25}), "200 -0.5 -3.25 0.0 0.0 0.0 0.0 0.0 0.0 \r\n");
+}
+
+TEST(TouchstoneWriter, WholeFilesByteForByte) {
+  const Points points = {{1000, -1, 2}, {2000, -3, 4}};
+  EXPECT_EQ(s1pContent(points), kImpedanceHeader + "1000 -1 2\r\n2000 -3 4\r\n");
+  const std::string title = std::string(15, ' ') + "Title" + std::string(20, ' ');
+  EXPECT_EQ(s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s12, points),
+            "!  kelvane  " + title + "\r\n! parameter S\r\n# HZ S DB R 50\r\n" +
+                "1000 0.0 0.0 0.0 0.0 -1 2 0.0 0.0 \r\n2000 0.0 0.0 0.0 0.0 -3 4 0.0 0.0 \r\n");
+}
+
+// In a two-port line: the frequency, then s11, s21, s12, s22.
+struct SlotCase {
+  ParameterSlot slot;
+  const char* written;  // the line of a new file for point {100, 1, 2}
+  const char* merged;   // "1 2 3 ... 9" with point {0, -91, -92} merged in
+};
+const SlotCase kSlots[] = {
+    {ParameterSlot::s11, "100 1 2 0.0 0.0 0.0 0.0 0.0 0.0 \r\n", "1 -91 -92 4 5 6 7 8 9\r\n"},
+    {ParameterSlot::s21, "100 0.0 0.0 1 2 0.0 0.0 0.0 0.0 \r\n", "1 2 3 -91 -92 6 7 8 9\r\n"},
+    {ParameterSlot::s12, "100 0.0 0.0 0.0 0.0 1 2 0.0 0.0 \r\n", "1 2 3 4 5 -91 -92 8 9\r\n"},
+    // The merged pair is followed by a blank, also when it ends the line.
+    {ParameterSlot::s22, "100 0.0 0.0 0.0 0.0 0.0 0.0 1 2\r\n", "1 2 3 4 5 6 7 -91 -92 \r\n"},
+};
+
+TEST(TouchstoneWriter, EverySlotWritesAndMergesItsOwnColumns) {
+  for (const SlotCase& c : kSlots) {
+    EXPECT_EQ(s2pLine(c.slot, {100, 1, 2}), c.written);
+    const MergeResult merged = mergeS2p("# HZ S DB R 50\r\n1 2 3 4 5 6 7 8 9\r\n", c.slot, Points{{0, -91, -92}});
+    ASSERT_TRUE(merged.ok()) << merged.reason;
+    EXPECT_EQ(*merged.content, std::string("# HZ S DB R 50\r\n") + c.merged);
+  }
+}
+
+TEST(TouchstoneMerge, S11ThenS22UnderOneNameKeepsTheFirstHeader) {
+  const std::string first = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{5e6, -1, 2}});
+  const MergeResult merged = mergeS2p(first, ParameterSlot::s22, Points{{7e6, -3, 4}});
+  ASSERT_TRUE(merged.ok());
+  EXPECT_EQ(*merged.content, kImpedanceHeader + "5000000 -1 2 0.0 0.0 0.0 0.0 -3 4 \r\n");
+}
+
+TEST(TouchstoneMerge, KeepsCommentsBlankLinesAndLineEndsAndStopsAtThePointCount) {
+  const std::string file =
+      "! notes\n# mhz s db r 50 ! from elsewhere\n1\t2\t3\t4\t5\t6\t7\t8\t9\n\r\n! between\n"
+      "10 11 12 13 14 15 16 17 18\n! after the last point\n19 20 21 22 23 24 25 26 27\n";
+  const MergeResult two = mergeS2p(file, ParameterSlot::s21, Points{{0, -91, -92}, {0, -93, -94}});
+  ASSERT_TRUE(two.ok());
+  EXPECT_EQ(*two.content,
+            "! notes\n# mhz s db r 50 ! from elsewhere\n1\t2\t3\t-91 -92 6\t7\t8\t9\n\r\n! between\n"
+            "10 11 12 -93 -94 15 16 17 18\n");
+  // Fewer lines than points: every line is merged, the last even without a line feed.
+  const MergeResult many = mergeS2p("# db\r\n1 2 3 4 5 6 7 8 9", ParameterSlot::s22, Points(4, {0, -91, -92}));
+  ASSERT_TRUE(many.ok());
+  EXPECT_EQ(*many.content, "# db\r\n1 2 3 4 5 6 7 -91 -92 ");
+}
+
+TEST(TouchstoneMerge, RefusesFilesItCannotFillCorrectly) {
+  const std::string line = "1 2 3 4 5 6 7 8 9\r\n";
+  const std::string refused[] = {
+      "# HZ S DB R 50\r\n1 2 3\r\n",                  // one-port data under a two-port name
+      "# HZ S DB R 50\r\n# HZ S DB R 50\r\n" + line,  // two option lines
+      "# HZ S DB R 50\r\n#\r\n" + line,               // numbers after a second '#'
+      line + "# HZ S DB R 50\r\n",                    // data before the option line
+      "# HZ S DB R 50\r\n1 2 3 4 5 6 7 8 9 10\r\n",   // ten fields
+      "# HZ S DB R 50\r\n1 2 3 4 x 5 6 7 8 9\r\n",    // text inside a data line
+      "# HZ S MA R 50\r\n" + line,                    // magnitudes, not dB
+      "# HZ S R 50\r\n" + line,                       // no format: Touchstone's default MA
+      "# HZ Z DB R 50\r\n" + line,                    // impedance parameters
+      "# HZ S DB R 75\r\n" + line,                    // another reference
+      "! no option line\r\n",                         // nothing says what the columns are
+      "# HZ S DB R 50\r\n! no data\r\n",              // nowhere to put the values
+  };
+  for (const std::string& file : refused) {
+    const MergeResult merged = mergeS2p(file, ParameterSlot::s11, Points(3, {1, 2, 3}));
+    EXPECT_FALSE(merged.ok()) << file;
+    EXPECT_EQ(merged.reason, kNotCompatible) << file;
+  }
+  EXPECT_FALSE(mergeS2p("# HZ S DB R 50\r\n" + line, ParameterSlot::s11, Points{}).ok());  // would empty it
+}
+
+TEST(TouchstoneFiles, SavesReplaceAndAMergeKeepsAnIncompatibleFile) {
+  TempDir dir;
+  const fs::path s1p = dir.path() / "dut.s1p";
+  const fs::path s2p = dir.path() / "dut.s2p";
+  writeFile(s1p, std::vector<std::uint8_t>(5000, 'x'));
+  ASSERT_TRUE(saveS1p(s1p, Points{{1e6, -12.5, 45.25}}));
+  EXPECT_EQ(text(readFile(s1p)), kImpedanceHeader + "1000000 -12.5 45.25\r\n");
+
+  ASSERT_TRUE(saveS2p(s2p, FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{200, -0.5, -3.25}}));
+  ASSERT_TRUE(mergeS2pFile(s2p, ParameterSlot::s22, Points{{200, -1, 7}}));
+  EXPECT_EQ(text(readFile(s2p)), kImpedanceHeader + "200 -0.5 -3.25 0.0 0.0 0.0 0.0 -1 7 \r\n");
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"dut.s1p", "dut.s2p"}));
+
+  const std::vector<std::uint8_t> onePort = readFile(s1p);
+  fs::rename(s1p, s2p);
+  const SaveResult refused = mergeS2pFile(s2p, ParameterSlot::s11, Points{{1e6, 0, 0}});
+  EXPECT_FALSE(refused.ok());
+  EXPECT_EQ(refused.reason(), kNotCompatible);
+  EXPECT_EQ(readFile(s2p), onePort);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});  // no spartemp.tmp left
+
+  // The merge goes through "spartemp.tmp": where that name cannot be a file, it fails.
+  const std::string twoPort = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{1, 2, 3}});
+  writeFile(s2p, std::vector<std::uint8_t>(twoPort.begin(), twoPort.end()));
+  fs::create_directory(dir.path() / kMergeTempName);
+  EXPECT_FALSE(mergeS2pFile(s2p, ParameterSlot::s22, Points{{1, 4, 5}}).ok());
+  EXPECT_EQ(text(readFile(s2p)), twoPort);
+}
+
+}  // namespace
+}  // namespace vna
