@@ -51,6 +51,8 @@ int AnalyzerProgram::run() {
 void AnalyzerProgram::startUp() {
   screen_.setPages(kVisiblePage, kVisiblePage);
   screen_.movePointer(1, 1);
+  state_.fileName = "noname";
+  state_.titleText = std::string(15, ' ') + "Title" + std::string(20, ' ');
   for (const PaletteEntry& e : kPalette) screen_.setPalette(e.index, e.r, e.g, e.b);
   rescaleMarkers(state_.plan);
   for (std::size_t m = 0; m < profile_.screen.modes.size(); ++m)
