@@ -25,11 +25,16 @@ double pointX(int i, int points) { return O + W * i / std::max(1, points - 1); }
 template <typename Draw>
 void logGrid(double lo, double hi, double length, Draw draw) {
   if (!(lo > 0) || !(hi > lo) || !std::isfinite(hi)) return;
+  // log10Of(1000) comes out as 2.9999999999999996, so for a low end that is
+  // an exact power of ten (1 kHz, 1 MHz, a log scale from 1) the decade is
+  // one too low and the first line lands on the low end itself: such a
+  // candidate is skipped, the low end being the box edge.
   std::int64_t e = truncateToward0(log10Of(lo));
   std::int64_t d = truncateToward0(lo / std::pow(10.0, static_cast<double>(e))) + 1;
   for (int guard = 0; guard < 40 && d * std::pow(10.0, static_cast<double>(e)) <= hi; ++guard) {
     for (; d < 10 && d * std::pow(10.0, static_cast<double>(e)) <= hi; ++d) {
       const double f = d * std::pow(10.0, static_cast<double>(e));
+      if (f <= lo) continue;
       draw(std::log(f / lo) * length / std::log(hi / lo), d == 1 ? colour::kGridEmphasis : colour::kGrid);
     }
     ++e;
@@ -60,12 +65,23 @@ void drawLevelBar(Screen& s, double x0, double x1, double level) {
   if (20 * level > 7) s.fillBox(x0, 560, x1, top, colour::kMarker1);
 }
 
+// Segment i (from point i-1 to point i) of one trace, clipped to the box.
 template <typename Map>
-void drawSegments(Screen& s, std::span<const double> values, int from, int to, int points, Map map, int c) {
-  to = std::min<int>(to, static_cast<int>(values.size()) - 1);
-  for (int i = std::max(from, 1); i <= to; ++i) {
-    s.line(pointX(i, points), clipY(map(values[static_cast<std::size_t>(i)])), pointX(i - 1, points),
-           clipY(map(values[static_cast<std::size_t>(i - 1)])), c);
+void drawSegment(Screen& s, std::span<const double> values, int i, int points, Map map, int c) {
+  if (i < 1 || static_cast<std::size_t>(i) >= values.size()) return;
+  s.line(pointX(i, points), clipY(map(values[static_cast<std::size_t>(i)])), pointX(i - 1, points),
+         clipY(map(values[static_cast<std::size_t>(i - 1)])), c);
+}
+
+// A trace and its memory in one pass, segment by segment, so that where the
+// two cross each segment of the trace lies under the memory's same segment
+// and over the memory's previous one.
+template <typename Map>
+void drawTracePair(Screen& s, std::span<const double> trace, int traceColour, std::span<const double> memory,
+                   bool withMemory, int memoryColour, int segments, int points, Map map) {
+  for (int i = 1; i <= segments; ++i) {
+    drawSegment(s, trace, i, points, map, traceColour);
+    if (withMemory) drawSegment(s, memory, i, points, map, memoryColour);
   }
 }
 
@@ -116,10 +132,9 @@ void drawTraces(Screen& s, const TraceView& v) {
   const auto map1 = [&](double value) { return O + b1 - (v.logTrace1 ? log10Of(value) : value) * k1; };
   const auto map2 = [&](double value) { return O + b2 - value * k2; };
 
-  drawSegments(s, v.trace1, 1, v.segments, v.points, map1, colour::kTrace1);
-  if (v.drawMemory1) drawSegments(s, v.memory1, 1, v.segments, v.points, map1, colour::kMemory1);
-  if (v.drawTrace2) drawSegments(s, v.trace2, 1, v.segments, v.points, map2, colour::kTrace2);
-  if (v.drawMemory2) drawSegments(s, v.memory2, 1, v.segments, v.points, map2, colour::kMemory2);
+  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, v.segments, v.points, map1);
+  if (v.drawTrace2)
+    drawTracePair(s, v.trace2, colour::kTrace2, v.memory2, v.drawMemory2, colour::kMemory2, v.segments, v.points, map2);
 
   if (v.levelBars) {
     drawLevelBar(s, 995, 997, v.levelR);

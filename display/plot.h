@@ -25,7 +25,7 @@ struct TraceView {
   bool logTrace1 = false;
   double trace1Max = 100, trace1Min = 0, trace2Max = 225, trace2Min = -225;
   bool drawTrace2 = true;
-  bool drawMemory1 = false, drawMemory2 = false;
+  bool drawMemory1 = false, drawMemory2 = false;  // memory 2 goes with trace 2 only
   std::span<const double> trace1, trace2, memory1, memory2;
   // Level bars of the point just measured (base-10 logs), acquisition only.
   bool levelBars = false;
