@@ -58,6 +58,15 @@ const AnalyzerProfile& impedanceAnalyzerProfile() {
   return profile;
 }
 
+ImpedanceHooks::ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, SettingsFile& settings,
+                               std::filesystem::path settingsFile)
+    : state_(state),
+      reflection_(reflection),
+      settings_(settings),
+      settingsFile_(std::move(settingsFile)),
+      files_(ProgramKind::ImpedanceAnalyzer, state, settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
+             [this](int i) { return pointDbAngle(i); }) {}
+
 // Electrical length while calibration is off, the open/short/load correction
 // while it is on, the nominal relation otherwise; then the mode's quantities.
 void ImpedanceHooks::derivePoint(int i) {
@@ -72,8 +81,7 @@ void ImpedanceHooks::derivePoint(int i) {
   const bool corrected = correcting(procedure, c.procedureState);
   if (corrected) correctPoint(i);
   const double f = r.frequency[p];
-  const Complex z = corrected ? reflection_.impedance[p] : nominalImpedance(r.workRatio[p]);
-  const Quantities q = impedanceQuantities(c.displayMode, z, f);
+  const Quantities q = impedanceQuantities(c.displayMode, impedanceOf(i), f);
   r.trace1[p] = q.first;
   r.trace2[p] = q.second;
   if (!display_choice::includesMemory(c.displayChoice)) return;
@@ -81,6 +89,22 @@ void ImpedanceHooks::derivePoint(int i) {
   const Quantities m = impedanceQuantities(c.displayMode, zm, f);
   if (c.memoryShown()) r.memoryTrace1[p] = m.first;
   r.memoryTrace2[p] = m.second;
+}
+
+// The corrected impedance while calibration is on or warning, the nominal
+// relation otherwise.
+Complex ImpedanceHooks::impedanceOf(int i) const {
+  const auto p = static_cast<std::size_t>(i);
+  return correcting(openShortLoadProcedure(), state_.control.procedureState)
+             ? reflection_.impedance[p]
+             : nominalImpedance(state_.record.workRatio[p]);
+}
+
+// The s11 of the display mode in dB, as a file holds it: single precision.
+TouchstonePoint ImpedanceHooks::pointDbAngle(int i) const {
+  const double f = state_.record.frequency[static_cast<std::size_t>(i)];
+  const Quantities s11 = impedanceQuantities(static_cast<int>(ImpedanceMode::S11Db), impedanceOf(i), f);
+  return {f, static_cast<float>(s11.first), static_cast<float>(s11.second)};
 }
 
 void ImpedanceHooks::correctPoint(int i) {

@@ -6,6 +6,7 @@
 #include <filesystem>
 
 #include "analyzer/analyzer_program.h"
+#include "analyzer/measurement_files.h"
 #include "reflection/reflection_record.h"
 
 namespace vna {
@@ -13,9 +14,9 @@ namespace vna {
 // What the impedance analyzer does its own way.
 class ImpedanceHooks : public MeasurementHooks {
  public:
+  // The files it saves go to the directory of its settings file.
   ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, SettingsFile& settings,
-                 std::filesystem::path settingsFile)
-      : state_(state), reflection_(reflection), settings_(settings), settingsFile_(std::move(settingsFile)) {}
+                 std::filesystem::path settingsFile);
 
   void derivePoint(int i) override;
   void storeStandard(int standard, int i) override;
@@ -23,14 +24,20 @@ class ImpedanceHooks : public MeasurementHooks {
   void afterProcedureStep(Screen& screen, int state) override;
   // The Reference Load screen; what it saves is used from then on.
   void programButton(Screen& screen, ClickLatch& latch) override;
+  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
+  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+  // The reflection of point i against 50 ohm, in dB and degrees.
+  TouchstonePoint pointDbAngle(int i) const;
 
  private:
   void correctPoint(int i);
+  Complex impedanceOf(int i) const;
 
   MeasurementState& state_;
   ReflectionRecord& reflection_;
   SettingsFile& settings_;
   std::filesystem::path settingsFile_;
+  MeasurementFiles files_;
 };
 
 const AnalyzerProfile& impedanceAnalyzerProfile();
@@ -53,6 +60,7 @@ class ImpedanceAnalyzer {
   const SettingsFile& settings() const { return settings_; }
   const ErrorFlags& errors() const { return program_.errors(); }
   double cableLength() const { return state_.cableLength; }
+  const std::string& fileName() const { return state_.fileName; }
 
  private:
   MeasurementState state_;

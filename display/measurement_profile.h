@@ -100,6 +100,12 @@ class MeasurementHooks {
   virtual void showProgramChoice(Screen&, bool /*hovered*/) {}
   // The program's own button (Reference Load, Adjustment, File Access).
   virtual void programButton(Screen&, ClickLatch&) {}
+  // "Save measure to File" after a complete scan: the Save As dialog. True
+  // when the user asked for a copy of the screen, which copyScreen makes
+  // after the redraw, so that it shows the measurement and not the dialog;
+  // copyScreen says false when the copy failed (and said why on the screen).
+  virtual bool saveMeasure(Screen&, ClickLatch&) { return false; }
+  virtual bool copyScreen(Screen&) { return true; }
   // After a calibration step ended and its texts are shown.
   virtual void afterProcedureStep(Screen&, int /*state*/) {}
 };

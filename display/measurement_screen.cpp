@@ -186,8 +186,15 @@ void MeasurementScreen::copyToMemory() {
 }
 
 void MeasurementScreen::saveToFile() {
-  if (!state_.control.scanComplete) showAcquisitionError();
-  // The Save As dialog comes with the measurement files.
+  if (!state_.control.scanComplete) {
+    showAcquisitionError();
+    return;
+  }
+  const bool copyWanted = hooks_.saveMeasure(screen_, latch_);
+  redrawAll();
+  checkScales();
+  panel_.clearHover();
+  if (copyWanted && !hooks_.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
 }
 
 void MeasurementScreen::zoomOnMarkers() {

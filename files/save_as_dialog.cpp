@@ -9,86 +9,6 @@ namespace {
 
 namespace fs = std::filesystem;
 
-// ---------------------------------------------------------------- the programs' tables
-
-constexpr std::array<SaveKindChoice, 4> kImpedanceKinds{{
-    {SaveKind::s1p, " s1p      "},
-    {SaveKind::s2pS11, " s2p (s11)"},
-    {SaveKind::s2pS22, " s2p (s22)"},
-    {SaveKind::bmp, "  BMP     "},
-}};
-constexpr std::array<SaveKindChoice, 3> kTransmissionKinds{{
-    {SaveKind::s2pS21, " s2p (s21)"},
-    {SaveKind::s2pS12, " s2p (s12)"},
-    {SaveKind::bmp, "  BMP     "},
-}};
-constexpr std::array<SaveKindChoice, 1> kViewerKinds{{
-    {SaveKind::bmp, "  BMP     "},
-}};
-
-constexpr std::array<SaveAsNote, 4> kAcquisitionNotes{{
-    {19, "s21 = forward insertion gain"},
-    {20, "s12 = reverse insertion gain"},
-    {21, "s2p file is used to save the parameters of a two ports device"},
-    {22, "BMP file is used to get a copy of the measurement screen"},
-}};
-constexpr std::array<SaveAsNote, 6> kTransmissionNotes{{
-    kAcquisitionNotes[0],
-    kAcquisitionNotes[1],
-    kAcquisitionNotes[2],
-    kAcquisitionNotes[3],
-    {24, "If the file xxxxxxxx.s2p already exists, then the parameter (s21 or s12) is"},
-    {25, "added to the existing file ."},
-}};
-
-constexpr ExistingFileWarning kBmpOverwritten{".bmp", 32, "If you save as \"bmp\", then the file will be overwritten."};
-constexpr std::array<ExistingFileWarning, 3> kImpedanceWarnings{{
-    {".s1p", 30, "If you save as \"s1p\", then the file will be overwritten."},
-    kBmpOverwritten,
-    {".s2p", 34, "If you save as \"s2p(s11) or s2p(s22)\", then the data (s11 or s22) will be added to the file."},
-}};
-constexpr std::array<ExistingFileWarning, 2> kTransmissionWarnings{{
-    kBmpOverwritten,
-    {".s2p", 34, "If you save as \"s2p(s21) or s2p(s12)\", then the data (s21 or s12) will be added to the file."},
-}};
-constexpr std::array<ExistingFileWarning, 1> kViewerWarnings{{
-    {".bmp", 32, "So, this file will be overwritten."},
-}};
-
-constexpr SaveAsTable kImpedanceAnalyzerTable{
-    .kinds = kImpedanceKinds,
-    .openingLabel = "  s1p     ",
-    .origin = FileOrigin::impedanceAnalyzer,
-    .notes = kAcquisitionNotes,
-    .warnings = kImpedanceWarnings,
-    .existsEnding = " already exists",
-};
-constexpr SaveAsTable kTransmissionAnalyzerTable{
-    .kinds = kTransmissionKinds,
-    .openingLabel = " s2p(s21) ",
-    .origin = FileOrigin::transmissionAnalyzer,
-    .notes = kTransmissionNotes,
-    .warnings = kTransmissionWarnings,
-    .existsEnding = " already exists",
-};
-// The viewers save no Touchstone file; their origin is never used.
-constexpr SaveAsTable kImpedanceViewerTable{
-    .kinds = kViewerKinds,
-    .openingLabel = "  bmp     ",
-    .origin = FileOrigin::impedanceAnalyzer,
-    .notes = {},
-    .warnings = kViewerWarnings,
-    .existsEnding = " already exists.",
-};
-constexpr SaveAsTable kTransmissionViewerTable{
-    .kinds = kViewerKinds,
-    .openingLabel = " bmp       ",
-    .origin = FileOrigin::transmissionAnalyzer,
-    .notes = {},
-    .warnings = kViewerWarnings,
-    .existsEnding = " already exists.",
-};
-
 // ---------------------------------------------------------------- layout
 
 // Palette roles on this screen.
@@ -304,19 +224,25 @@ void SaveAsDialog::showWarnings() {
 // the message are dropped so that none of them hides it at once, and the key
 // that ends it is taken here, so that an Esc meant for the message does not
 // reach the caller and end the program.
-void SaveAsDialog::showFailure(std::string_view reason) {
-  s_.color(kBlack, kNoteColour);
+void SaveAsDialog::showFailure(std::string_view reason) { showSaveFailure(s_, reason); }
+
+}  // namespace
+
+void showSaveFailure(Screen& s, std::string_view reason) {
+  s.color(kBlack, kNoteColour);
   if (reason == kNotCompatible) {
-    s_.printAt(kMessageRow, kMessageColumn, kNotCompatible);
+    s.printAt(kMessageRow, kMessageColumn, kNotCompatible);
   } else {
-    s_.printAt(kMessageRow, kMessageColumn, kNotSaved);
-    s_.printAt(kMessageRow + 1, kMessageColumn, " " + std::string(reason) + " ");
+    s.printAt(kMessageRow, kMessageColumn, kNotSaved);
+    s.printAt(kMessageRow + 1, kMessageColumn, " " + std::string(reason) + " ");
   }
-  s_.color(kTextColour, kBlack);
-  while (!s_.closeRequested() && s_.keyWaiting()) (void)s_.readKey();
-  s_.sleep(kMessageMs);
-  (void)s_.readKey();
+  s.color(kTextColour, kBlack);
+  while (!s.closeRequested() && s.keyWaiting()) (void)s.readKey();
+  s.sleep(kMessageMs);
+  (void)s.readKey();
 }
+
+namespace {
 
 // One pass of the loop: a key, the mouse and its hover areas, its clicks,
 // then typing into the name when the pointer is on it.
@@ -469,15 +395,6 @@ std::optional<ParameterSlot> slotOf(SaveKind kind) {
   return std::nullopt;
 }
 
-const SaveAsTable& saveAsTable(ProgramKind program) {
-  switch (program) {
-    case ProgramKind::ImpedanceAnalyzer: return kImpedanceAnalyzerTable;
-    case ProgramKind::TransmissionAnalyzer: return kTransmissionAnalyzerTable;
-    case ProgramKind::ImpedanceViewer: return kImpedanceViewerTable;
-    case ProgramKind::TransmissionViewer: return kTransmissionViewerTable;
-  }
-  return kImpedanceViewerTable;
-}
 
 SaveAsResult saveAsDialog(Screen& screen, ClickLatch& latch, const SaveAsRequest& request) {
   return SaveAsDialog(screen, latch, request).run();

@@ -102,4 +102,8 @@ struct SaveAsResult {
 // file is left as it was, and the result says Failed.
 SaveAsResult saveAsDialog(Screen& screen, ClickLatch& latch, const SaveAsRequest& request);
 
+// Says that a save failed and why, in black on colour 6 at row 5, for 3.5 s
+// or until a key (which is taken, so an Esc does not end the program).
+void showSaveFailure(Screen& screen, std::string_view reason);
+
 }  // namespace vna

@@ -23,44 +23,12 @@ using testing::stopFirstScan;
 using testing::UserStory;
 using testing::WorkDirectory;
 
+using testing::InstrumentBench;
+using testing::kFrequencyColumn;
+using testing::kTrace1Column;
+using testing::kTrace2Column;
+
 constexpr int P = 101;
-// Readout columns of rows 45 (marker 1) and 46 (marker 2).
-constexpr int kFrequencyColumn = 13, kTrace1Column = 29, kTrace2Column = 46;
-
-struct InstrumentBench : ::testing::Test {
-  WorkDirectory dir;
-  HeadlessBackend backend;
-  Screen screen{backend};
-  InstrumentModel model;  // realistic bridge and input errors, noise
-  ImpedanceAnalyzer program{screen, simulatedInstrument(backend, model), dir.settings()};
-  UserStory user{backend, screen};
-
-  // 401 -> 801 -> 51 points: a sweep of a few virtual seconds.
-  void fiftyOnePoints() { user.click(21, P + 14).click(21, P + 14); }
-
-  // Starts the scan and stops it once the instrument has measured every
-  // point of the range again.
-  void sweep() {
-    user.act([this] { acquisitionsAtStart = model.acquisitions(); })
-        .click(36, P + 4)
-        .moveMouse(600, 730)
-        .waitFor("a sweep over the whole range",
-                 [this] { return model.acquisitions() > acquisitionsAtStart + program.plan().points; })
-        .type(" ")
-        .waitForText(36, P + 2, " Start");
-  }
-  int acquisitionsAtStart = 0;
-
-  void play() {
-    user.begin(0.0);
-    ASSERT_EQ(program.run(), 0);
-    ASSERT_TRUE(user.finished());
-  }
-
-  double shown(int row, int column) const {
-    return shownNumber(screen, row, column, column == kFrequencyColumn ? 12 : 14);
-  }
-};
 
 // The bridge reads a 100 ohm resistor more than 10 % low uncalibrated; the
 // calibration takes that out down to the noise, a few hundredths of an ohm

@@ -1,6 +1,8 @@
 // Running a whole program on the headless backend with a scripted user.
 #pragma once
 
+#include <gtest/gtest.h>
+
 #include <filesystem>
 #include <functional>
 #include <memory>
@@ -101,5 +103,46 @@ void stopFirstScan(UserStory& user, const Screen& screen);
 // Start with the open circuit, the short circuit and `reference` connected in
 // turn. Starts and ends in the idle loop.
 void calibrate(UserStory& user, InstrumentModel& model, const Device& reference);
+
+// Readout columns of rows 45 (marker 1) and 46 (marker 2).
+inline constexpr int kFrequencyColumn = 13, kTrace1Column = 29, kTrace2Column = 46;
+
+// The impedance analyzer on the virtual instrument with the bridge errors,
+// the input asymmetry and the noise of a real one, and a user at it.
+struct InstrumentBench : ::testing::Test {
+  static constexpr int P = 101;
+  WorkDirectory dir;
+  HeadlessBackend backend;
+  Screen screen{backend};
+  InstrumentModel model;
+  ImpedanceAnalyzer program{screen, simulatedInstrument(backend, model), dir.settings()};
+  UserStory user{backend, screen};
+
+  // 401 -> 801 -> 51 points: a sweep of a few virtual seconds.
+  void fiftyOnePoints() { user.click(21, P + 14).click(21, P + 14); }
+
+  // Starts the scan and stops it once the instrument has measured every
+  // point of the range again.
+  void sweep() {
+    user.act([this] { acquisitionsAtStart = model.acquisitions(); })
+        .click(36, P + 4)
+        .moveMouse(600, 730)
+        .waitFor("a sweep over the whole range",
+                 [this] { return model.acquisitions() > acquisitionsAtStart + program.plan().points; })
+        .type(" ")
+        .waitForText(36, P + 2, " Start");
+  }
+  int acquisitionsAtStart = 0;
+
+  void play() {
+    user.begin(0.0);
+    ASSERT_EQ(program.run(), 0);
+    ASSERT_TRUE(user.finished());
+  }
+
+  double shown(int row, int column) const {
+    return shownNumber(screen, row, column, column == kFrequencyColumn ? 12 : 14);
+  }
+};
 
 }  // namespace vna::testing
