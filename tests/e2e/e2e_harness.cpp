@@ -18,6 +18,8 @@
 #include <sstream>
 #include <thread>
 
+#include "platform/font.h"
+
 extern char** environ;
 
 namespace vna::e2e {
@@ -127,7 +129,94 @@ unsigned long firstNumber(const std::string& text) {
   return (in >> value) ? value : 0;
 }
 
+// A /dev/ttyUSB<n> number that no device or link uses, for the simulator to
+// take; -1 when there is none. From 40 up: the run script and real
+// converters use the low ones.
+int freeUsbPort() {
+  for (int n = 40; n < 200; ++n) {
+    const std::filesystem::path link = "/dev/ttyUSB" + std::to_string(n);
+    if (!std::filesystem::exists(link) && !std::filesystem::is_symlink(link)) return n;
+  }
+  return -1;
+}
+
+// The ink of one 8 x 16 cell as glyph rows: a pixel is ink where it differs
+// from the cell's top-left pixel. Nothing when the cell holds more than two
+// colours, as where a trace or a marker line crosses text.
+std::optional<Glyph> cellInk(const Image& image, int x0, int y0) {
+  const Rgb paper = image.at(x0, y0);
+  std::optional<Rgb> ink;
+  Glyph cell{};
+  for (int r = 0; r < 16; ++r)
+    for (int c = 0; c < 8; ++c) {
+      const Rgb p = image.at(x0 + c, y0 + r);
+      if (p == paper) continue;
+      if (ink && !(p == *ink)) return std::nullopt;
+      ink = p;
+      cell.rows[static_cast<std::size_t>(r)] |= static_cast<std::uint8_t>(0x80 >> c);
+    }
+  return cell;
+}
+
+// The byte whose glyph is `cell`, trying the printable ASCII range first so
+// that a blank cell reads as a space rather than as one of the other blank
+// glyphs of the font.
+std::optional<char> glyphByte(const Glyph& cell) {
+  static const std::vector<int> order = [] {
+    std::vector<int> bytes;
+    for (int b = 32; b < 127; ++b) bytes.push_back(b);
+    for (int b = 128; b < 256; ++b) bytes.push_back(b);
+    for (int b = 0; b < 32; ++b) bytes.push_back(b);
+    bytes.push_back(127);
+    return bytes;
+  }();
+  for (const int b : order)
+    if (kCp437Font[b].rows == cell.rows) return static_cast<char>(b);
+  return std::nullopt;
+}
+
 }  // namespace
+
+std::string textAt(const Image& image, int row, int column, int length) {
+  std::string text;
+  for (int i = 0; i < length; ++i) {
+    const int x0 = 8 * (column - 1 + i), y0 = 16 * (row - 1);
+    if (x0 < 0 || y0 < 0 || x0 + 8 > image.width || y0 + 16 > image.height) {
+      text += '?';
+      continue;
+    }
+    std::optional<char> read;
+    if (auto cell = cellInk(image, x0, y0)) {
+      read = glyphByte(*cell);
+      // A glyph inked in its top-left corner (a block) reads inverted.
+      if (!read) {
+        for (auto& bits : cell->rows) bits = static_cast<std::uint8_t>(~bits);
+        read = glyphByte(*cell);
+      }
+    }
+    text += read.value_or('?');
+  }
+  return text;
+}
+
+std::string utf8(const std::string& cp437) {
+  std::string out;
+  for (const char c : cp437) {
+    const auto byte = static_cast<unsigned char>(c);
+    if (byte == 0xEA)
+      out += "\u03A9";  // ohm sign
+    else if (byte == 0xB3)
+      out += "\u2502";  // vertical bar
+    else
+      out += (byte >= 32 && byte < 127) ? c : '?';
+  }
+  return out;
+}
+
+std::string trimmed(const std::string& text) {
+  const auto first = text.find_first_not_of(' ');
+  return first == std::string::npos ? std::string{} : text.substr(first, text.find_last_not_of(' ') - first + 1);
+}
 
 std::string programPath(const std::string& name) {
   return std::string(VNA_BINARY_DIR) + "/" + name;
@@ -398,6 +487,79 @@ std::optional<Image> WindowDriver::screenshot(const std::string& savePath) const
   auto image = decodeXwd(r.output, why);
   if (image && !savePath.empty()) image->savePpm(savePath);
   return image;
+}
+
+std::optional<Image> screenshotWhen(const WindowDriver& window, double seconds,
+                                    const std::function<bool(const Image&)>& shows) {
+  const auto start = Clock::now();
+  for (;;) {
+    auto shot = window.screenshot();
+    if (shot && shows(*shot)) return shot;
+    if (secondsSince(start) > seconds) return std::nullopt;
+    pause(0.2);
+  }
+}
+
+SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device) {
+  char dir[] = "/tmp/vna-simulator-XXXXXX";
+  if (mkdtemp(dir) == nullptr) {
+    error_ = "cannot make a directory for the control FIFO";
+    return;
+  }
+  controlDir_ = dir;
+  fifo_ = controlDir_ + "/control";
+  // A test running beside this one may take the same free number first; the
+  // link is made atomically, so the loser ends and tries the next number.
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    port_ = freeUsbPort();
+    if (port_ < 0) {
+      error_ = "no free /dev/ttyUSB number";
+      return;
+    }
+    run_.emplace(display, programPath("instrument-simulator"), ProgramRun::Prepare{},
+                 std::vector<std::string>{"--device", device, "--port", std::to_string(port_), "--control", fifo_});
+    const std::string serving = " as /dev/ttyUSB" + std::to_string(port_) + "\n";
+    const auto start = Clock::now();
+    while (run_->output().find(serving) == std::string::npos && !run_->waitForExit(0.0) && secondsSince(start) < 10.0)
+      pause(0.05);
+    if (run_->output().find(serving) != std::string::npos) {
+      error_.clear();
+      return;
+    }
+    error_ = "the simulator did not link /dev/ttyUSB" + std::to_string(port_) + ":\n" + run_->output();
+  }
+}
+
+SimulatedInstrument::~SimulatedInstrument() {
+  run_.reset();
+  if (!controlDir_.empty()) {
+    std::error_code ignored;
+    std::filesystem::remove_all(controlDir_, ignored);
+  }
+}
+
+bool SimulatedInstrument::connect(const std::string& device) {
+  if (!run_ || !ready()) return false;
+  const std::size_t before = run_->output().size();
+  // The simulator holds the FIFO open for reading, so this neither blocks
+  // nor fails while it runs.
+  const int fd = open(fifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
+  if (fd < 0) return false;
+  const std::string line = "device " + device + "\n";
+  const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  close(fd);
+  if (!written) return false;
+  // A new device is confirmed on a line of its own; a refused one only gets
+  // a reason, and then this waits in vain.
+  const std::string confirmed = "instrument-simulator: device ";
+  const auto start = Clock::now();
+  while (secondsSince(start) < 10.0) {
+    std::istringstream lines(run_->output().substr(before));
+    for (std::string line; std::getline(lines, line);)
+      if (line.rfind(confirmed, 0) == 0) return true;
+    pause(0.05);
+  }
+  return false;
 }
 
 std::optional<int> ProgramRun::waitForExit(double timeoutSeconds) {

@@ -32,6 +32,19 @@ struct Image {
   bool savePpm(const std::string& path) const;
 };
 
+// Reads `length` cells of screen text from `column` of `row` (both counted
+// from 1 as the program places text: row r covers y from 16(r - 1), column c
+// x from 8(c - 1)) by matching each cell against the program's own font, so
+// tests read what the user sees whatever the colours. Returns code page 437
+// bytes; a cell that matches no glyph (a trace across it, more than two
+// colours) reads '?'.
+std::string textAt(const Image& image, int row, int column, int length);
+// Screen text in UTF-8 for messages and terminals: the ohm sign and the
+// vertical bar as themselves, other bytes outside ASCII as '?'.
+std::string utf8(const std::string& cp437);
+// `text` without the blanks at either end.
+std::string trimmed(const std::string& text);
+
 // Decodes an X window dump (what `xwd` writes) of a TrueColor window.
 // Returns nothing and says why for anything else or for damaged input.
 std::optional<Image> decodeXwd(std::string_view bytes, std::string& why);
@@ -94,6 +107,11 @@ class WindowDriver {
   unsigned long window_;
 };
 
+// Takes screenshots every 0.2 s until one `shows` what is awaited, for at
+// most `seconds`; that screenshot, or nothing when none did.
+std::optional<Image> screenshotWhen(const WindowDriver& window, double seconds,
+                                    const std::function<bool(const Image&)>& shows);
+
 // One program run in a fresh temporary working directory on `display`;
 // `prepare` may put files there before the program starts.
 class ProgramRun {
@@ -123,6 +141,33 @@ class ProgramRun {
   std::string workDir_;
   pid_t pid_ = -1;
   std::optional<int> status_;
+};
+
+// instrument-simulator serving a pseudo-terminal linked as /dev/ttyUSB<port>
+// (linking needs root), with the device under test switched while it runs
+// through its control FIFO, as a user changes what is connected.
+class SimulatedInstrument {
+ public:
+  SimulatedInstrument(const VirtualDisplay& display, const std::string& device);
+  ~SimulatedInstrument();  // stops it (which removes the link) and the FIFO
+  SimulatedInstrument(const SimulatedInstrument&) = delete;
+  SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;
+
+  // True once the link is there; otherwise error() says why.
+  bool ready() const { return error_.empty(); }
+  const std::string& error() const { return error_; }
+  int port() const { return port_; }
+  std::string output() const { return run_ ? run_->output() : std::string{}; }
+
+  // Connects another device ("short", "load 50"); true once the simulator
+  // has confirmed it, so the next acquisition measures the new device.
+  bool connect(const std::string& device);
+
+ private:
+  int port_ = -1;
+  std::string controlDir_, fifo_;
+  std::optional<ProgramRun> run_;
+  std::string error_;
 };
 
 }  // namespace vna::e2e

@@ -6,13 +6,11 @@
 #include <chrono>
 #include <filesystem>
 #include <string>
-#include <string_view>
 #include <thread>
 #include <utility>
 #include <vector>
 
 #include "files/settings_file.h"
-#include "platform/font.h"
 #include "tests/e2e/e2e_harness.h"
 
 namespace vna::e2e {
@@ -75,31 +73,8 @@ std::optional<Image> waitForIdleAfterTimeout(const WindowDriver& window) {
 }
 
 // The meas/scan value as the window shows it: the cells right of the label
-// (row 21, columns 113 to 118) matched against the screen font, spaces
-// trimmed. A pixel is ink where it differs from the cell's top-left one, which
-// no digit covers; a cell matching neither a digit nor a space reads '?'.
-std::string pointsShown(const Image& image) {
-  std::string text;
-  for (int column = 113; column <= 118; ++column) {
-    const int x0 = (column - 1) * 8, y0 = 20 * 16;
-    const Rgb paper = image.at(x0, y0);
-    char read = '?';
-    for (const char candidate : std::string_view(" 0123456789")) {
-      const Glyph& glyph = kCp437Font[static_cast<unsigned char>(candidate)];
-      bool same = true;
-      for (int r = 0; r < 16 && same; ++r)
-        for (int c = 0; c < 8 && same; ++c)
-          same = ((glyph.rows[static_cast<std::size_t>(r)] & (0x80 >> c)) != 0) == (image.at(x0 + c, y0 + r) != paper);
-      if (same) {
-        read = candidate;
-        break;
-      }
-    }
-    text += read;
-  }
-  const auto first = text.find_first_not_of(' ');
-  return first == std::string::npos ? std::string{} : text.substr(first, text.find_last_not_of(' ') - first + 1);
-}
+// (row 21, columns 113 to 118), spaces trimmed.
+std::string pointsShown(const Image& image) { return trimmed(textAt(image, 21, 113, 6)); }
 
 class ImpedanceAnalyzerE2e : public ::testing::Test {
  protected:

@@ -6,6 +6,7 @@
 
 #include <chrono>
 #include <filesystem>
+#include <functional>
 #include <thread>
 #include <unistd.h>
 
@@ -38,42 +39,20 @@ int trace2Columns(const Image& image) {
   return columns;
 }
 
-// Screenshots every 0.2 s until `shows` holds, for at most `seconds`.
-template <typename Predicate>
-bool waitFor(const WindowDriver& window, double seconds, Predicate shows) {
-  for (double waited = 0; waited <= seconds; waited += 0.2) {
-    const auto shot = window.screenshot();
-    if (shot && shows(*shot)) return true;
-    pause(0.2);
-  }
-  return false;
-}
-
-// A port number no device uses, so the simulator can take it.
-int freePort() {
-  for (int n = 40; n < 200; ++n)
-    if (!std::filesystem::exists("/dev/ttyUSB" + std::to_string(n)) &&
-        !std::filesystem::is_symlink("/dev/ttyUSB" + std::to_string(n)))
-      return n;
-  return -1;
+bool waitFor(const WindowDriver& window, double seconds, const std::function<bool(const Image&)>& shows) {
+  return screenshotWhen(window, seconds, shows).has_value();
 }
 
 TEST(ImpedanceSweepE2e, ASweepOf51PointsAgainstTheSimulatorIsDrawnAcrossThePlot) {
   const std::string missing = missingTools({"Xvfb", "xdotool"});
   if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/install-deps.sh installs them)";
   if (::geteuid() != 0) GTEST_SKIP() << "linking /dev/ttyUSB<n> to the simulator needs root";
-  const int port = freePort();
-  ASSERT_GE(port, 0);
 
   VirtualDisplay display;
   ASSERT_TRUE(display.ok()) << display.error();
-  ProgramRun simulator(display, programPath("instrument-simulator"), {},
-                       {"--device", "resistor 100", "--port", std::to_string(port)});
-  ASSERT_TRUE(simulator.started());
-  const std::string link = "/dev/ttyUSB" + std::to_string(port);
-  for (int i = 0; i < 50 && !std::filesystem::is_symlink(link); ++i) pause(0.1);
-  ASSERT_TRUE(std::filesystem::is_symlink(link)) << "the simulator did not link " << link << ":\n"
-                                                  << simulator.output();
+  SimulatedInstrument simulator(display, "resistor 100");
+  ASSERT_TRUE(simulator.ready()) << simulator.error();
+  const int port = simulator.port();
 
   ProgramRun analyzer(display, programPath("impedance-analyzer"), [port](const std::string& workDir) {
     ASSERT_TRUE(writePortNumber(std::filesystem::path(workDir) / kSettingsFileName, static_cast<std::int16_t>(port)));
