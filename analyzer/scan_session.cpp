@@ -86,7 +86,11 @@ ScanStep ScanSession::scanPass() {
     c.scanComplete = true;
     if (procedure && measuringStandard(*procedure, c.procedureState)) endProcedureStep();
   }
-  if (!c.scanning) return ScanStep::Idle;
+  if (!c.scanning) {
+    // Whatever the idle loop finds under the pointer lights up anew.
+    screen_.clearHover();
+    return ScanStep::Idle;
+  }
 
   // Look-ahead: the instrument already runs at point p + 1 since the strobe,
   // so p + 2 is loaded now (currentPoint has moved on to p + 1).
@@ -152,6 +156,7 @@ ScanStep ScanSession::handleTimeout() {
     out_.printAt(33, P + 2, " try to restart the PC");
   }
   out_.color(colour::kText, 0);
+  screen_.clearHover();
   return ScanStep::Idle;
 }
 
