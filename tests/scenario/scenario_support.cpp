@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include "display/layout.h"
 #include "simulator/simulated_channel.h"
 
 namespace vna::testing {
@@ -38,6 +39,17 @@ ChannelFactory simulatedInstrument(HeadlessBackend& backend, InstrumentModel& mo
 }
 
 std::string panelRow(const Screen& screen, int row) { return screen.textAt(row, 101, 28); }
+
+int plotPixels(const Screen& screen, int colour) {
+  const int width = static_cast<int>(kPlot.width), height = static_cast<int>(kPlot.height);
+  int n = 0;
+  for (int y = kPlot.origin; y <= kPlot.origin + height; ++y) {
+    for (int x = kPlot.origin; x <= kPlot.origin + width; ++x) {
+      n += screen.framebuffer().pixel(kVisiblePage, x, y) == colour;
+    }
+  }
+  return n;
+}
 
 double numberIn(const std::string& text) {
   const char* begin = text.c_str();
@@ -91,6 +103,10 @@ UserStory& UserStory::type(std::string_view keys) {
       backend_.keyAt(t + 0.05 * static_cast<double>(i), std::string(1, keys[i]));
     }
   }, 0.05 * static_cast<double>(keys.size()) + 0.3);
+}
+
+UserStory& UserStory::wheel(int notches) {
+  return act([this, notches] { backend_.wheelAt(backend_.now(), notches); }, 0.4);
 }
 
 UserStory& UserStory::waitFor(std::string what, std::function<bool()> shown, double limit) {

@@ -44,6 +44,9 @@ ChannelFactory simulatedInstrument(HeadlessBackend& backend, InstrumentModel& mo
 // Panel cells from column 101 to 128 of a row, as shown.
 std::string panelRow(const Screen& screen, int row);
 
+// Pixels of one palette colour inside the plot frame, as shown.
+int plotPixels(const Screen& screen, int colour);
+
 // Pixel coordinates of the middle of a text cell.
 inline int cellX(int column) { return (column - 1) * 8 + 4; }
 inline int cellY(int row) { return (row - 1) * 16 + 8; }
@@ -70,6 +73,8 @@ class UserStory {
   // Drags from one pixel to another with the left button held.
   UserStory& drag(int x0, int y0, int x1, int y1);
   UserStory& type(std::string_view keys);
+  // Turns the scroll wheel where the pointer is: up for positive notches.
+  UserStory& wheel(int notches);
   UserStory& waitFor(std::string what, std::function<bool()> shown, double limit = 60.0);
   UserStory& waitForText(int row, int column, std::string text, double limit = 60.0);
 
