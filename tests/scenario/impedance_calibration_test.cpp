@@ -17,6 +17,7 @@ using testing::calibrate;
 using testing::cellX;
 using testing::cellY;
 using testing::numberIn;
+using testing::plotPixels;
 using testing::shownNumber;
 using testing::simulatedInstrument;
 using testing::stopFirstScan;
@@ -101,17 +102,6 @@ TEST_F(InstrumentBench, CalibratedFrom1To30MHzA100PfCapacitorReads100PfAtEveryPo
     SCOPED_TRACE("point " + std::to_string(i) + ", " + std::to_string(r.frequency[i]) + " Hz");
     EXPECT_NEAR(r.trace1[i], 100.0, 1.0);
   }
-}
-
-// Pixels of one colour in the plot as shown.
-int plotPixels(const Screen& screen, int colour) {
-  int n = 0;
-  for (int y = kPlot.origin; y <= kPlot.origin + 690; ++y) {
-    for (int x = kPlot.origin; x <= kPlot.origin + 800; ++x) {
-      n += screen.framebuffer().pixel(kVisiblePage, x, y) == colour;
-    }
-  }
-  return n;
 }
 
 // "Copy measure to Memory" keeps the sweep as it was measured; with the
