@@ -18,6 +18,8 @@
 //  2. The parts: a MeasurementScreen over the program's final state, each
 //     point going through what a scan pass does with it (conversion,
 //     correction, quantities, trace layer, present), every part timed.
+#include <unistd.h>
+
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
@@ -29,8 +31,6 @@
 #include <optional>
 #include <string>
 #include <vector>
-
-#include <unistd.h>
 
 #include "analyzer/impedance_analyzer.h"
 #include "analyzer/sample_conversion.h"
@@ -50,9 +50,15 @@ double cpuNow(clockid_t clock) {
   ::clock_gettime(clock, &ts);
   return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
 }
-double processCpu() { return cpuNow(CLOCK_PROCESS_CPUTIME_ID); }
-double threadCpu() { return cpuNow(CLOCK_THREAD_CPUTIME_ID); }
-double wallNow() { return cpuNow(CLOCK_MONOTONIC); }
+double processCpu() {
+  return cpuNow(CLOCK_PROCESS_CPUTIME_ID);
+}
+double threadCpu() {
+  return cpuNow(CLOCK_THREAD_CPUTIME_ID);
+}
+double wallNow() {
+  return cpuNow(CLOCK_MONOTONIC);
+}
 
 double median(std::vector<double> v) {
   if (v.empty()) return 0;
@@ -103,7 +109,9 @@ class TimedChannel : public SerialChannel {
  public:
   TimedChannel(std::function<double()> clock, InstrumentModel& model)
       : inner_([clock = std::move(clock)] { return frameStart(clock()); }, model) {}
-  bool open() override { return timed([&] { return inner_.open(); }); }
+  bool open() override {
+    return timed([&] { return inner_.open(); });
+  }
   void close() override { inner_.close(); }
   bool isOpen() const override { return inner_.isOpen(); }
   void write(std::span<const std::uint8_t> bytes) override {
@@ -112,8 +120,12 @@ class TimedChannel : public SerialChannel {
       return 0;
     });
   }
-  std::size_t bytesWaiting() override { return timed([&] { return inner_.bytesWaiting(); }); }
-  std::size_t read(std::span<std::uint8_t> out) override { return timed([&] { return inner_.read(out); }); }
+  std::size_t bytesWaiting() override {
+    return timed([&] { return inner_.bytesWaiting(); });
+  }
+  std::size_t read(std::span<std::uint8_t> out) override {
+    return timed([&] { return inner_.read(out); });
+  }
   bool vanished() const override { return inner_.vanished(); }
   WakeSource wakeSource() const override {
     WakeSource wake = inner_.wakeSource();
@@ -208,12 +220,16 @@ class Clicker {
   int phase_ = 0, reads_ = 0;
 };
 
-int cellX(int column) { return (column - 1) * 8 + 4; }
-int cellY(int row) { return (row - 1) * 16 + 8; }
+int cellX(int column) {
+  return (column - 1) * 8 + 4;
+}
+int cellY(int row) {
+  return (row - 1) * 16 + 8;
+}
 
 struct WholeProgramResult {
-  std::vector<double> pointCpu;      // the program's own CPU per point
-  std::vector<double> instrumentCpu; // the simulated instrument, left out
+  std::vector<double> pointCpu;       // the program's own CPU per point
+  std::vector<double> instrumentCpu;  // the simulated instrument, left out
   // The state the measured scan left, for the parts run.
   MeasurementState state;
   ReflectionRecord reflection;
@@ -313,7 +329,7 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
       case 4:
       case 6:
       case 8: {  // start calibrate, the standard's scan, the next standard
-        const int measuring = step == 4 ? +CalibrationState::MeasuringOpen
+        const int measuring = step == 4   ? +CalibrationState::MeasuringOpen
                               : step == 6 ? +CalibrationState::MeasuringShort
                                           : +CalibrationState::MeasuringReference;
         if (c.procedureState == measuring) {
@@ -474,9 +490,10 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
       Complex z, zm;
       correction.seconds.push_back(perCall(64, [&] {
         const Complex zl = referenceLoadImpedance(settings.refR, settings.refL, settings.refC, f);
-        z = correctedImpedance(r.workRatio[p], reflection.openStd[p], reflection.shortStd[p], reflection.loadStd[p], zl);
-        zm = correctedImpedance(r.memoryRatio[p], reflection.openStd[p], reflection.shortStd[p],
-                                reflection.loadStd[p], zl);
+        z = correctedImpedance(r.workRatio[p], reflection.openStd[p], reflection.shortStd[p], reflection.loadStd[p],
+                               zl);
+        zm = correctedImpedance(r.memoryRatio[p], reflection.openStd[p], reflection.shortStd[p], reflection.loadStd[p],
+                                zl);
         gSink = z.real() + zm.real();
       }));
       quantities.seconds.push_back(perCall(64, [&] {
@@ -512,10 +529,10 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
                               present.seconds.back());
     }
   }
-  std::printf("\nparts of one point (%s, %d points x %d passes, median / mean in microseconds)\n", real.name(),
-              points, passes);
-  for (const Part* part : {&conversion, &correction, &quantities, &derive, &copy, &readout, &traces, &traceLayer,
-                           &present, &total}) {
+  std::printf("\nparts of one point (%s, %d points x %d passes, median / mean in microseconds)\n", real.name(), points,
+              passes);
+  for (const Part* part :
+       {&conversion, &correction, &quantities, &derive, &copy, &readout, &traces, &traceLayer, &present, &total}) {
     if (part->seconds.empty()) {
       std::printf("  %-52s  (not measurable here)\n", part->name);
       continue;
