@@ -102,7 +102,8 @@ void HeadlessBackend::pump(Framebuffer& fb, int shownPage, InputState& input) {
     event.apply(input);
   }
   if (now_ >= giveUpAt_) input.closeRequested = true;
-  if (shownPage != lastShown_ || !fb.takeDirty(shownPage).empty()) ++presents_;
+  const bool changed = !fb.takeChanges(shownPage).empty();
+  if (shownPage != lastShown_ || changed) ++presents_;
   lastShown_ = shownPage;
 }
 

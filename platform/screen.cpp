@@ -1,9 +1,12 @@
 #include "platform/screen.h"
 
 #include <algorithm>
+#include <array>
+#include <bit>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <utility>
 
 #include "platform/font.h"
@@ -108,13 +111,49 @@ void Screen::line(double x1, double y1, double x2, double y2, int colour) {
     tFrom = std::max<std::int64_t>(tFrom, major0 - majorLimit);
     tTo = std::min<std::int64_t>(tTo, major0);
   }
-  for (std::int64_t t = tFrom; t <= tTo; ++t) {
-    const std::int64_t major = major0 + majorDir * t;
-    const std::int64_t minor = minor0 + floorDiv(2 * t * minorDelta + steps, 2 * steps);
+  // minor(t) = minor0 + floor((2 t minorDelta + steps) / (2 steps)), kept as
+  // quotient and remainder and stepped by adding, not divided per pixel;
+  // |2 minorDelta| <= 2 steps, so the remainder wraps at most once per step.
+  const std::int64_t den = 2 * steps, increment = 2 * minorDelta;
+  const std::int64_t first = 2 * tFrom * minorDelta + steps;
+  std::int64_t quotient = floorDiv(first, den), remainder = first - quotient * den;
+  // The pixels come in runs that share the minor coordinate (a trace
+  // segment one pixel wide and many high is two runs): each run is written
+  // straight into the page and marked changed at once. The length of a run
+  // is what the remainder allows before it wraps.
+  std::uint8_t* const page = fb_.row(drawing_, 0);
+  const std::int64_t minorLimit = xMajor ? kScreenHeight : kScreenWidth;
+  const auto drawRun = [&](std::int64_t tStart, std::int64_t count, std::int64_t minor) {
+    if (minor < 0 || minor >= minorLimit) return;
+    auto a = static_cast<int>(major0 + majorDir * tStart), b = static_cast<int>(major0 + majorDir * (tStart + count - 1));
+    if (a > b) std::swap(a, b);
+    const auto m = static_cast<int>(minor);
     if (xMajor) {
-      plot(major, minor, c);
+      std::uint8_t* const pixels = page + static_cast<std::size_t>(m) * kScreenWidth;
+      if (b - a < 16) {
+        for (int x = a; x <= b; ++x) pixels[x] = c;  // most runs of a trace are a pixel or two
+      } else {
+        std::memset(pixels + a, c, static_cast<std::size_t>(b - a + 1));
+      }
+      fb_.markChanged(drawing_, a, m, b, m);
     } else {
-      plot(minor, major, c);
+      for (int y = a; y <= b; ++y) page[static_cast<std::size_t>(y) * kScreenWidth + static_cast<std::size_t>(m)] = c;
+      fb_.markChanged(drawing_, m, a, m, b);
+    }
+  };
+  for (std::int64_t t = tFrom; t <= tTo;) {
+    std::int64_t run = tTo - t + 1;
+    if (increment > 0) run = std::min(run, (den - remainder + increment - 1) / increment);
+    if (increment < 0) run = std::min(run, remainder / -increment + 1);
+    drawRun(t, run, minor0 + quotient);
+    t += run;
+    remainder += run * increment;
+    if (remainder >= den) {
+      remainder -= den;
+      ++quotient;
+    } else if (remainder < 0) {
+      remainder += den;
+      --quotient;
     }
   }
 }
@@ -160,15 +199,37 @@ void Screen::color(int foreground, int background) {
   background_ = colourIndex(background);
 }
 
+namespace {
+
+// For each 8-pixel row of a glyph, a mask with 0xFF in the byte of every
+// pixel set (the leftmost pixel, bit 0x80, in the byte at the lowest
+// address), so that a row is painted with one 8-byte store.
+constexpr std::array<std::uint64_t, 256> makeGlyphMasks() {
+  std::array<std::uint64_t, 256> masks{};
+  for (unsigned bits = 0; bits < 256; ++bits) {
+    for (unsigned pixel = 0; pixel < 8; ++pixel) {
+      if (!(bits & (0x80u >> pixel))) continue;
+      const unsigned byte = std::endian::native == std::endian::little ? pixel : 7 - pixel;
+      masks[bits] |= std::uint64_t{0xFF} << (8 * byte);
+    }
+  }
+  return masks;
+}
+constexpr std::array<std::uint64_t, 256> kGlyphMasks = makeGlyphMasks();
+
+}  // namespace
+
 void Screen::putGlyph(int row, int column, std::uint8_t ch) {
   const Glyph& glyph = kCp437Font[ch];
   const int x0 = (column - 1) * kCellWidth, y0 = (row - 1) * kCellHeight;
+  constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
+  const std::uint64_t fg = foreground_ * kEveryByte, bg = background_ * kEveryByte;
   for (int r = 0; r < kCellHeight; ++r) {
-    std::uint8_t* pixels = fb_.row(drawing_, y0 + r) + x0;
-    const std::uint8_t bits = glyph.rows[static_cast<std::size_t>(r)];
-    for (int c = 0; c < kCellWidth; ++c) pixels[c] = (bits & (0x80 >> c)) ? foreground_ : background_;
+    const std::uint64_t mask = kGlyphMasks[glyph.rows[static_cast<std::size_t>(r)]];
+    const std::uint64_t pixels = (fg & mask) | (bg & ~mask);
+    std::memcpy(fb_.row(drawing_, y0 + r) + x0, &pixels, sizeof pixels);
   }
-  fb_.markDirty(drawing_, y0, y0 + kCellHeight - 1);
+  fb_.markChanged(drawing_, x0, y0, x0 + kCellWidth - 1, y0 + kCellHeight - 1);
   fb_.cell(drawing_, row, column) = TextCell{ch, foreground_, background_};
 }
 

@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <utility>
 #include <vector>
 
 namespace vna {
@@ -58,6 +59,16 @@ void pointerAt(InputState& input, int x, int y) {
 }
 
 constexpr bool kHostIsLsbFirst = std::endian::native == std::endian::little;
+
+// Rows of the window the server lost (exposures).
+struct RowRange {
+  int top = kScreenHeight;  // empty when top > bottom
+  int bottom = -1;
+  void add(int y0, int y1) {
+    top = std::min(top, std::max(0, y0));
+    bottom = std::max(bottom, std::min(kScreenHeight - 1, y1));
+  }
+};
 
 // Keys that readKey gives as 255 and the PC keyboard's scan code. The
 // keypad's cursor keys (NumLock off) are the same keys.
@@ -106,11 +117,12 @@ struct X11Backend::Connection {
 
   std::array<std::uint32_t, 256> pixelOf{};  // palette index -> pixel value
   std::uint64_t paletteVersion = 0;
-  // What the window shows now, as palette indices, so that a page copy that
-  // changes a few rows puts only those rows.
+  // What the window shows now, as palette indices: where the framebuffer
+  // says the shown page may have changed, it is compared with this, and
+  // only what really differs is converted and put.
   std::vector<std::uint8_t> presented = std::vector<std::uint8_t>(std::size_t{kScreenWidth} * kScreenHeight);
   int presentedPage = -1;
-  DirtyRows exposed;
+  RowRange exposed;
 
   ~Connection() {
     if (display == nullptr) return;
@@ -215,10 +227,20 @@ double X11Backend::now() const {
   return monotonicSeconds() - origin_;
 }
 
-int X11Backend::gatherEvents(InputState& input) {
+int X11Backend::gatherEvents(InputState& input, SocketRead read) {
   Display* d = x_->display;
+  // The program reads the mouse and the keys many times a millisecond while
+  // a point is transferred; the connection is read at most every 2 ms then.
+  // Waits watch it with poll() and read it as soon as it has something.
+  constexpr double kReadInterval = 0.002;
+  bool readSocket = read == SocketRead::Now;
+  if (read == SocketRead::IfDue) {
+    const double t = now();
+    readSocket = t - lastSocketRead_ >= kReadInterval;
+    if (readSocket) lastSocketRead_ = t;
+  }
   int handled = 0;
-  while (XPending(d) > 0) {
+  while (readSocket ? XPending(d) > 0 : XQLength(d) > 0) {
     XEvent event;
     XNextEvent(d, &event);
     ++handled;
@@ -290,7 +312,7 @@ void X11Backend::putRows(const Framebuffer& fb, int shownPage, int top, int bott
 }
 
 void X11Backend::present(Framebuffer& fb, int shownPage) {
-  const DirtyRows dirty = fb.takeDirty(shownPage);
+  const RowSpans& changes = fb.takeChanges(shownPage);
   const bool paletteChanged = fb.paletteVersion() != x_->paletteVersion || x_->presentedPage < 0;
   if (paletteChanged) {
     for (int i = 0; i < 256; ++i)
@@ -301,66 +323,70 @@ void X11Backend::present(Framebuffer& fb, int shownPage) {
   if (paletteChanged || shownPage != x_->presentedPage) {
     putRows(fb, shownPage, 0, kScreenHeight - 1);
     x_->presentedPage = shownPage;
-    x_->exposed = DirtyRows{};
+    x_->exposed = RowRange{};
     XFlush(x_->display);
     return;
   }
-  // Rows the server lost are put again whole; a row marked dirty is sent
-  // only where it differs from what the window shows (a page copy marks
-  // rows, a moving scan line changes two pixels of each).
-  const DirtyRows exposed = x_->exposed;
-  x_->exposed = DirtyRows{};
-  const int top = std::min(dirty.top, exposed.top), bottom = std::max(dirty.bottom, exposed.bottom);
-  struct Span {
-    int left = kScreenWidth, right = -1;
-    bool empty() const { return left > right; }
+  // Rows the server lost are put again whole. Elsewhere only what differs
+  // from what the window shows is sent, and it is looked for only where the
+  // page may have changed; each band of columns is sent on its own, so that
+  // a scan line at the left and a level bar at the right of the same rows
+  // do not make one rectangle of everything between them.
+  const RowRange exposed = std::exchange(x_->exposed, RowRange{});
+  const int top = std::min(changes.top(), exposed.top), bottom = std::max(changes.bottom(), exposed.bottom);
+  constexpr int kBand = 64, kBands = kScreenWidth / kBand;
+  static_assert(kBands <= 32, "one bit per band");
+  struct Run {
+    int top = -1, left = kScreenWidth, right = -1;
   };
-  auto changed = [&](int y) {
-    if (y >= exposed.top && y <= exposed.bottom) return Span{0, kScreenWidth - 1};
-    if (y < dirty.top || y > dirty.bottom) return Span{};
+  std::array<Run, kBands> runs{};
+  std::uint32_t open = 0;  // bands with a run going, one bit each
+  bool any = false;
+  const auto flush = [&](int band, int lastRow) {
+    Run& run = runs[static_cast<std::size_t>(band)];
+    if (run.top < 0) return;
+    putRows(fb, shownPage, run.top, lastRow, run.left, run.right);
+    run = Run{};
+    any = true;
+  };
+  for (int y = top; y <= bottom; ++y) {
+    const bool whole = y >= exposed.top && y <= exposed.bottom;
+    const int left = whole ? 0 : changes.left(y), right = whole ? kScreenWidth - 1 : changes.right(y);
     const std::uint8_t* now = fb.row(shownPage, y);
     const std::uint8_t* shown = &x_->presented[static_cast<std::size_t>(y) * kScreenWidth];
-    Span span;
-    int x = 0;
-    while (x < kScreenWidth && now[x] == shown[x]) ++x;
-    if (x == kScreenWidth) return span;
-    span.left = x;
-    x = kScreenWidth - 1;
-    while (now[x] == shown[x]) --x;
-    span.right = x;
-    return span;
-  };
-  bool any = false;
-  for (int y = top; y <= bottom; ++y) {
-    Span run = changed(y);
-    if (run.empty()) continue;
-    int end = y;
-    // Rows join a run while their changes lie about where the run's do, so a
-    // scan line at the left and a level bar at the right of some rows do not
-    // make one rectangle of everything between them.
-    constexpr int kSlack = 32;
-    for (Span next; end + 1 <= bottom && !(next = changed(end + 1)).empty() &&
-                    next.left >= run.left - kSlack && next.right <= run.right + kSlack;
-         ++end) {
-      run.left = std::min(run.left, next.left);
-      run.right = std::max(run.right, next.right);
+    std::uint32_t bandsChanged = 0;
+    // From one difference to the next: equal stretches are skipped in one
+    // pass, and only a band with a difference is searched from its end.
+    for (int x = left; x <= right;) {
+      const int first = whole ? x : firstDifference(now, shown, x, right);
+      if (first > right) break;
+      const int band = first / kBand;
+      const int bandEnd = std::min(right, band * kBand + kBand - 1);
+      const int last = whole ? bandEnd : lastDifference(now, shown, first, bandEnd);
+      Run& run = runs[static_cast<std::size_t>(band)];
+      if (run.top < 0) run.top = y;
+      run.left = std::min(run.left, first);
+      run.right = std::max(run.right, last);
+      bandsChanged |= 1u << band;
+      x = bandEnd + 1;
     }
-    putRows(fb, shownPage, y, end, run.left, run.right);
-    any = true;
-    y = end;
+    for (std::uint32_t ended = open & ~bandsChanged; ended != 0; ended &= ended - 1)
+      flush(std::countr_zero(ended), y - 1);
+    open = bandsChanged;
   }
+  for (; open != 0; open &= open - 1) flush(std::countr_zero(open), bottom);
   if (any) XFlush(x_->display);
 }
 
 void X11Backend::pump(Framebuffer& fb, int shownPage, InputState& input) {
-  gatherEvents(input);
+  gatherEvents(input, SocketRead::IfDue);
   present(fb, shownPage);
 }
 
 void X11Backend::waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
                            const WakeSource& wake) {
   Display* d = x_->display;
-  int events = gatherEvents(input);
+  int events = gatherEvents(input, SocketRead::IfDue);
   present(fb, shownPage);
   const bool watchFd = wakeOnActivity && wake.fd >= 0;
   for (;;) {
@@ -372,18 +398,20 @@ void X11Backend::waitUntil(double deadline, Framebuffer& fb, int shownPage, Inpu
     // Xlib may have read events off the socket while sending: those would
     // not wake poll().
     if (XQLength(d) > 0) {
-      events += gatherEvents(input);
+      events += gatherEvents(input, SocketRead::No);
       continue;
     }
     std::array<pollfd, 2> fds{pollfd{ConnectionNumber(d), POLLIN, 0}, pollfd{wake.fd, POLLIN, 0}};
     const timespec ts = durationOf(left);
     const int ready = ppoll(fds.data(), watchFd ? 2 : 1, &ts, nullptr);
     if (ready < 0 && errno != EINTR) return;  // nothing sensible to wait on
+    const SocketRead read = fds[0].revents != 0 ? SocketRead::Now : SocketRead::No;
+    if (read == SocketRead::Now) lastSocketRead_ = now();
     if (watchFd && fds[1].revents != 0) {
-      gatherEvents(input);
+      gatherEvents(input, read);
       return;
     }
-    events += gatherEvents(input);
+    events += gatherEvents(input, read);
     present(fb, shownPage);  // exposures that came in meanwhile
   }
 }

@@ -46,7 +46,10 @@ class X11Backend : public Backend {
  private:
   struct Connection;  // keeps Xlib's headers (and their macros) out of here
 
-  int gatherEvents(InputState& input);  // returns the number of events handled
+  // Whether gathering reads the X connection or takes only what Xlib has
+  // already read (a read that finds nothing still costs a system call).
+  enum class SocketRead { Now, IfDue, No };
+  int gatherEvents(InputState& input, SocketRead read);  // returns the number of events handled
   void present(Framebuffer& fb, int shownPage);
   // Sends the rectangle of rows top..bottom and columns left..right.
   void putRows(const Framebuffer& fb, int shownPage, int top, int bottom, int left = 0, int right = kScreenWidth - 1);
@@ -54,6 +57,7 @@ class X11Backend : public Backend {
   std::unique_ptr<Connection> x_;
   std::string error_;
   double origin_ = 0.0;
+  double lastSocketRead_ = -1.0;
 };
 
 }  // namespace vna

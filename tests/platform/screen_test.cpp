@@ -1,7 +1,13 @@
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <limits>
+#include <random>
+#include <vector>
+
+#include "platform/font.h"
+#include "platform/numeric.h"
 
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
@@ -98,6 +104,60 @@ TEST_F(ScreenTest, DrawingIsClippedToTheScreen) {
   EXPECT_EQ(countColour(13), 0);
 }
 
+TEST(RoundPixel, RoundsHalvesAwayFromZeroLikeTheLibrary) {
+  for (const double x : {0.5, -0.5, 1.5, -1.5, 2.5, -2.5, 0.49999999999999994, -0.49999999999999994, 0.0, -0.0,
+                         4503599627370495.5 / 1e7, 1e9 - 0.5, -1e9 + 0.5, 123456.4999999, -98765.5000001})
+    EXPECT_EQ(roundPixel(x), static_cast<std::int64_t>(std::round(x))) << x;
+  std::mt19937 random(3);
+  std::uniform_real_distribution<double> any(-2e6, 2e6);
+  for (int k = 0; k < 100000; ++k) {
+    const double x = k % 2 ? any(random) : std::floor(any(random)) + 0.5;  // every other one a half
+    ASSERT_EQ(roundPixel(x), static_cast<std::int64_t>(std::round(x))) << x;
+  }
+  EXPECT_EQ(roundPixel(3e9), 1000000000);  // saturated
+  EXPECT_EQ(roundPixel(-3e9), -1000000000);
+  EXPECT_EQ(roundPixel(std::nan("")), 0);
+}
+
+// Every pixel of a line is the rounded point of the ideal line at its step
+// along the longer axis, however steep, long or far off the screen the line
+// runs: lines drawn by the screen against that rule, computed pixel by
+// pixel with a division each.
+TEST_F(ScreenTest, LinesArePixelForPixelTheRoundedIdealLine) {
+  std::mt19937 random(5);
+  std::uniform_real_distribution<double> x(-400.0, 1400.0), y(-400.0, 1200.0), far(-3e4, 3e4);
+  for (int trial = 0; trial < 400; ++trial) {
+    double x1 = x(random), y1 = y(random), x2 = x(random), y2 = y(random);
+    if (trial % 4 == 1) x2 = x1 + (trial % 7) - 3;  // near vertical
+    if (trial % 4 == 2) y2 = y1 + (trial % 5) - 2;  // near horizontal
+    if (trial % 10 == 3) x1 = far(random), y1 = far(random);
+    screen.clearPage();
+    screen.line(x1, y1, x2, y2, 9);
+    std::vector<std::uint8_t> want(static_cast<std::size_t>(kScreenWidth) * kScreenHeight, 0);
+    const std::int64_t ax = roundPixel(x1), ay = roundPixel(y1), bx = roundPixel(x2), by = roundPixel(y2);
+    const std::int64_t dx = bx - ax, dy = by - ay;
+    const bool xMajor = std::llabs(dx) >= std::llabs(dy);
+    const std::int64_t steps = std::max<std::int64_t>(1, std::max(std::llabs(dx), std::llabs(dy)));
+    const std::int64_t tEnd = std::max(std::llabs(dx), std::llabs(dy));
+    for (std::int64_t t = 0; t <= tEnd; ++t) {
+      const std::int64_t major = (xMajor ? ax : ay) + ((xMajor ? dx : dy) > 0 ? t : -t);
+      const long double minor = (xMajor ? ay : ax) + std::floor((2.0L * t * (xMajor ? dy : dx) + steps) / (2.0L * steps));
+      const std::int64_t px = xMajor ? major : static_cast<std::int64_t>(minor);
+      const std::int64_t py = xMajor ? static_cast<std::int64_t>(minor) : major;
+      if (px >= 0 && py >= 0 && px < kScreenWidth && py < kScreenHeight)
+        want[static_cast<std::size_t>(py) * kScreenWidth + static_cast<std::size_t>(px)] = 9;
+    }
+    for (int py = 0; py < kScreenHeight; ++py) {
+      const std::uint8_t* got = screen.framebuffer().row(screen.drawingPage(), py);
+      const std::uint8_t* expected = &want[static_cast<std::size_t>(py) * kScreenWidth];
+      if (std::equal(got, got + kScreenWidth, expected)) continue;
+      const auto px = std::mismatch(got, got + kScreenWidth, expected).first - got;
+      FAIL() << "line " << trial << " (" << x1 << ", " << y1 << ") - (" << x2 << ", " << y2 << ") at " << px << ", "
+             << py;
+    }
+  }
+}
+
 TEST_F(ScreenTest, TextPaintsWholeCellsAndIsReadBackThroughTheShadow) {
   screen.locate(3, 5);
   screen.color(14, 1);
@@ -118,6 +178,27 @@ TEST_F(ScreenTest, TextPaintsWholeCellsAndIsReadBackThroughTheShadow) {
   screen.printAt(1, 126, "abcdef");  // runs off the grid: dropped, not wrapped
   EXPECT_EQ(screen.textAt(1, 126, 3), "abc");
   EXPECT_EQ(screen.textAt(2, 1, 3), "   ");
+}
+
+// Every glyph is painted bit for bit from the font, the leftmost pixel from
+// the most significant bit, in the foreground on the background colour.
+TEST_F(ScreenTest, GlyphsArePaintedBitForBitFromTheFont) {
+  for (int ch = 0; ch < 256; ++ch) {
+    const int row = 1 + ch / 64 * 2, column = 1 + ch % 64 * 2;
+    screen.color(1 + ch % 15, 200 - ch % 7);
+    screen.locate(row, column);
+    screen.print(std::string(1, static_cast<char>(ch)));
+  }
+  for (int ch = 0; ch < 256; ++ch) {
+    const int x0 = ch % 64 * 2 * 8, y0 = ch / 64 * 2 * 16;
+    for (int r = 0; r < 16; ++r) {
+      for (int c = 0; c < 8; ++c) {
+        const bool set = kCp437Font[ch].rows[static_cast<std::size_t>(r)] & (0x80 >> c);
+        ASSERT_EQ(screen.readPixel(x0 + c, y0 + r), set ? 1 + ch % 15 : 200 - ch % 7)
+            << "glyph " << ch << " row " << r << " pixel " << c;
+      }
+    }
+  }
 }
 
 TEST_F(ScreenTest, PagesCopyPixelsAndTextAndClearResetsBoth) {

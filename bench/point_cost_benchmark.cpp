@@ -1,0 +1,598 @@
+// The software's CPU cost per scanned point, and of the full recomputation
+// and redraw after a display mode change. Prints figures; asserts nothing
+// (the machines are shared and noisy: medians over many points, CPU time
+// rather than wall time).
+//
+// Usage: point_cost_benchmark [measured points, default 300]
+// With DISPLAY set the program draws into a real X11 window (run it under
+// Xvfb to count the cost of presenting); otherwise headless.
+//
+// Two runs of the real objects:
+//  1. The whole program: ImpedanceAnalyzer against the in-process simulated
+//     instrument. A scripted user sets 801 points, calibrates with open,
+//     short and a 50 ohm load, measures an RLC circuit, copies the complete
+//     scan to memory and chooses "both + memory" (all this on a clock that
+//     skips the waits); then the clock runs in real time and the CPU time
+//     of every point is taken, less what the simulated instrument itself
+//     spends (a real instrument costs the process nothing).
+//  2. The parts: a MeasurementScreen over the program's final state, each
+//     point going through what a scan pass does with it (conversion,
+//     correction, quantities, trace layer, present), every part timed.
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <ctime>
+#include <filesystem>
+#include <functional>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analyzer/impedance_analyzer.h"
+#include "analyzer/sample_conversion.h"
+#include "display/layout.h"
+#include "platform/headless_backend.h"
+#include "platform/x11_backend.h"
+#include "reflection/impedance_quantities.h"
+#include "reflection/open_short_load.h"
+#include "simulator/simulated_channel.h"
+
+namespace {
+
+using namespace vna;
+
+double cpuNow(clockid_t clock) {
+  timespec ts{};
+  ::clock_gettime(clock, &ts);
+  return static_cast<double>(ts.tv_sec) + static_cast<double>(ts.tv_nsec) * 1e-9;
+}
+double processCpu() {
+  return cpuNow(CLOCK_PROCESS_CPUTIME_ID);
+}
+double threadCpu() {
+  return cpuNow(CLOCK_THREAD_CPUTIME_ID);
+}
+double wallNow() {
+  return cpuNow(CLOCK_MONOTONIC);
+}
+
+double median(std::vector<double> v) {
+  if (v.empty()) return 0;
+  std::sort(v.begin(), v.end());
+  const std::size_t n = v.size();
+  return n % 2 ? v[n / 2] : (v[n / 2 - 1] + v[n / 2]) / 2;
+}
+double mean(const std::vector<double>& v) {
+  double sum = 0;
+  for (double x : v) sum += x;
+  return v.empty() ? 0 : sum / static_cast<double>(v.size());
+}
+
+// A real window when DISPLAY is set, else the headless backend in real time.
+struct RealBackend {
+  HeadlessBackend headless{36000.0, HeadlessClock::Real};
+  std::unique_ptr<X11Backend> window;
+  Backend* backend = &headless;
+  RealBackend() {
+    if (!std::getenv("DISPLAY")) return;
+    window = std::make_unique<X11Backend>("impedance-analyzer");
+    if (window->ok()) {
+      backend = window.get();
+    } else {
+      std::fprintf(stderr, "point_cost_benchmark: %s; headless instead\n", window->error().c_str());
+    }
+  }
+  const char* name() const { return backend == &headless ? "headless" : "X11 window"; }
+};
+
+// The simulated instrument, its CPU time kept apart, behind a converter
+// that hands over what arrived once per 1 ms USB frame, as the FT232R does
+// (the model alone would wake the program for every byte).
+class TimedChannel : public SerialChannel {
+  static constexpr double kFrame = 0.001;
+  static double frameStart(double t) { return std::floor(t / kFrame + 1e-6) * kFrame; }
+
+  // Timed by the monotonic clock, which costs no system call (the CPU time
+  // clocks do, dozens of times per point): the calls are short and never wait.
+  template <typename F>
+  auto timed(F f) -> decltype(f()) {
+    const double start = wallNow();
+    auto result = f();
+    spent_ += wallNow() - start;
+    return result;
+  }
+
+ public:
+  TimedChannel(std::function<double()> clock, InstrumentModel& model)
+      : inner_([clock = std::move(clock)] { return frameStart(clock()); }, model) {}
+  bool open() override {
+    return timed([&] { return inner_.open(); });
+  }
+  void close() override { inner_.close(); }
+  bool isOpen() const override { return inner_.isOpen(); }
+  void write(std::span<const std::uint8_t> bytes) override {
+    timed([&] {
+      inner_.write(bytes);
+      return 0;
+    });
+  }
+  std::size_t bytesWaiting() override {
+    return timed([&] { return inner_.bytesWaiting(); });
+  }
+  std::size_t read(std::span<std::uint8_t> out) override {
+    return timed([&] { return inner_.read(out); });
+  }
+  bool vanished() const override { return inner_.vanished(); }
+  WakeSource wakeSource() const override {
+    WakeSource wake = inner_.wakeSource();
+    if (std::isfinite(wake.readyAt)) wake.readyAt = frameStart(wake.readyAt) + kFrame;
+    return wake;
+  }
+  std::string name() const override { return inner_.name(); }
+  double spent() const { return spent_; }
+
+ private:
+  SimulatedChannel inner_;
+  double spent_ = 0;
+};
+
+// Passes everything to the real backend; while `skipping`, a wait does not
+// wait but moves the clock on to its end (or to the next instrument byte),
+// so the setting up of the measured scan takes seconds, not minutes. After
+// each call the script looks at the program and may act as the user.
+class ScriptedBackend : public Backend {
+ public:
+  explicit ScriptedBackend(Backend& inner) : inner_(inner) {}
+  std::function<void(InputState&)> script;
+  bool skipping = true;
+
+  void pump(Framebuffer& fb, int shownPage, InputState& input) override {
+    inner_.pump(fb, shownPage, input);
+    if (script) script(input);
+  }
+  void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
+                 const WakeSource& wake) override {
+    if (skipping) {
+      const double target = wakeOnActivity ? std::min(deadline, wake.readyAt) : deadline;
+      skew_ += std::max(0.0, target - now());
+      pump(fb, shownPage, input);
+      return;
+    }
+    inner_.waitUntil(deadline - skew_, fb, shownPage, input, wakeOnActivity, WakeSource{wake.fd, wake.readyAt - skew_});
+    if (script) script(input);
+  }
+  double now() const override { return inner_.now() + skew_; }
+  void movePointer(int x, int y, InputState& input) override { inner_.movePointer(x, y, input); }
+
+ private:
+  Backend& inner_;
+  double skew_ = 0;
+};
+
+// A user pointing at a panel item and pressing the left button, a few input
+// reads apart so that the item lights up first, as a hand would do it.
+class Clicker {
+ public:
+  // True when a whole click has been made.
+  bool click(Backend& backend, InputState& input, int x, int y) {
+    ++reads_;
+    switch (phase_) {
+      case 0:
+        backend.movePointer(x, y, input);
+        input.setButtons(0);
+        next();
+        break;
+      case 1:
+        if (reads_ >= 6) {
+          input.setButtons(1);
+          next();
+        }
+        break;
+      case 2:
+        if (reads_ >= 6) {
+          input.setButtons(0);
+          next();
+        }
+        break;
+      default:
+        if (reads_ >= 6) {
+          phase_ = 0;
+          return true;
+        }
+    }
+    return false;
+  }
+  // Lets go of the button and starts the next click afresh.
+  void reset(InputState& input) {
+    if (phase_ >= 2) input.setButtons(0);
+    phase_ = reads_ = 0;
+  }
+
+ private:
+  void next() {
+    ++phase_;
+    reads_ = 0;
+  }
+  int phase_ = 0, reads_ = 0;
+};
+
+int cellX(int column) {
+  return (column - 1) * 8 + 4;
+}
+int cellY(int row) {
+  return (row - 1) * 16 + 8;
+}
+
+struct WholeProgramResult {
+  std::vector<double> pointCpu;       // the program's own CPU per point
+  std::vector<double> instrumentCpu;  // the simulated instrument, left out
+  // The state the measured scan left, for the parts run.
+  MeasurementState state;
+  ReflectionRecord reflection;
+  std::vector<std::array<std::int32_t, kMaxSamples>> samplesR, samplesA;
+  bool ok = false;
+};
+
+// Run 1: the whole program, as a user's process runs it.
+WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
+  WholeProgramResult result;
+  std::printf("backend                          %s\n", real.name());
+  ScriptedBackend backend(*real.backend);
+  Screen screen(backend);
+  InstrumentModel model;
+  const std::filesystem::path work =
+      std::filesystem::temp_directory_path() / ("vna-point-cost-" + std::to_string(::getpid()));
+  std::filesystem::create_directories(work);
+  TimedChannel* channel = nullptr;
+  std::unique_ptr<ImpedanceAnalyzer> program;
+  program = std::make_unique<ImpedanceAnalyzer>(
+      screen,
+      [&](int) -> std::unique_ptr<SerialChannel> {
+        auto c = std::make_unique<TimedChannel>([&backend] { return backend.now(); }, model);
+        channel = c.get();
+        return c;
+      },
+      work / "configu");
+
+  const Device dut = Device::seriesRlc(10, 1e-6, 100e-12);
+  model.setDevice(dut);
+  Clicker clicker;
+  int step = 0, lastResume = -1, measured = -1, waitPasses = 0;
+  double lastCpu = 0, lastInstrument = 0;
+  constexpr int kWarmUp = 5;
+  result.samplesR.resize(kMaxPoints);
+  result.samplesA.resize(kMaxPoints);
+  const auto& field = [](int row) { return std::pair{cellX(kPanelColumn + 14), cellY(row)}; };
+  const auto& button = [](int row) { return std::pair{cellX(kPanelColumn + 4), cellY(row)}; };
+
+  backend.script = [&](InputState& input) {
+    if (!program) return;
+    const ScanControl& c = program->control();
+    const auto click = [&](std::pair<int, int> at) { return clicker.click(backend, input, at.first, at.second); };
+    // Space, pressed again if the program did not take it within a while.
+    const auto space = [&](bool wantScanning) {
+      if (c.scanning == wantScanning) return true;
+      if (waitPasses-- <= 0) {
+        input.pushKey(" ");
+        waitPasses = 200;
+      }
+      return false;
+    };
+    const auto procedure = [&](int state) { return c.procedureState == state; };
+    const auto advance = [&] {
+      clicker.reset(input);
+      waitPasses = 0;
+      ++step;
+    };
+    if (c.resumePoint != lastResume) {
+      lastResume = c.resumePoint;
+      const auto p = static_cast<std::size_t>(c.resumePoint);
+      std::copy(program->link().sampleR.begin(), program->link().sampleR.end(), result.samplesR[p].begin());
+      std::copy(program->link().sampleA.begin(), program->link().sampleA.end(), result.samplesA[p].begin());
+      if (measured >= 0) {
+        const double cpu = processCpu(), instrument = channel->spent();
+        if (measured >= kWarmUp) {
+          result.instrumentCpu.push_back(instrument - lastInstrument);
+          result.pointCpu.push_back(cpu - lastCpu - (instrument - lastInstrument));
+        }
+        lastCpu = cpu;
+        lastInstrument = instrument;
+        if (++measured == kWarmUp + measuredPoints) input.closeRequested = true;
+      }
+    }
+    switch (step) {
+      case 0:  // the program starts scanning by itself: stop it
+        if (c.scanning && c.resumePoint >= 1) advance();
+        break;
+      case 1:
+        if (space(false)) advance();
+        break;
+      case 2:
+        if (program->plan().points == 801) {
+          advance();
+        } else {
+          click(field(21));
+        }
+        break;
+      case 3:  // calibrate: asked
+        if (procedure(+CalibrationState::Asked)) {
+          model.setDevice(Device::open());
+          advance();
+        } else {
+          click(field(25));
+        }
+        break;
+      case 4:
+      case 6:
+      case 8: {  // start calibrate, the standard's scan, the next standard
+        const int measuring = step == 4   ? +CalibrationState::MeasuringOpen
+                              : step == 6 ? +CalibrationState::MeasuringShort
+                                          : +CalibrationState::MeasuringReference;
+        if (c.procedureState == measuring) {
+          advance();
+        } else {
+          click(button(36));
+        }
+        break;
+      }
+      case 5:
+        if (procedure(+CalibrationState::AwaitingShort) && !c.scanning) {
+          model.setDevice(Device::shortCircuit());
+          advance();
+        }
+        break;
+      case 7:
+        if (procedure(+CalibrationState::AwaitingReference) && !c.scanning) {
+          model.setDevice(Device::referenceLoad(50, 0, 0));
+          advance();
+        }
+        break;
+      case 9:
+        if (procedure(+CalibrationState::On) && !c.scanning) {
+          model.setDevice(dut);
+          advance();
+        }
+        break;
+      case 10:  // a complete scan of the circuit
+        if (space(true)) advance();
+        break;
+      case 11:
+        if (c.scanComplete && c.resumePoint == 800) advance();
+        break;
+      case 12:
+        if (space(false)) advance();
+        break;
+      case 13:
+        if (c.memoryValid) {
+          advance();
+        } else {
+          click(button(28));
+        }
+        break;
+      case 14:
+        if (c.displayChoice == display_choice::kBothWithMemory) {
+          backend.movePointer(400, 300, input);
+          advance();
+        } else {
+          click(field(26));
+        }
+        break;
+      case 15:
+        if (space(true)) {
+          backend.skipping = false;
+          measured = 0;
+          advance();
+        }
+        break;
+      default: break;
+    }
+  };
+  program->run();
+  result.ok = measured >= kWarmUp + measuredPoints;
+  if (!result.ok) std::fprintf(stderr, "point_cost_benchmark: the script stopped at step %d\n", step);
+  result.state.plan = program->plan();
+  result.state.record = program->record();
+  result.state.scales = program->scales();
+  result.state.control = program->control();
+  result.reflection = program->reflection();
+  program.reset();
+  std::filesystem::remove_all(work);
+  return result;
+}
+
+// Times the trace layer's background copy and splits the refresh where it
+// reads the mouse (after the readout, before the traces are drawn).
+class SplittingBackend : public Backend {
+ public:
+  explicit SplittingBackend(Backend& inner) : inner_(inner) {}
+  bool armed = false;
+  int pumps = 0;
+  double enter = 0, leave = 0;
+
+  void pump(Framebuffer& fb, int shownPage, InputState& input) override {
+    if (armed && ++pumps == 1) enter = threadCpu();
+    inner_.pump(fb, shownPage, input);
+    if (armed && pumps == 1) leave = threadCpu();
+  }
+  void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
+                 const WakeSource& wake) override {
+    inner_.waitUntil(deadline, fb, shownPage, input, wakeOnActivity, wake);
+  }
+  double now() const override { return inner_.now(); }
+  void movePointer(int x, int y, InputState& input) override { inner_.movePointer(x, y, input); }
+
+ private:
+  Backend& inner_;
+};
+
+// Repeats a cheap computation so that the clock's own cost does not count.
+template <typename F>
+double perCall(int repeats, F f) {
+  const double start = threadCpu();
+  for (int k = 0; k < repeats; ++k) f();
+  return (threadCpu() - start) / repeats;
+}
+
+volatile double gSink;  // keeps the repeated computations from being dropped
+
+struct Part {
+  explicit Part(const char* n) : name(n) {}
+  const char* name;
+  std::vector<double> seconds;
+};
+
+// Run 2: the parts of a point, on a MeasurementScreen over the measured state.
+void runParts(RealBackend& real, const WholeProgramResult& measured, int passes) {
+  SplittingBackend backend(*real.backend);
+  Screen screen(backend);
+  for (const PaletteEntry& e : kPalette) screen.setPalette(e.index, e.r, e.g, e.b);
+  MeasurementState state = measured.state;
+  ReflectionRecord reflection = measured.reflection;
+  SettingsFile settings;
+  ImpedanceHooks hooks(state, reflection, settings, std::filesystem::path("/nonexistent/configu"));
+  const AnalyzerProfile& profile = impedanceAnalyzerProfile();
+  MeasurementScreen ms(screen, state, profile.screen, hooks);
+  ScanControl& c = state.control;
+  c.scanning = true;
+  c.scanComplete = true;
+  c.memoryValid = true;
+  c.restartPending = false;
+  c.displayChoice = display_choice::kBothWithMemory;
+  ms.redrawAll();
+  screen.readMouse();
+
+  Part conversion{"conversion"}, correction{"correction (open/short/load, scan and memory)"},
+      quantities{"quantities (scan and memory)"}, derive{"  both, as derivePoint calls them"},
+      copy{"background copy to the composition page"}, readout{"marker readout"},
+      traces{"traces, marker lines, level bars, copy to visible"}, traceLayer{"trace layer in all"},
+      present{"presenting"}, total{"sum per point"};
+  const int points = state.plan.points;
+  const int samples = std::min(kMaxSamples, state.plan.sampleCode + 1);
+  ScanRecord& r = state.record;
+  // The first pass times only the background copy, on a copy of the
+  // framebuffer as it is before each refresh (the program's own copy cannot
+  // be timed apart); making that copy cools the caches, so the other parts
+  // are timed in the passes after it.
+  std::vector<double> copyAt(static_cast<std::size_t>(points));
+  for (int pass = 0; pass <= passes; ++pass) {
+    const bool copyPass = pass == 0;
+    const auto keep = [&](Part& part, double seconds) {
+      if (!copyPass) part.seconds.push_back(seconds);
+    };
+    for (int i = 0; i < points; ++i) {
+      const auto p = static_cast<std::size_t>(i);
+      const auto sampleR = std::span<const std::int32_t>(measured.samplesR[p]).first(static_cast<std::size_t>(samples));
+      const auto sampleA = std::span<const std::int32_t>(measured.samplesA[p]).first(static_cast<std::size_t>(samples));
+      ConvertedPoint point;
+      const double convertSeconds = perCall(64, [&] {
+        point = convertSamples(sampleR, sampleA, state.plan.sampleCode, settings.arGain, settings.arPhase);
+        gSink = point.ratio.real();
+      });
+      keep(conversion, convertSeconds);
+      r.rawRatio[p] = r.workRatio[p] = point.ratio;
+      r.levelA[p] = point.levelA;
+      r.levelR[p] = point.levelR;
+      const double f = r.frequency[p];
+      Complex z, zm;
+      keep(correction, perCall(64, [&] {
+             const Complex zl = referenceLoadImpedance(settings.refR, settings.refL, settings.refC, f);
+             z = correctedImpedance(r.workRatio[p], reflection.openStd[p], reflection.shortStd[p],
+                                    reflection.loadStd[p], zl);
+             zm = correctedImpedance(r.memoryRatio[p], reflection.openStd[p], reflection.shortStd[p],
+                                     reflection.loadStd[p], zl);
+             gSink = z.real() + zm.real();
+           }));
+      keep(quantities, perCall(64, [&] {
+             const Quantities q = impedanceQuantities(c.displayMode, z, f);
+             const Quantities m = impedanceQuantities(c.displayMode, zm, f);
+             gSink = q.first + m.second;
+           }));
+      const double deriveSeconds = perCall(16, [&] { hooks.derivePoint(i); });
+      keep(derive, deriveSeconds);
+
+      c.currentPoint = i;
+      if (copyPass) {
+        Framebuffer twin = screen.framebuffer();
+        const double start = threadCpu();
+        twin.copy(kBackgroundPage, kCompositionPage);
+        copyAt[p] = threadCpu() - start;
+        copy.seconds.push_back(copyAt[p]);
+      }
+      backend.armed = true;
+      backend.pumps = 0;
+      const double start = threadCpu();
+      ms.refreshTraces();
+      const double end = threadCpu();
+      backend.armed = false;
+      keep(traceLayer, end - start);
+      if (backend.pumps == 1) {
+        keep(readout, std::max(0.0, backend.enter - start - copyAt[p]));
+        keep(traces, end - backend.leave);
+      }
+      const double before = threadCpu();
+      screen.readMouse();  // the next pump puts what the point changed on the window
+      const double presentSeconds = threadCpu() - before;
+      keep(present, presentSeconds);
+      c.resumePoint = i;
+      keep(total, convertSeconds + deriveSeconds + (end - start) + presentSeconds);
+    }
+  }
+  std::printf("\nparts of one point (%s, %d points x %d passes, median / mean in microseconds)\n", real.name(), points,
+              passes);
+  for (const Part* part :
+       {&conversion, &correction, &quantities, &derive, &copy, &readout, &traces, &traceLayer, &present, &total}) {
+    if (part->seconds.empty()) {
+      std::printf("  %-52s  (not measurable here)\n", part->name);
+      continue;
+    }
+    std::printf("  %-52s %8.2f %8.2f\n", part->name, median(part->seconds) * 1e6, mean(part->seconds) * 1e6);
+  }
+  std::printf("  (readout: the refresh up to its mouse read, less the background copy)\n");
+
+  // A display mode change: the idle loop recomputes every point, redraws all
+  // three pages and shows them at its next key read.
+  c.scanning = false;
+  std::vector<double> recompute, redraw, shown;
+  const int modes = static_cast<int>(profile.screen.modes.size());
+  for (int k = 0; k < 3 * modes; ++k) {
+    c.displayMode = (c.displayMode + 1) % modes;
+    const double t0 = threadCpu();
+    ms.recomputeAll();
+    const double t1 = threadCpu();
+    ms.redrawAll();
+    const double t2 = threadCpu();
+    screen.readKey();
+    const double t3 = threadCpu();
+    recompute.push_back(t1 - t0);
+    redraw.push_back(t2 - t1);
+    shown.push_back(t3 - t2);
+  }
+  std::printf("\ndisplay mode change (%d changes, median / mean in milliseconds)\n", 3 * modes);
+  std::printf("  %-52s %8.3f %8.3f\n", "recomputation of all points", median(recompute) * 1e3, mean(recompute) * 1e3);
+  std::printf("  %-52s %8.3f %8.3f\n", "redraw of the three pages", median(redraw) * 1e3, mean(redraw) * 1e3);
+  std::printf("  %-52s %8.3f %8.3f\n", "presenting", median(shown) * 1e3, mean(shown) * 1e3);
+  std::vector<double> all;
+  for (std::size_t k = 0; k < recompute.size(); ++k) all.push_back(recompute[k] + redraw[k] + shown[k]);
+  std::printf("  %-52s %8.3f %8.3f\n", "in all", median(all) * 1e3, mean(all) * 1e3);
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  const int measuredPoints = argc > 1 ? std::max(10, std::atoi(argv[1])) : 300;
+  std::printf("whole program: 801 points, calibrated, both traces + memory, level bars\n");
+  // One window for both runs, as a user's process has.
+  RealBackend real;
+  WholeProgramResult whole = runWholeProgram(real, measuredPoints);
+  if (!whole.ok) return 1;
+  std::printf("measured points                  %zu in real time\n", whole.pointCpu.size());
+  std::printf("CPU per point, median            %.3f ms (mean %.3f ms)\n", median(whole.pointCpu) * 1e3,
+              mean(whole.pointCpu) * 1e3);
+  std::printf("simulated instrument, left out   %.3f ms per point (median)\n", median(whole.instrumentCpu) * 1e3);
+  runParts(real, whole, 2);
+  return 0;
+}
