@@ -22,14 +22,7 @@ using testing::WorkDirectory;
 
 constexpr int P = 101;
 
-InstrumentSettings noiselessInstrument() {
-  InstrumentSettings s;
-  s.arGain = 1.0;
-  s.arPhaseDegrees = 0.0;
-  s.noiseCounts = 0.0;
-  s.pathErrors = PathErrors::None;
-  return s;
-}
+using testing::idealInstrument;
 
 // What one readout row must look like: the mode's template with each value
 // field holding a right-aligned number of its picture or "overscale".
@@ -63,7 +56,7 @@ struct ExtremeQuantities : ::testing::Test {
   WorkDirectory dir;
   HeadlessBackend backend;
   Screen screen{backend};
-  InstrumentModel model{noiselessInstrument()};
+  InstrumentModel model{idealInstrument(0.0)};
   ImpedanceAnalyzer program{screen,
                             [this](int) -> std::unique_ptr<SerialChannel> {
                               return std::make_unique<SimulatedChannel>([this] { return backend.now(); }, model);

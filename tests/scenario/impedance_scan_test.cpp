@@ -16,14 +16,7 @@ using testing::WorkDirectory;
 
 constexpr int P = 101;
 
-InstrumentSettings idealInstrument() {
-  InstrumentSettings s;
-  s.arGain = 1.0;
-  s.arPhaseDegrees = 0.0;
-  s.noiseCounts = 20.0;
-  s.pathErrors = PathErrors::None;
-  return s;
-}
+using testing::idealInstrument;
 
 struct ScanScenario : ::testing::Test {
   explicit ScanScenario(InstrumentSettings settings = {}) : model(settings) {}
@@ -46,7 +39,7 @@ struct ScanScenario : ::testing::Test {
 };
 
 struct IdealScan : ScanScenario {
-  IdealScan() : ScanScenario(idealInstrument()) {}
+  IdealScan() : ScanScenario(idealInstrument(20.0)) {}
 };
 
 TEST_F(IdealScan, AFullSweepOfA100OhmResistorReadsTheBridgeRatioAtEveryPoint) {
@@ -199,7 +192,7 @@ TEST_F(ScanScenario, AnUnpluggedConverterEndsThePointAtOnceLikeATimeOut) {
 
 struct DeadReference : ScanScenario {
   static InstrumentSettings silentReference() {
-    InstrumentSettings s = idealInstrument();
+    InstrumentSettings s = idealInstrument(20.0);
     s.noiseCounts = 0;
     s.referenceLevelDbm = -400;  // below one count: every sample of both inputs is 0
     return s;

@@ -41,6 +41,17 @@ inline ChannelFactory noInstrument() {
 // The virtual instrument on the backend's clock, as the program's port.
 ChannelFactory simulatedInstrument(HeadlessBackend& backend, InstrumentModel& model);
 
+// An instrument without bridge errors or input asymmetry: it reads the
+// bridge's nominal ratio, with `noiseCounts` of converter noise.
+inline InstrumentSettings idealInstrument(double noiseCounts) {
+  InstrumentSettings s;
+  s.arGain = 1.0;
+  s.arPhaseDegrees = 0.0;
+  s.noiseCounts = noiseCounts;
+  s.pathErrors = PathErrors::None;
+  return s;
+}
+
 // Panel cells from column 101 to 128 of a row, as shown.
 std::string panelRow(const Screen& screen, int row);
 
