@@ -152,21 +152,21 @@ void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField* field = findField(profile_.fields, item);
   if (!field) return;
   const ScaleFormat& f = profile_.scales;
-  const ModeSpec& spec = mode();
+  const ModeSpec& current = mode();
   EntrySpec entry;
   entry.row = field->row;
   entry.column = P + 12;
   if (isTrace1(item)) {
     entry.blanks = 14;
     entry.maxLength = f.entryLength1;
-    entry.factorOf = [&spec](char k, double) { return unitFactor(spec.trace1Units, k); };
-    entry.accept = [&f, log = spec.logTrace1](double v) {
+    entry.factorOf = [&current](char k, double) { return unitFactor(current.trace1Units, k); };
+    entry.accept = [&f, log = current.logTrace1](double v) {
       return v < f.entryHigh1 && (log ? v > f.logFloor : v > f.entryLow1);
     };
   } else if (isScale(item)) {
     entry.blanks = 14;
     entry.maxLength = f.entryLength2;
-    entry.factorOf = [&spec](char k, double) { return unitFactor(spec.trace2Units, k); };
+    entry.factorOf = [&current](char k, double) { return unitFactor(current.trace2Units, k); };
     entry.accept = [&f](double v) { return v > f.entryLow2 && v < f.entryHigh2; };
   } else if (item == PanelItem::Length) {
     entry.maxLength = 11;
