@@ -38,6 +38,10 @@ EntryResult enterNumber(Screen& s, const EntrySpec& entry, std::string pendingKe
   std::string buffer;
   bool firstTaken = false;
   const auto show = [&] {
+    if (entry.show) {
+      entry.show(buffer);
+      return;
+    }
     s.color(0, colour::kTrace1);
     s.printAt(entry.row, entry.column, std::string(static_cast<std::size_t>(entry.blanks), ' '));
     s.printAt(entry.row, entry.column, buffer);
@@ -47,7 +51,7 @@ EntryResult enterNumber(Screen& s, const EntrySpec& entry, std::string pendingKe
     pendingKey.clear();
     if (k.empty()) k = s.readKey();
     if (k.empty()) {
-      s.sleep(2);
+      s.sleep(entry.keyPauseMs);
       continue;
     }
     const char c = k[0];

@@ -84,6 +84,10 @@ struct EntrySpec {
   std::function<std::optional<double>(char key, double typed)> factorOf;
   std::function<bool(double value)> accept;
   std::function<void()> onFirstCharacter;  // called once, when the first character is taken
+  int keyPauseMs = 2;  // pause while no key is waiting
+  // Shows the buffer; by default the value's cells are blanked and the
+  // buffer written there in 0 on 14.
+  std::function<void(std::string_view buffer)> show;
 };
 
 enum class EntryEnd { Accepted, Exit };

@@ -201,45 +201,25 @@ void showTyped(Screen& s, const ValueField& f, std::string_view typed) {
   s.printAt(f.row, kValueColumn, typed);
 }
 
-bool typeable(char c) {
-  return c == '-' || c == '.' || (c >= '0' && c <= '9');
-}
-
-enum class EntryEnd { Accepted, LeaveScreen };
-
-// Typed entry into a hovered field, until a value is accepted or Esc.
-EntryEnd typeValue(Screen& s, const ValueField& f, ReferenceLoad& load) {
+// Typed entry into a hovered field, until a value is accepted or Esc; false
+// when Esc asks to leave the whole screen.
+bool typeValue(Screen& s, const ValueField& f, ReferenceLoad& load) {
   s.color(kBlack, kEntryBack);
   s.printAt(f.row, kValueColumn, "_       ");
-  std::string typed;
-  for (;;) {
-    const std::string k = s.readKey();
-    if (k.empty()) {
-      s.sleep(kKeyPauseMs);
-      continue;
-    }
-    if (k.size() != 1) continue;  // function keys type nothing
-    const char c = k[0];
-    if (c == key::kEsc) return EntryEnd::LeaveScreen;
-    if (typeable(c)) {
-      if (typed.size() < kMaxTyped) typed.push_back(c);
-      showTyped(s, f, typed);
-    } else if (c == key::kBackspace) {
-      if (!typed.empty()) typed.pop_back();
-      showTyped(s, f, typed);
-    } else if (c == key::kEnter) {
-      double v = leadingNumber(typed);
-      if (f.accepts(v)) {
-        if (v == 0) v = 0;  // "-0" is stored as 0, not as a negative zero
-        load.*f.value = static_cast<float>(v * f.storedPerShown);
-        showTyped(s, f, "");  // tidies the spill cell
-        drawValue(s, f, load, true);
-        return EntryEnd::Accepted;
-      }
-      typed.clear();
-      showTyped(s, f, typed);
-    }
-  }
+  EntrySpec entry;
+  entry.maxLength = kMaxTyped;
+  entry.keyPauseMs = kKeyPauseMs;
+  entry.factorOf = [](char k, double) { return k == key::kEnter ? std::optional<double>(1.0) : std::nullopt; };
+  entry.accept = [&f](double v) { return f.accepts(v); };
+  entry.show = [&s, &f](std::string_view typed) { showTyped(s, f, typed); };
+  const EntryResult result = enterNumber(s, entry, {});
+  if (result.end == EntryEnd::Exit) return false;
+  double v = result.value;
+  if (v == 0) v = 0;  // "-0" is stored as 0, not as a negative zero
+  load.*f.value = static_cast<float>(v * f.storedPerShown);
+  showTyped(s, f, "");  // tidies the spill cell
+  drawValue(s, f, load, true);
+  return true;
 }
 
 enum class Action { None, Leave, Save, Defaults };
@@ -283,7 +263,7 @@ Action mouseAction(Screen& s, ClickLatch& latch, Hover& hover, ReferenceLoad& lo
   }
   for (std::size_t i = 0; i < kFields.size(); ++i) {
     if (!hover.field[i] || latch.take(m.buttons) != Click::Left) continue;
-    if (typeValue(s, kFields[i], load) == EntryEnd::LeaveScreen) return Action::Leave;
+    if (!typeValue(s, kFields[i], load)) return Action::Leave;
   }
   return Action::None;
 }
