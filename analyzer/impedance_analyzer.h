@@ -20,7 +20,7 @@ class ImpedanceHooks : public MeasurementHooks {
 
   void derivePoint(int i) override;
   void storeStandard(int standard, int i) override;
-  void drawPanelExtras(Screen& screen, bool titleHovered) override;
+  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
   void afterProcedureStep(Screen& screen, int state) override;
   // The Reference Load screen; what it saves is used from then on.
   void programButton(Screen& screen, ClickLatch& latch) override;

@@ -45,6 +45,8 @@ void ScanSession::scanStart() {
   c.currentPoint = c.resumePoint;
   c.restartPending = false;
   link_.sampleCode = state_.plan.sampleCode;
+  // The clock in use may have been changed on the Adjustment screen.
+  link_.clockHz = settings_.clockHz;
   const auto p = static_cast<std::size_t>(c.currentPoint);
   instrument().loadFrequency(state_.record.frequency[p]);
   instrument().applyFrequency();

@@ -46,6 +46,7 @@ inline constexpr int kBlack = 0;
 inline constexpr int kMemory1 = 1;    // memory trace 1; buttons of full-screen screens
 inline constexpr int kMemory2 = 2;    // memory trace 2; level bars
 inline constexpr int kLevelScale = 3;
+inline constexpr int kLevelA = 3;      // input A's level as a trace, and its letter
 inline constexpr int kErrorBack = 6;
 inline constexpr int kPlotBack = 7;
 inline constexpr int kGrid = 8;
@@ -53,6 +54,7 @@ inline constexpr int kGridEmphasis = 9;
 inline constexpr int kTrace2 = 10;
 inline constexpr int kMarker1 = 12;
 inline constexpr int kMarker2 = 13;
+inline constexpr int kLevelR = 13;     // input R's level as a trace, and its letter
 inline constexpr int kTrace1 = 14;    // also typed-entry fields (0 on 14)
 inline constexpr int kText = 15;      // normal text on 0; hovered items are 0 on 15
 }  // namespace colour

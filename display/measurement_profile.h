@@ -36,6 +36,10 @@ struct ReadoutFormat {
   std::string_view value1Picture = "##########.###";
   int value2Column = 46;
   std::string_view value2Picture = "##########.###";
+  // What an unmeasured point leaves in the value places.
+  int blank1Column = 29;
+  int blank1Width = 14;
+  int blank2Width = 13;
 };
 
 struct ModeSpec {
@@ -54,6 +58,7 @@ struct ModeSpec {
 struct ScaleFormat {
   std::string_view picture = "##########.###";
   std::span<const double> wheelWeights;
+  std::span<const double> frequencyWeights = kFrequencyStepWeights;
   std::size_t entryLength1 = 13, entryLength2 = 11;
   double entryLow1 = -999999999.98, entryHigh1 = 9999999999.98;  // typed: low < v < high
   double entryLow2 = -999999999.98, entryHigh2 = 9999999999.98;
@@ -75,6 +80,9 @@ struct MeasurementProfile {
   int displayChoiceColumn = 0;     // column of the "display:" value
   // The next DisplayChoice after a left (forward) or right click.
   int (*stepDisplayChoice)(int choice, bool forward, int displayMode, bool memoryValid) = nullptr;
+  // The choice as the panel is about to show it, where a program mends one
+  // the mode or the memory no longer allows; nullptr: shown as it is.
+  int (*shownDisplayChoice)(int choice, int displayMode, bool memoryValid) = nullptr;
   const CalibrationProcedure* procedure = nullptr;
   const HelpPage* help = nullptr;
   Splash splash;
@@ -92,12 +100,20 @@ class MeasurementHooks {
   virtual void derivePoint(int i) = 0;
   // A standard's scan measured point i: store it as standard `standard`.
   virtual void storeStandard(int standard, int i) = 0;
-  // Panel parts only this program draws (a circuit symbol, an extra row).
-  virtual void drawPanelExtras(Screen&, bool /*titleHovered*/) {}
+  // Panel parts only this program draws (a circuit symbol, an extra row),
+  // drawn over the finished panel.
+  virtual void drawPanelExtras(Screen&, const PanelState&) {}
   // The program's own panel item: a click (Left/Right) or a wheel step
-  // (Left up, Right down); true when it changed a setting.
+  // (Left up, Right down); true when it changed a setting. It takes the
+  // pointer only while shown.
   virtual bool programChoice(Click) { return false; }
   virtual void showProgramChoice(Screen&, bool /*hovered*/) {}
+  virtual bool programChoiceShown() const { return false; }
+  // Points at each end of the measured range without a trace 2 value (the
+  // group delay's half aperture): neither drawn nor read out.
+  virtual int trace2Trim() const { return 0; }
+  // After every scale validation, for limits of the program's own settings.
+  virtual void afterScaleCheck() {}
   // The program's own button (Reference Load, Adjustment, File Access).
   virtual void programButton(Screen&, ClickLatch&) {}
   // "Save measure to File" after a complete scan: the Save As dialog. True

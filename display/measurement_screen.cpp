@@ -213,6 +213,7 @@ void MeasurementScreen::zoomOnMarkers() {
 
 void MeasurementScreen::checkScales() {
   vna::checkScales(screen_, errors_, state_.scales, state_.control.displayMode, state_.plan, mode().trace2Error);
+  hooks_.afterScaleCheck();
 }
 
 void MeasurementScreen::recomputeAll() {
@@ -253,11 +254,16 @@ void MeasurementScreen::drawMarkerReadout() {
       s.printPicture(picture, v);
     }
   };
+  const auto blank2 = [&](int row) { s.printAt(row, f.value2Column, std::string(f.blank2Width, ' ')); };
   const auto blanks = [&](int row) {
     s.printAt(row, 13, std::string(12, ' '));
-    s.printAt(row, f.value1Column, std::string(f.value1Picture.size(), ' '));
-    s.printAt(row, f.value2Column, std::string(13, ' '));
+    s.printAt(row, f.blank1Column, std::string(f.blank1Width, ' '));
+    blank2(row);
   };
+  // Trace 2 may lack values near both ends of the measured range.
+  const int trim = hooks_.trace2Trim();
+  const int lastMeasured = c.scanComplete ? state_.plan.points - 1 : c.resumePoint;
+  const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
   const int index[2] = {state_.plan.markerIndex1, state_.plan.markerIndex2};
   for (int m = 0; m < 2; ++m) {
     const int row = 45 + m;
@@ -269,7 +275,11 @@ void MeasurementScreen::drawMarkerReadout() {
     s.locate(row, 13);
     s.printPicture("#########.##", r.frequency[i]);
     value(row, f.value1Column, f.value1Picture, r.trace1[i]);
-    value(row, f.value2Column, f.value2Picture, r.trace2[i]);
+    if (hasTrace2(index[m])) {
+      value(row, f.value2Column, f.value2Picture, r.trace2[i]);
+    } else {
+      blank2(row);
+    }
   }
   if (!(c.measured(index[0]) && c.measured(index[1]))) {
     blanks(47);
@@ -279,7 +289,11 @@ void MeasurementScreen::drawMarkerReadout() {
   s.locate(47, 13);
   s.printPicture("#########.##", r.frequency[b] - r.frequency[a]);
   value(47, f.value1Column, f.value1Picture, r.trace1[b] - r.trace1[a]);
-  value(47, f.value2Column, f.value2Picture, r.trace2[b] - r.trace2[a]);
+  if (hasTrace2(index[0]) && hasTrace2(index[1])) {
+    value(47, f.value2Column, f.value2Picture, r.trace2[b] - r.trace2[a]);
+  } else {
+    blank2(47);
+  }
 }
 
 std::string_view MeasurementScreen::startLabel() const {
@@ -326,6 +340,11 @@ void MeasurementScreen::drawTraces() {
   v.trace2 = std::span(r.trace2).first(n);
   v.memory1 = std::span(r.memoryTrace1).first(n);
   v.memory2 = std::span(r.memoryTrace2).first(n);
+  v.trace2Trim = hooks_.trace2Trim();
+  if (c.displayChoice == display_choice::kLevels) {
+    v.levelTraceA = std::span(r.levelA).first(n);
+    v.levelTraceR = std::span(r.levelR).first(n);
+  }
   if (c.scanning && profile_.levelMeter) {
     const std::size_t p = clampIndex(c.currentPoint);
     r.levelA[p] = std::max(r.levelA[p], -5.0);  // the bars start at -100 dBm

@@ -62,7 +62,7 @@ void drawReadoutTemplates(Screen& s, const ReadoutFormat& f) {
 void MeasurementScreen::drawPanel() {
   Screen& s = screen_;
   const ModeSpec& m = mode();
-  const ScanControl& c = state_.control;
+  ScanControl& c = state_.control;
   const SweepPlan& plan = state_.plan;
   const auto rowOf = [&](PanelItem item) {
     const PanelField* f = findField(profile_.fields, item);
@@ -75,7 +75,6 @@ void MeasurementScreen::drawPanel() {
   s.color(titleHovered ? 0 : colour::kTrace1, titleHovered ? colour::kTrace1 : 0);
   for (std::size_t i = 0; i < m.title.size(); ++i)
     if (!m.title[i].empty()) s.printAt(profile_.titleRow + static_cast<int>(i), P + 2, m.title[i]);
-  hooks_.drawPanelExtras(s, titleHovered);
 
   const ModeScales scales = state_.scales.of(c.displayMode);
   const std::string_view picture = profile_.scales.picture;
@@ -119,6 +118,8 @@ void MeasurementScreen::drawPanel() {
     s.color(colour::kText, 0);
     s.printAt(row, P + 4, "display:");
     if (panel_.hovered(PanelItem::Display)) s.color(0, colour::kText);
+    if (profile_.shownDisplayChoice)
+      c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid);
     const auto choice = static_cast<std::size_t>(c.displayChoice);
     s.printAt(row, profile_.displayChoiceColumn, choice < m.displayChoice.size() ? m.displayChoice[choice] : "");
   }
@@ -128,6 +129,8 @@ void MeasurementScreen::drawPanel() {
     s.printAt(f.row, f.labelColumn, f.item == PanelItem::Start ? startLabel() : f.label);
   }
   drawReadoutTemplates(s, m.readout);
+  hooks_.drawPanelExtras(s, panel_);
+  s.color(colour::kText, 0);
 }
 
 }  // namespace vna

@@ -70,6 +70,7 @@ bool MeasurementScreen::fieldActive(PanelItem item) const {
   if (isCenterOrSpan(item)) return !state_.plan.logSweep;
   if (item == PanelItem::Length && profile_.procedure)
     return lengthApplies(*profile_.procedure, state_.control.procedureState);
+  if (item == PanelItem::ProgramChoice) return hooks_.programChoiceShown();
   return true;
 }
 
@@ -216,7 +217,7 @@ void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int d
   } else {
     SweepPlan& plan = state_.plan;
     double& value = frequencyValue(plan, item);
-    const double v = value + sign * wheelStepFrequency(mouse.x);
+    const double v = value + sign * vna::wheelStep(mouse.x, profile_.scales.frequencyWeights);
     const bool accepted = item == PanelItem::FreqMax   ? acceptFreqMaxStep(plan, v)
                           : item == PanelItem::FreqMin ? acceptFreqMinStep(plan, v)
                           : item == PanelItem::Center  ? acceptCenterStep(plan, v)

@@ -78,8 +78,8 @@ void drawSegment(Screen& s, std::span<const double> values, int i, int points, M
 // and over the memory's previous one.
 template <typename Map>
 void drawTracePair(Screen& s, std::span<const double> trace, int traceColour, std::span<const double> memory,
-                   bool withMemory, int memoryColour, int segments, int points, Map map) {
-  for (int i = 1; i <= segments; ++i) {
+                   bool withMemory, int memoryColour, int first, int last, int points, Map map) {
+  for (int i = first; i <= last; ++i) {
     drawSegment(s, trace, i, points, map, traceColour);
     if (withMemory) drawSegment(s, memory, i, points, map, memoryColour);
   }
@@ -132,9 +132,18 @@ void drawTraces(Screen& s, const TraceView& v) {
   const auto map1 = [&](double value) { return O + b1 - (v.logTrace1 ? log10Of(value) : value) * k1; };
   const auto map2 = [&](double value) { return O + b2 - value * k2; };
 
-  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, v.segments, v.points, map1);
+  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, 1, v.segments, v.points,
+                map1);
+  if (!v.levelTraceA.empty()) {
+    const auto inDb = [&](double level) { return map1(20 * level); };
+    for (int i = 1; i <= v.segments; ++i) {
+      drawSegment(s, v.levelTraceA, i, v.points, inDb, colour::kLevelA);
+      drawSegment(s, v.levelTraceR, i, v.points, inDb, colour::kLevelR);
+    }
+  }
   if (v.drawTrace2)
-    drawTracePair(s, v.trace2, colour::kTrace2, v.memory2, v.drawMemory2, colour::kMemory2, v.segments, v.points, map2);
+    drawTracePair(s, v.trace2, colour::kTrace2, v.memory2, v.drawMemory2, colour::kMemory2, 1 + v.trace2Trim,
+                  v.segments - v.trace2Trim, v.points, map2);
 
   if (v.levelBars) {
     drawLevelBar(s, 995, 997, v.levelR);

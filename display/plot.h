@@ -27,6 +27,12 @@ struct TraceView {
   bool drawTrace2 = true;
   bool drawMemory1 = false, drawMemory2 = false;  // memory 2 goes with trace 2 only
   std::span<const double> trace1, trace2, memory1, memory2;
+  // Points at each end of the range that trace 2 has no value for (half the
+  // group-delay aperture); its segments start and end that far inside.
+  int trace2Trim = 0;
+  // The input levels of every point (base-10 logs) as two more traces in dB
+  // on trace 1's scale; empty: not drawn.
+  std::span<const double> levelTraceA, levelTraceR;
   // Level bars of the point just measured (base-10 logs), acquisition only.
   bool levelBars = false;
   double levelA = -5, levelR = -5;

@@ -18,15 +18,16 @@ constexpr double kTopFrequency = 99999999.98;
 
 }  // namespace
 
+double pointFrequency(const SweepPlan& plan, int i) {
+  const int n = plan.points;
+  if (plan.logSweep) return plan.freqMin * std::pow(10.0, log10Of(plan.freqMax / plan.freqMin) * i / (n - 1));
+  return plan.freqMin + (plan.freqMax - plan.freqMin) * i / (n - 1);
+}
+
 void buildFrequencyList(const SweepPlan& plan, std::span<double> frequency) {
   const int n = plan.points;
   if (n < 2 || frequency.size() < static_cast<std::size_t>(n) + 2) return;
-  const double decades = log10Of(plan.freqMax / plan.freqMin);
-  for (int i = 0; i < n; ++i) {
-    frequency[i] = plan.logSweep
-                       ? plan.freqMin * std::pow(10.0, decades * i / (n - 1))
-                       : plan.freqMin + (plan.freqMax - plan.freqMin) * i / (n - 1);
-  }
+  for (int i = 0; i < n; ++i) frequency[i] = pointFrequency(plan, i);
   frequency[n] = frequency[0];
   frequency[n + 1] = frequency[1];
 }

@@ -20,6 +20,9 @@ struct SweepPlan {
 
 enum class Step { Next, Previous };  // left press / right press (wheel up / down)
 
+// The frequency of point i (0..N-1, N >= 2): log or linear spacing from freqMin to freqMax.
+double pointFrequency(const SweepPlan& plan, int i);
+
 // Fills entries 0..N+1; entries N and N+1 repeat 0 and 1 so that the
 // look-ahead loading past the last point continues into the next scan.
 // Writes nothing when N < 2 or frequency.size() < N+2.

@@ -89,7 +89,8 @@ struct ThroughHooks : MeasurementHooks {
     EXPECT_EQ(standard, 0);
     reference[static_cast<std::size_t>(i)] = state.record.rawRatio[static_cast<std::size_t>(i)];
   }
-  void drawPanelExtras(Screen& s, bool) override { showProgramChoice(s, false); }
+  void drawPanelExtras(Screen& s, const PanelState&) override { showProgramChoice(s, false); }
+  bool programChoiceShown() const override { return true; }
   bool programChoice(Click) override {
     gain = gain == 1 ? 10 : 1;
     return true;
