@@ -25,14 +25,6 @@ std::string fileText(const std::filesystem::path& file) {
   return {std::istreambuf_iterator<char>(in), {}};
 }
 
-std::vector<std::string> lines(const std::string& text) {
-  std::vector<std::string> out;
-  std::size_t start = 0;
-  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
-    out.push_back(text.substr(start, end - start));
-  return out;
-}
-
 std::vector<double> fields(const std::string& line) {
   std::istringstream in(line);
   std::vector<double> out;
@@ -63,7 +55,7 @@ TEST_F(SaveStory, S11ThenS22UnderOneNameMakeOneTwoPortFileOfTheScanShown) {
   ASSERT_NO_FATAL_FAILURE(play());
 
   EXPECT_EQ(program.control().displayMode, 4);
-  const std::vector<std::string> file = lines(fileText(dir.path() / "meas.s2p"));
+  const std::vector<std::string> file = testing::fileLines(dir.path() / "meas.s2p");
   ASSERT_EQ(file.size(), 3u + 51u);
   EXPECT_EQ(file[2], "# HZ S DB R 50");
   const ScanRecord& r = program.record();

@@ -3,6 +3,8 @@
 #include <atomic>
 #include <cmath>
 #include <cstdlib>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <unistd.h>
 
@@ -36,6 +38,16 @@ ChannelFactory simulatedInstrument(HeadlessBackend& backend, InstrumentModel& mo
   return [&backend, &model](int) -> std::unique_ptr<SerialChannel> {
     return std::make_unique<SimulatedChannel>([&backend] { return backend.now(); }, model);
   };
+}
+
+std::vector<std::string> fileLines(const std::filesystem::path& file) {
+  std::ifstream in(file, std::ios::binary);
+  const std::string text{std::istreambuf_iterator<char>(in), {}};
+  std::vector<std::string> out;
+  std::size_t start = 0;
+  for (std::size_t end; (end = text.find("\r\n", start)) != std::string::npos; start = end + 2)
+    out.push_back(text.substr(start, end - start));
+  return out;
 }
 
 std::string panelRow(const Screen& screen, int row) { return screen.textAt(row, 101, 28); }
@@ -150,6 +162,9 @@ void UserStory::poll(std::size_t i, double deadline) {
     ADD_FAILURE() << "the screen never showed " << steps_[i].what << " (step " << i << ", "
                   << backend_.now() << " s)";
     end();
+    // A scan drops the Esc while a point comes in; closing the window ends
+    // the program whatever it is doing.
+    backend_.closeAt(backend_.now() + 1.0);
   } else {
     backend_.actionAt(backend_.now() + kPollSeconds, [this, i, deadline] { poll(i, deadline); });
   }

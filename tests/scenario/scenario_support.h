@@ -15,6 +15,7 @@
 #include "platform/screen.h"
 #include "platform/serial_port.h"
 #include "simulator/instrument_model.h"
+#include "transmission/transmission_analyzer.h"
 
 namespace vna::testing {
 
@@ -57,6 +58,10 @@ std::string panelRow(const Screen& screen, int row);
 
 // Pixels of one palette colour inside the plot frame, as shown.
 int plotPixels(const Screen& screen, int colour);
+
+// The lines of a file written with CR LF, without their ends; a last line
+// without an end is left out.
+std::vector<std::string> fileLines(const std::filesystem::path& file);
 
 // Pixel coordinates of the middle of a text cell.
 inline int cellX(int column) { return (column - 1) * 8 + 4; }
@@ -123,15 +128,16 @@ void calibrate(UserStory& user, InstrumentModel& model, const Device& reference)
 // Readout columns of rows 45 (marker 1) and 46 (marker 2).
 inline constexpr int kFrequencyColumn = 13, kTrace1Column = 29, kTrace2Column = 46;
 
-// The impedance analyzer on the virtual instrument with the bridge errors,
+// An analyzer on the virtual instrument with the bridge and path errors,
 // the input asymmetry and the noise of a real one, and a user at it.
-struct InstrumentBench : ::testing::Test {
+template <typename Analyzer>
+struct AnalyzerBench : ::testing::Test {
   static constexpr int P = 101;
   WorkDirectory dir;
   HeadlessBackend backend;
   Screen screen{backend};
   InstrumentModel model;
-  ImpedanceAnalyzer program{screen, simulatedInstrument(backend, model), dir.settings()};
+  Analyzer program{screen, simulatedInstrument(backend, model), dir.settings()};
   UserStory user{backend, screen};
 
   // 401 -> 801 -> 51 points: a sweep of a few virtual seconds.
@@ -160,5 +166,8 @@ struct InstrumentBench : ::testing::Test {
     return shownNumber(screen, row, column, column == kFrequencyColumn ? 12 : 14);
   }
 };
+
+using InstrumentBench = AnalyzerBench<ImpedanceAnalyzer>;
+using TransmissionBench = AnalyzerBench<TransmissionAnalyzer>;
 
 }  // namespace vna::testing

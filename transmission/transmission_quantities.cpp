@@ -1,0 +1,46 @@
+#include "transmission/transmission_quantities.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "platform/numeric.h"
+
+namespace vna {
+
+double modulus(Complex x) { return std::sqrt(x.real() * x.real() + x.imag() * x.imag()); }
+
+double gainDb(Complex x) { return 20 * log10Of(modulus(x)); }
+
+double phaseDegrees(Complex x) { return std::atan2(x.imag(), x.real()) * 180 / kPi; }
+
+Complex normalized(Complex w, Complex r0) {
+  const double norm = r0.real() * r0.real() + r0.imag() * r0.imag();
+  return {(w.real() * r0.real() + w.imag() * r0.imag()) / norm, (r0.real() * w.imag() - r0.imag() * w.real()) / norm};
+}
+
+double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, double frequencyBefore) {
+  const double re = before.real() * now.real() + before.imag() * now.imag();
+  const double im = now.imag() * before.real() - before.imag() * now.real();
+  const double step = std::atan2(im, re);
+  return -step / ((frequencyNow - frequencyBefore) * kPi * 2) * 1000000;
+}
+
+int delayApertureLimit(int points) { return static_cast<int>(roundHalfEven((8.0 * points - 8) / 50)); }
+
+int stepDelayAperture(int aperture, int points, bool forward) {
+  const int a = std::clamp(aperture, 2, delayApertureLimit(points));
+  if (forward) return 2 * a == (points - 1) * 128 / 400 ? 2 : 2 * a;
+  const int half = static_cast<int>(roundHalfEven(a / 2.0));
+  return half == 1 ? static_cast<int>(roundHalfEven((points - 1) * 64 / 400.0)) : half;
+}
+
+double delayAperturePercent(int aperture, int points) { return aperture * 100.0 / (points - 1); }
+
+TouchstonePoint transmissionDbAngle(double frequency, Complex t) {
+  const auto db = static_cast<float>(20 * std::log(modulus(t)) / kLn10);
+  // The angle is rounded to single precision in radians, then in degrees.
+  const auto radians = static_cast<double>(static_cast<float>(std::atan2(t.imag(), t.real())));
+  return {frequency, db, static_cast<float>(radians * 180 / kPi)};
+}
+
+}  // namespace vna
