@@ -5,6 +5,7 @@
 
 #include "analyzer/sample_conversion.h"
 #include "display/layout.h"
+#include "transmission/adjustment_screen.h"
 #include "transmission/normalization.h"
 #include "transmission/transmission_modes.h"
 #include "transmission/transmission_quantities.h"
@@ -148,6 +149,14 @@ bool TransmissionHooks::programChoiceShown() const { return delayMode(); }
 int TransmissionHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }
 
 void TransmissionHooks::afterScaleCheck() { transmission_.delayAperture = aperture(); }
+
+void TransmissionHooks::programButton(Screen& screen, ClickLatch& latch) {
+  ArAdjustment inUse{settings_.arGain, settings_.arPhase, settings_.clockHz};
+  adjustmentScreen(screen, latch, settingsFile_, inUse);
+  settings_.arGain = inUse.arGain;
+  settings_.arPhase = inUse.arPhase;
+  settings_.clockHz = inUse.clockHz;
+}
 
 TransmissionAnalyzer::TransmissionAnalyzer(Screen& screen, ChannelFactory openChannel,
                                            std::filesystem::path settingsFile)

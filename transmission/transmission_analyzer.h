@@ -29,6 +29,8 @@ class TransmissionHooks : public MeasurementHooks {
   bool programChoiceShown() const override;
   int trace2Trim() const override;
   void afterScaleCheck() override;
+  // The Adjustment screen; what it saves is used from the next scan on.
+  void programButton(Screen& screen, ClickLatch& latch) override;
   bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
   bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
   // The transmission of point i in dB and degrees, at the plan's frequency.

@@ -258,5 +258,37 @@ TEST_F(TransmissionStory, NormalizationIsAbortedByStopWarnedByAFrequencyStepAndD
   EXPECT_EQ(afterPoints, "normalize: off    ");
 }
 
+// Input A of this instrument reads 2 % high and 1.5 degrees ahead of R. The
+// user measures that on a through, types it on the Adjustment screen and
+// saves: the next scan reads the through as 0 dB and 0 degrees, and the file
+// keeps the values for the next start of either analyzer.
+TEST_F(TransmissionStory, TheAdjustmentSavedOnItsScreenCorrectsTheNextScan) {
+  InstrumentSettings asymmetric = idealInstrument(0);
+  asymmetric.arGain = 1.02;
+  asymmetric.arPhaseDegrees = 1.5;
+  model.settings() = asymmetric;
+  model.setDevice(Device::through());
+  MarkerReading before, after;
+  stopFirstScan(user, screen);
+  fiftyOnePoints();
+  sweep();
+  user.act([&] { before = marker(45); });
+  user.click(40, P + 4).waitForText(1, 23, "Adjustment");
+  user.click(4, 10).type("1.02\r").click(5, 10).type("1.5\r");
+  user.act([&] { backend.keyAt(backend.now(), extendedKey(key::kF4)); }).waitForText(14, P + 2, "freq  Max:");
+  sweep();
+  user.act([&] { after = marker(45); });
+  ASSERT_NO_FATAL_FAILURE(play());
+
+  EXPECT_NEAR(before.gain, 20 * std::log10(1.02), 0.001);
+  EXPECT_NEAR(before.trace2, 1.5, 0.01);
+  EXPECT_NEAR(after.gain, 0.0, 0.001);
+  EXPECT_NEAR(after.trace2, 0.0, 0.01);
+  const SettingsFile saved = loadSettings(dir.settings());
+  EXPECT_EQ(saved.arGain, 1.02f);
+  EXPECT_EQ(saved.arPhase, 1.5f);
+  EXPECT_EQ(saved.clockHz, 150000000);
+}
+
 }  // namespace
 }  // namespace vna
