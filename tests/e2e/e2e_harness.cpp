@@ -23,16 +23,15 @@
 extern char** environ;
 
 namespace vna::e2e {
+
+void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
+
 namespace {
 
 using Clock = std::chrono::steady_clock;
 
 double secondsSince(Clock::time_point start) {
   return std::chrono::duration<double>(Clock::now() - start).count();
-}
-
-void pause(double seconds) {
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
 }
 
 struct Spawn {
@@ -498,6 +497,49 @@ std::optional<Image> screenshotWhen(const WindowDriver& window, double seconds,
     if (secondsSince(start) > seconds) return std::nullopt;
     pause(0.2);
   }
+}
+
+// ---------------------------------------------------------------- the analyzers' screen
+
+std::string screenshotPath(const std::string& name) {
+  return std::string(VNA_BINARY_DIR) + "/e2e-screenshots/" + name + ".ppm";
+}
+
+bool scanning(const Image& image) {
+  const std::string label = textAt(image, 36, 103, 16);
+  return label.rfind(" Stop", 0) == 0 || label.rfind(" Abort", 0) == 0;
+}
+
+bool prompts(const Image& image, const std::string& words) {
+  return (textAt(image, 20, 20, 60) + textAt(image, 21, 20, 60)).find(words) != std::string::npos;
+}
+
+bool sweptToTheRightEdge(const Image& image) {
+  constexpr Rgb kTrace2{84, 252, 84};  // palette colour 10
+  for (int y = 3; y <= 693; ++y)
+    if (image.at(801, y) == kTrace2) return true;
+  return false;
+}
+
+std::optional<double> numberAt(const Image& image, int row, int column, int width) {
+  const std::string text = trimmed(textAt(image, row, column, width));
+  char* end = nullptr;
+  const double value = std::strtod(text.c_str(), &end);
+  if (text.empty() || *end != '\0') return std::nullopt;
+  return value;
+}
+
+bool clickItem(const WindowDriver& window, int x, int row, int button) {
+  constexpr Rgb kBlack{0, 0, 0};
+  const int y = 16 * row - 8;
+  const auto lit = [&](const Image& image) { return image.at(x, 16 * (row - 1)) != kBlack; };
+  for (int attempt = 0; attempt < 5; ++attempt) {
+    if (!window.moveMouse(400, 720)) return false;
+    pause(0.3);
+    if (!window.moveMouse(x, y)) return false;
+    if (screenshotWhen(window, 3.0, lit)) return window.click(x, y, button);
+  }
+  return false;
 }
 
 SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device) {

@@ -112,6 +112,32 @@ class WindowDriver {
 std::optional<Image> screenshotWhen(const WindowDriver& window, double seconds,
                                     const std::function<bool(const Image&)>& shows);
 
+// ---------------------------------------------------------------- the analyzers' screen
+
+void pause(double seconds);
+// Where a test keeps a screenshot worth looking at after a failure.
+std::string screenshotPath(const std::string& name);
+
+// The start/stop button's label (row 36): " Stop" or " Abort ..." while a
+// scan runs, " Start ..." while the program idles.
+bool scanning(const Image& image);
+inline bool idle(const Image& image) { return !scanning(image); }
+// The prompt rows 20 and 21 contain `words`.
+bool prompts(const Image& image, const std::string& words);
+// Trace 2 is drawn up to the last point measured, clamped into the plot, so
+// it reaches the right edge (x = 803) only once a sweep is complete.
+bool sweptToTheRightEdge(const Image& image);
+// The number a screen field shows (blanks around it allowed); nothing for
+// blanks or anything else.
+std::optional<double> numberAt(const Image& image, int row, int column, int width);
+
+// Points at a panel item and presses once the program shows it highlighted:
+// a press acts only on the item it has seen the pointer on. A redraw at the
+// end of a calibration scan paints the item plain under a still pointer and
+// the program only lights an item the pointer enters, so the pointer leaves
+// first (again, should the program have missed it).
+bool clickItem(const WindowDriver& window, int x, int row, int button);
+
 // One program run in a fresh temporary working directory on `display`;
 // `prepare` may put files there before the program starts.
 class ProgramRun {

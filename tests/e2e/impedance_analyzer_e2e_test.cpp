@@ -24,14 +24,6 @@ constexpr Rgb kErrorBackground{168, 84, 0};  // palette colour 6
 // run is without an instrument even while a simulator serves /dev/ttyUSB3.
 constexpr std::int16_t kPortWithoutInstrument = 250;
 
-std::string screenshotPath(const std::string& name) {
-  return std::string(VNA_BINARY_DIR) + "/e2e-screenshots/" + name + ".ppm";
-}
-
-void pause(double seconds) {
-  std::this_thread::sleep_for(std::chrono::duration<double>(seconds));
-}
-
 // Takes screenshots every half second until `shows` holds for one, for at
 // most `seconds`; returns the last screenshot.
 template <typename Predicate>

@@ -35,66 +35,13 @@ std::complex<double> deviceImpedance(double frequencyHz) {
   return {kR, w * kL - 1.0 / (w * kC)};
 }
 
-constexpr Rgb kBlack{0, 0, 0};
-constexpr Rgb kTrace2{84, 252, 84};  // palette colour 10
-
-void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-std::string screenshotPath(const std::string& name) {
-  return std::string(VNA_BINARY_DIR) + "/e2e-screenshots/" + name + ".ppm";
-}
-
-// The start/stop button's label (row 36): " Stop" or " Abort calibrate"
-// while a scan runs, " Start ..." or " start ..." while idle.
-bool scanning(const Image& image) {
-  const std::string label = textAt(image, 36, 103, 16);
-  return label.rfind(" Stop", 0) == 0 || label.rfind(" Abort", 0) == 0;
-}
-bool idle(const Image& image) { return !scanning(image); }
-
-bool prompts(const Image& image, const std::string& words) {
-  return (textAt(image, 20, 20, 60) + textAt(image, 21, 20, 60)).find(words) != std::string::npos;
-}
-
-// Trace 2 is drawn up to the last point measured, clamped into the plot, so
-// it reaches the right edge (x = 803) only once a sweep is complete.
-bool sweptToTheRightEdge(const Image& image) {
-  for (int y = 3; y <= 693; ++y)
-    if (image.at(801, y) == kTrace2) return true;
-  return false;
-}
-
-// Points at a panel item and presses once the program shows it highlighted:
-// a press acts only on the item it has seen the pointer on. A redraw at the
-// end of a calibration scan paints the item plain under a still pointer and
-// the program only lights an item the pointer enters, so the pointer leaves
-// first (again, should the program have missed it).
-bool clickItem(const WindowDriver& window, int x, int row, int button) {
-  const int y = 16 * row - 8;
-  const auto lit = [&](const Image& image) { return image.at(x, 16 * (row - 1)) != kBlack; };
-  for (int attempt = 0; attempt < 5; ++attempt) {
-    if (!window.moveMouse(400, 720)) return false;
-    pause(0.3);
-    if (!window.moveMouse(x, y)) return false;
-    if (screenshotWhen(window, 3.0, lit)) return window.click(x, y, button);
-  }
-  return false;
-}
-
 struct MarkerReading {
   double frequency = 0, magnitude = 0, phase = 0;  // Hz, ohm, degrees
 };
 
 // Marker readout row 45 or 46 in display mode 0: frequency, |z| and arg(z).
 std::optional<MarkerReading> markerReading(const Image& image, int row) {
-  const auto number = [&](int column, int width) -> std::optional<double> {
-    const std::string text = trimmed(textAt(image, row, column, width));
-    char* end = nullptr;
-    const double value = std::strtod(text.c_str(), &end);
-    if (text.empty() || *end != '\0') return std::nullopt;
-    return value;
-  };
-  const auto f = number(13, 12), z = number(29, 14), phase = number(46, 14);
+  const auto f = numberAt(image, row, 13, 12), z = numberAt(image, row, 29, 14), phase = numberAt(image, row, 46, 14);
   if (!f || !z || !phase) return std::nullopt;
   return MarkerReading{*f, *z, *phase};
 }

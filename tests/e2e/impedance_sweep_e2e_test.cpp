@@ -19,13 +19,6 @@ namespace {
 constexpr Rgb kTrace2{84, 252, 84};  // palette colour 10
 constexpr Rgb kPlotBackground{0, 76, 76};
 
-void pause(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
-
-// While a scan runs, the start/stop button has a box in palette colour 14.
-constexpr Rgb kButtonBox{252, 252, 84};
-bool scanning(const Image& image) { return image.at(880, 559) == kButtonBox; }
-bool idle(const Image& image) { return !scanning(image); }
-
 // Trace 2 (arg z, within a few degrees of 0 for a resistor measured without
 // calibration, on a 225 to -225 scale) runs near the middle row, y = 348,
 // 1.53 pixels per degree. Counts the sampled columns it crosses.
