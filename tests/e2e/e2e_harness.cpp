@@ -542,6 +542,17 @@ bool clickItem(const WindowDriver& window, int x, int row, int button) {
   return false;
 }
 
+std::string stopAndSetFiftyOnePoints(const WindowDriver& window) {
+  if (!screenshotWhen(window, 40.0, scanning)) return "the scan never started";
+  if (!window.key("space") || !screenshotWhen(window, 10.0, idle)) return "space did not stop the scan";
+  for (const char* points : {"201", "101", "51"}) {
+    const auto shows = [&](const Image& image) { return trimmed(textAt(image, 21, 113, 6)) == points; };
+    if (!clickItem(window, 900, 21, 3) || !screenshotWhen(window, 5.0, shows))
+      return std::string("meas/scan did not step to ") + points;
+  }
+  return {};
+}
+
 SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device) {
   char dir[] = "/tmp/vna-simulator-XXXXXX";
   if (mkdtemp(dir) == nullptr) {

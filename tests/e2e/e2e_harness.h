@@ -138,6 +138,11 @@ std::optional<double> numberAt(const Image& image, int row, int column, int widt
 // first (again, should the program have missed it).
 bool clickItem(const WindowDriver& window, int x, int row, int button);
 
+// Stops the scan an analyzer starts by itself and sets 51 points per scan
+// (right clicks on meas/scan: 201, 101, 51), each step once the screen shows
+// the program ready for it; empty when done, else what did not happen.
+std::string stopAndSetFiftyOnePoints(const WindowDriver& window);
+
 // One program run in a fresh temporary working directory on `display`;
 // `prepare` may put files there before the program starts.
 class ProgramRun {

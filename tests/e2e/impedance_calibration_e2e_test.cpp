@@ -68,14 +68,8 @@ TEST(ImpedanceCalibrationE2e, OpenShortLoadCalibrationCorrectsTheBridgeErrors) {
   // It scans 401 points by itself; stop that and set 51 points (right
   // clicks on meas/scan: 201, 101, 51) to keep each sweep to a few seconds.
   // Each step waits for the screen to show the program ready for the next.
-  ASSERT_TRUE(screenshotWhen(*window, 40.0, scanning)) << "the scan never started:\n" << analyzer.output();
-  ASSERT_TRUE(window->key("space"));
-  ASSERT_TRUE(screenshotWhen(*window, 10.0, idle)) << "space did not stop the scan";
-  for (const char* points : {"201", "101", "51"}) {
-    ASSERT_TRUE(clickItem(*window, 900, 21, 3));
-    const auto shows = [&](const Image& image) { return trimmed(textAt(image, 21, 113, 6)) == points; };
-    ASSERT_TRUE(screenshotWhen(*window, 5.0, shows)) << "meas/scan did not step to " << points;
-  }
+  const std::string notReady = stopAndSetFiftyOnePoints(*window);
+  ASSERT_EQ(notReady, "") << analyzer.output();
 
   // Uncalibrated, the nominal bridge relation reads the circuit through the
   // simulated bridge's directivity, tracking and source match errors.

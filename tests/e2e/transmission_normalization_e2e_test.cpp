@@ -47,14 +47,8 @@ TEST(TransmissionNormalizationE2e, AThroughNormalizedAwayLeavesAnAttenuatorItsOw
 
   // Stop the scan it starts by itself and set 51 points (right clicks on
   // meas/scan: 201, 101, 51).
-  ASSERT_TRUE(screenshotWhen(*window, 40.0, scanning)) << "the scan never started:\n" << analyzer.output();
-  ASSERT_TRUE(window->key("space"));
-  ASSERT_TRUE(screenshotWhen(*window, 10.0, idle)) << "space did not stop the scan";
-  for (const char* points : {"201", "101", "51"}) {
-    ASSERT_TRUE(clickItem(*window, 900, 21, 3));
-    const auto shows = [&](const Image& image) { return trimmed(textAt(image, 21, 113, 6)) == points; };
-    ASSERT_TRUE(screenshotWhen(*window, 5.0, shows)) << "meas/scan did not step to " << points;
-  }
+  const std::string notReady = stopAndSetFiftyOnePoints(*window);
+  ASSERT_EQ(notReady, "") << analyzer.output();
 
   ASSERT_TRUE(window->moveMouse(400, 720));
   ASSERT_TRUE(window->key("space"));

@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "platform/headless_backend.h"
+#include "tests/files/screen_script.h"
 #include "tests/files/temp_dir.h"
 
 namespace vna {
@@ -28,29 +29,16 @@ enum { R, L, C };
 const std::string kEsc(1, key::kEsc), kBackspace(1, key::kBackspace), kBlank8(8, ' ');
 const std::string kF4 = extendedKey(key::kF4), kF5 = extendedKey(key::kF5);
 
-// The three floats put at offsets 10, 18 and 22, little-endian, by hand.
+// The three floats at offsets 10, 18 and 22.
 Bytes withLoad(Bytes bytes, const ReferenceLoad& load) {
-  const std::pair<std::size_t, float> fields[] = {{10, load.refR}, {18, load.refL}, {22, load.refC}};
-  for (const auto& [at, v] : fields)
-    for (std::size_t i = 0; i < 4; ++i)
-      bytes[at + i] = static_cast<std::uint8_t>(std::bit_cast<std::uint32_t>(v) >> (8 * i));
-  return bytes;
+  return testing::withFloat(testing::withFloat(testing::withFloat(std::move(bytes), 10, load.refR), 18, load.refL),
+                            22, load.refC);
 }
 
-// 26 bytes that each differ from their neighbours, so a stray write shows.
-const Bytes kDistinctive = {0x21, 0x28, 0x2F, 0x36, 0x3D, 0x44, 0x4B, 0x52, 0x59, 0x60, 0x67, 0x6E, 0x75,
-                            0x7C, 0x83, 0x8A, 0x91, 0x98, 0x9F, 0xA6, 0xAD, 0xB4, 0xBB, 0xC2, 0xC9, 0xD0};
-
-class ReferenceLoadScreenTest : public ::testing::Test {
+class ReferenceLoadScreenTest : public ::testing::Test, public testing::ScreenScript {
  protected:
-  ReferenceLoadScreenTest() : backend(60.0), screen(backend) { writeFile(file, original); }
+  ReferenceLoadScreenTest() { writeFile(file, original); }
 
-  // The script runs in steps 0.1 s apart; "\r" in typed text is Enter.
-  double next() { return t += 0.1; }
-  void key(const std::string& k) { backend.keyAt(next(), k); }
-  void keys(std::string_view text) { backend.keysAt(next(), text); }
-  void click(int x, int y, int button = 1) { backend.clickAt(next(), x, y, button); }
-  void check(std::function<void()> f) { backend.actionAt(next(), std::move(f)); }
   void enter(int field, std::string_view text) {
     click(kFieldX, kFieldY[field]);
     keys(text);
@@ -58,26 +46,12 @@ class ReferenceLoadScreenTest : public ::testing::Test {
   void run() { referenceLoadScreen(screen, latch, file, inUse); }
 
   std::string shown(int field) const { return screen.textAt(6 + field, 28, 8); }
-  using Colours = std::pair<int, int>;  // foreground, background
-  Colours colours(int row, int column) const {
-    const TextCell& c = screen.framebuffer().cell(0, row, column);
-    return {c.fg, c.bg};
-  }
-  void expectText(int row, int column, Colours colour, std::string_view text) const {
-    EXPECT_EQ(screen.textAt(row, column, static_cast<int>(text.size())), text) << "row " << row;
-    for (int i = 0; i < static_cast<int>(text.size()); ++i)
-      EXPECT_EQ(colours(row, column + i), colour) << "row " << row << " column " << column + i;
-  }
 
   static constexpr ReferenceLoad kInUse{60.0f, 1e-9f, 1e-12f};
-  const Bytes original = withLoad(kDistinctive, {75.0f, 12.5e-9f, 3.3e-12f});
+  const Bytes original = withLoad(testing::kDistinctiveSettings, {75.0f, 12.5e-9f, 3.3e-12f});
   TempDir dir;
   fs::path file = dir.path() / "configu";
-  HeadlessBackend backend;
-  Screen screen;
-  ClickLatch latch;
   ReferenceLoad inUse = kInUse;
-  double t = 0;
 };
 
 TEST_F(ReferenceLoadScreenTest, ShowsTheFileValuesInNanohenriesAndPicofaradsBesideTheLoadDrawing) {

@@ -11,6 +11,7 @@
 
 #include "files/settings_file.h"
 #include "platform/headless_backend.h"
+#include "tests/files/screen_script.h"
 #include "tests/files/temp_dir.h"
 
 namespace vna {
@@ -30,31 +31,16 @@ enum { Gain, Phase, Clock };
 const std::string kEsc(1, key::kEsc), kBlank10(10, ' ');
 const std::string kF4 = extendedKey(key::kF4), kF5 = extendedKey(key::kF5);
 
-// Gain and phase as floats at offsets 2 and 6, the clock as an int32 at 14, little-endian, by hand.
+// Gain and phase as floats at offsets 2 and 6, the clock as an int32 at 14.
 Bytes withAdjustment(Bytes bytes, const ArAdjustment& a) {
-  const std::pair<std::size_t, std::uint32_t> fields[] = {{2, std::bit_cast<std::uint32_t>(a.arGain)},
-                                                          {6, std::bit_cast<std::uint32_t>(a.arPhase)},
-                                                          {14, static_cast<std::uint32_t>(a.clockHz)}};
-  for (const auto& [at, v] : fields)
-    for (std::size_t i = 0; i < 4; ++i) bytes[at + i] = static_cast<std::uint8_t>(v >> (8 * i));
-  return bytes;
+  bytes = testing::withFloat(testing::withFloat(std::move(bytes), 2, a.arGain), 6, a.arPhase);
+  return testing::withWord(std::move(bytes), 14, static_cast<std::uint32_t>(a.clockHz));
 }
 
-// 26 bytes that each differ from their neighbours, so a stray write shows.
-const Bytes kDistinctive = {0x21, 0x28, 0x2F, 0x36, 0x3D, 0x44, 0x4B, 0x52, 0x59, 0x60, 0x67, 0x6E, 0x75,
-                            0x7C, 0x83, 0x8A, 0x91, 0x98, 0x9F, 0xA6, 0xAD, 0xB4, 0xBB, 0xC2, 0xC9, 0xD0};
-
-class AdjustmentScreenTest : public ::testing::Test {
+class AdjustmentScreenTest : public ::testing::Test, public testing::ScreenScript {
  protected:
-  AdjustmentScreenTest() : backend(60.0), screen(backend) { writeFile(file, original); }
+  AdjustmentScreenTest() { writeFile(file, original); }
 
-  // The script runs in steps 0.1 s apart; "\r" in typed text is Enter.
-  double next() { return t += 0.1; }
-  void key(const std::string& k) { backend.keyAt(next(), k); }
-  void keys(std::string_view text) { backend.keysAt(next(), text); }
-  void click(int x, int y, int button = 1) { backend.clickAt(next(), x, y, button); }
-  void move(int x, int y) { backend.mouseAt(next(), x, y); }
-  void check(std::function<void()> f) { backend.actionAt(next(), std::move(f)); }
   void enter(int field, std::string_view text) {
     click(kFieldX, kFieldY[field]);
     keys(text);
@@ -63,26 +49,12 @@ class AdjustmentScreenTest : public ::testing::Test {
 
   // The ten cells from column 28, where typing happens and gain and phase are shown.
   std::string shown(int field) const { return screen.textAt(4 + field, 28, 10); }
-  using Colours = std::pair<int, int>;  // foreground, background
-  Colours colours(int row, int column) const {
-    const TextCell& c = screen.framebuffer().cell(0, row, column);
-    return {c.fg, c.bg};
-  }
-  void expectText(int row, int column, Colours colour, std::string_view text) const {
-    EXPECT_EQ(screen.textAt(row, column, static_cast<int>(text.size())), text) << "row " << row;
-    for (int i = 0; i < static_cast<int>(text.size()); ++i)
-      EXPECT_EQ(colours(row, column + i), colour) << "row " << row << " column " << column + i;
-  }
 
   static constexpr ArAdjustment kInUse{0.9f, 1.5f, 149990000};
-  const Bytes original = withAdjustment(kDistinctive, {1.05f, -2.5f, 150001234});
+  const Bytes original = withAdjustment(testing::kDistinctiveSettings, {1.05f, -2.5f, 150001234});
   TempDir dir;
   fs::path file = dir.path() / "configu";
-  HeadlessBackend backend;
-  Screen screen;
-  ClickLatch latch;
   ArAdjustment inUse = kInUse;
-  double t = 0;
 };
 
 TEST_F(AdjustmentScreenTest, ShowsTheFileValuesUnderTheTitleAndAboveTheNotes) {
