@@ -4,7 +4,7 @@
 
 #include "platform/serial_port.h"
 #include "platform/x11_backend.h"
-#include "transmission/transmission_analyzer.h"
+#include "analyzer/transmission_analyzer.h"
 
 int main() {
   vna::X11Backend backend("transmission-analyzer");

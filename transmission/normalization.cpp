@@ -40,11 +40,8 @@ const CalibrationProcedure kProcedure{
     " Normalization aborted ",
 };
 
-const ScanStyle kScanStyle{AcquisitionPacing{2, 14, true}, " Error: USB timeout   ", " USB Reset : wait (3s)"};
-
 }  // namespace
 
 const CalibrationProcedure& normalizationProcedure() { return kProcedure; }
-const ScanStyle& transmissionScanStyle() { return kScanStyle; }
 
 }  // namespace vna

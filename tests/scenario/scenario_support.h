@@ -15,7 +15,7 @@
 #include "platform/screen.h"
 #include "platform/serial_port.h"
 #include "simulator/instrument_model.h"
-#include "transmission/transmission_analyzer.h"
+#include "analyzer/transmission_analyzer.h"
 
 namespace vna::testing {
 

@@ -1,4 +1,4 @@
-#include "transmission/transmission_analyzer.h"
+#include "analyzer/transmission_analyzer.h"
 
 #include <algorithm>
 #include <string>
@@ -17,6 +17,10 @@ constexpr int P = kPanelColumn;
 constexpr int kApertureRow = 23;
 
 constexpr auto kFields = analyzerPanelFields(" Adjustment ", " Adjustment     ");
+
+// While a point comes in, the Stop button is watched before each of two
+// 14 ms sleeps; the time-out texts are one character shorter.
+const ScanStyle kScanStyle{AcquisitionPacing{2, 14, true}, " Error: USB timeout   ", " USB Reset : wait (3s)"};
 
 MeasurementProfile makeScreenProfile() {
   MeasurementProfile p;
@@ -39,7 +43,7 @@ MeasurementProfile makeScreenProfile() {
 
 const AnalyzerProfile& transmissionAnalyzerProfile() {
   static const MeasurementProfile screen = makeScreenProfile();
-  static const AnalyzerProfile profile{screen, transmissionScanStyle()};
+  static const AnalyzerProfile profile{screen, kScanStyle};
   return profile;
 }
 
