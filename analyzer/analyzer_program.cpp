@@ -39,6 +39,7 @@ int AnalyzerProgram::run() {
           case IdleResult::Stay: break;
           case IdleResult::StartScan: next = Next::ScanStart; break;
           case IdleResult::Exit: next = Next::Exit; break;
+          case IdleResult::Leave: break;  // an analyzer's button never leaves its screen
         }
         break;
       case Next::Exit: break;

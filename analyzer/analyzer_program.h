@@ -15,9 +15,8 @@
 namespace vna {
 
 // The side panel both analyzers show, in the order the idle loop serves its
-// items: row 23 holds the program's own choice (shown while its hooks say
-// so), row 40 the program's own button with its two labels.
-constexpr std::array<PanelField, 22> analyzerPanelFields(std::string_view programButton,
+// items; row 40 holds the program's own button with its two labels.
+constexpr std::array<PanelField, 21> analyzerPanelFields(std::string_view programButton,
                                                          std::string_view programButtonHovered) {
   constexpr int P = kPanelColumn;
   return {{
@@ -33,7 +32,6 @@ constexpr std::array<PanelField, 22> analyzerPanelFields(std::string_view progra
       valueField(PanelItem::Sweep, 20, FieldKind::Choice),
       valueField(PanelItem::Points, 21, FieldKind::Choice),
       valueField(PanelItem::SampleCode, 22, FieldKind::Choice),
-      valueField(PanelItem::ProgramChoice, 23, FieldKind::Choice),
       valueField(PanelItem::Length, 24, FieldKind::Number),
       valueField(PanelItem::Procedure, 25, FieldKind::Choice),
       valueField(PanelItem::Display, 26, FieldKind::Choice),

@@ -121,12 +121,13 @@ void ImpedanceHooks::afterProcedureStep(Screen& s, int state) {
   s.color(colour::kText, 0);
 }
 
-void ImpedanceHooks::programButton(Screen& screen, ClickLatch& latch) {
+bool ImpedanceHooks::programButton(Screen& screen, ClickLatch& latch) {
   ReferenceLoad inUse{settings_.refR, settings_.refL, settings_.refC};
   referenceLoadScreen(screen, latch, settingsFile_, inUse);
   settings_.refR = inUse.refR;
   settings_.refL = inUse.refL;
   settings_.refC = inUse.refC;
+  return false;
 }
 
 ImpedanceAnalyzer::ImpedanceAnalyzer(Screen& screen, ChannelFactory openChannel, std::filesystem::path settingsFile)

@@ -23,7 +23,7 @@ class ImpedanceHooks : public MeasurementHooks {
   void drawPanelExtras(Screen& screen, const PanelState& panel) override;
   void afterProcedureStep(Screen& screen, int state) override;
   // The Reference Load screen; what it saves is used from then on.
-  void programButton(Screen& screen, ClickLatch& latch) override;
+  bool programButton(Screen& screen, ClickLatch& latch) override;
   bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
   bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
   // The reflection of point i against 50 ohm, in dB and degrees.

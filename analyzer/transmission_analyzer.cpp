@@ -16,7 +16,8 @@ namespace {
 constexpr int P = kPanelColumn;
 constexpr int kApertureRow = 23;
 
-constexpr auto kFields = analyzerPanelFields(" Adjustment ", " Adjustment     ");
+constexpr auto kFields = withField(analyzerPanelFields(" Adjustment ", " Adjustment     "),
+                                   valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice));
 
 // While a point comes in, the Stop button is watched before each of two
 // 14 ms sleeps; the time-out texts are one character shorter.
@@ -117,10 +118,10 @@ TouchstonePoint TransmissionHooks::pointDbAngle(int i) const {
 }
 
 void TransmissionHooks::drawPanelExtras(Screen& s, const PanelState& panel) {
-  if (programChoiceShown()) {
+  if (delayMode()) {
     s.color(colour::kText, 0);
     s.printAt(kApertureRow, P + 1, "delay aper:");
-    showProgramChoice(s, panel.hovered(PanelItem::ProgramChoice));
+    showProgramChoice(s, PanelItem::DelayAperture, panel.hovered(PanelItem::DelayAperture));
   }
   // "dB,A,R": the two letters in the colours of their level traces.
   if (state_.control.displayChoice == display_choice::kLevels) {
@@ -132,12 +133,12 @@ void TransmissionHooks::drawPanelExtras(Screen& s, const PanelState& panel) {
   }
 }
 
-bool TransmissionHooks::programChoice(Click click) {
+bool TransmissionHooks::programChoice(PanelItem, Click click) {
   transmission_.delayAperture = stepDelayAperture(transmission_.delayAperture, state_.plan.points, click == Click::Left);
   return true;
 }
 
-void TransmissionHooks::showProgramChoice(Screen& s, bool hovered) {
+void TransmissionHooks::showProgramChoice(Screen& s, PanelItem, bool hovered) {
   s.color(colour::kText, 0);
   s.printAt(kApertureRow, P + 12, std::string(12, ' '));
   s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
@@ -147,19 +148,20 @@ void TransmissionHooks::showProgramChoice(Screen& s, bool hovered) {
   s.color(colour::kText, 0);
 }
 
-bool TransmissionHooks::programChoiceShown() const { return delayMode(); }
+bool TransmissionHooks::programChoiceShown(PanelItem) const { return delayMode(); }
 
 // The delay has no value within half an aperture of either end.
 int TransmissionHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }
 
 void TransmissionHooks::afterScaleCheck() { transmission_.delayAperture = aperture(); }
 
-void TransmissionHooks::programButton(Screen& screen, ClickLatch& latch) {
+bool TransmissionHooks::programButton(Screen& screen, ClickLatch& latch) {
   ArAdjustment inUse{settings_.arGain, settings_.arPhase, settings_.clockHz};
   adjustmentScreen(screen, latch, settingsFile_, inUse);
   settings_.arGain = inUse.arGain;
   settings_.arPhase = inUse.arPhase;
   settings_.clockHz = inUse.clockHz;
+  return false;
 }
 
 TransmissionAnalyzer::TransmissionAnalyzer(Screen& screen, ChannelFactory openChannel,

@@ -24,13 +24,13 @@ class TransmissionHooks : public MeasurementHooks {
   void storeStandard(int standard, int i) override;
   void drawPanelExtras(Screen& screen, const PanelState& panel) override;
   // The delay aperture, present in the delay mode.
-  bool programChoice(Click click) override;
-  void showProgramChoice(Screen& screen, bool hovered) override;
-  bool programChoiceShown() const override;
+  bool programChoice(PanelItem item, Click click) override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
+  bool programChoiceShown(PanelItem item) const override;
   int trace2Trim() const override;
   void afterScaleCheck() override;
   // The Adjustment screen; what it saves is used from the next scan on.
-  void programButton(Screen& screen, ClickLatch& latch) override;
+  bool programButton(Screen& screen, ClickLatch& latch) override;
   bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
   bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
   // The transmission of point i in dB and degrees, at the plan's frequency.

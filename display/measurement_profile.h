@@ -103,19 +103,22 @@ class MeasurementHooks {
   // Panel parts only this program draws (a circuit symbol, an extra row),
   // drawn over the finished panel.
   virtual void drawPanelExtras(Screen&, const PanelState&) {}
-  // The program's own panel item: a click (Left/Right) or a wheel step
-  // (Left up, Right down); true when it changed a setting. It takes the
-  // pointer only while shown.
-  virtual bool programChoice(Click) { return false; }
-  virtual void showProgramChoice(Screen&, bool /*hovered*/) {}
-  virtual bool programChoiceShown() const { return false; }
+  // The choices the hooks serve (see servedByHooks): a click, Left or
+  // Right; true when it changed a setting. An item takes the pointer only
+  // while shown.
+  virtual bool programChoice(PanelItem, Click) { return false; }
+  virtual void showProgramChoice(Screen&, PanelItem, bool /*hovered*/) {}
+  virtual bool programChoiceShown(PanelItem) const { return false; }
+  // The viewers' second port, drawn in the memory traces' places and colours.
+  virtual bool secondCurvesShown() const { return false; }
   // Points at each end of the measured range without a trace 2 value (the
   // group delay's half aperture): neither drawn nor read out.
   virtual int trace2Trim() const { return 0; }
   // After every scale validation, for limits of the program's own settings.
   virtual void afterScaleCheck() {}
-  // The program's own button (Reference Load, Adjustment, File Access).
-  virtual void programButton(Screen&, ClickLatch&) {}
+  // The program's own button (Reference Load, Adjustment, File Access);
+  // true when the measurement screen is to be left.
+  virtual bool programButton(Screen&, ClickLatch&) { return false; }
   // "Save measure to File" after a complete scan: the Save As dialog. True
   // when the user asked for a copy of the screen, which copyScreen makes
   // after the redraw, so that it shows the measurement and not the dialog;

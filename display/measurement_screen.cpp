@@ -110,6 +110,7 @@ IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
     lastWheel = mouse.wheel;
     const Click click = latch_.take(mouse.buttons);
     switch (f.kind) {
+      case FieldKind::Shown: break;
       case FieldKind::Number:
         if (click == Click::Left) {
           screen_.color(0, colour::kTrace1);
@@ -139,7 +140,7 @@ IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
           case PanelItem::Start: return startButton();
           case PanelItem::Help: helpButton(); break;
           case PanelItem::ProgramButton:
-            hooks_.programButton(screen_, latch_);
+            if (hooks_.programButton(screen_, latch_)) return IdleResult::Leave;
             redrawAll();
             checkScales();
             panel_.clearHover();
@@ -335,6 +336,10 @@ void MeasurementScreen::drawTraces() {
   v.drawTrace2 = c.displayChoice == display_choice::kBoth || c.displayChoice == display_choice::kBothWithMemory;
   v.drawMemory1 = c.memoryShown();
   v.drawMemory2 = c.displayChoice == display_choice::kBothWithMemory && c.memoryShown();
+  if (hooks_.secondCurvesShown()) {
+    v.drawMemory1 = true;
+    v.drawMemory2 = v.drawTrace2;
+  }
   const auto n = static_cast<std::size_t>(points);
   v.trace1 = std::span(r.trace1).first(n);
   v.trace2 = std::span(r.trace2).first(n);

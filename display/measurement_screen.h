@@ -15,7 +15,8 @@
 
 namespace vna {
 
-enum class IdleResult { Stay, StartScan, Exit };
+// Leave: the program's button asked to leave the screen (the viewers' File Access).
+enum class IdleResult { Stay, StartScan, Exit, Leave };
 
 class MeasurementScreen {
  public:

@@ -70,7 +70,7 @@ bool MeasurementScreen::fieldActive(PanelItem item) const {
   if (isCenterOrSpan(item)) return !state_.plan.logSweep;
   if (item == PanelItem::Length && profile_.procedure)
     return lengthApplies(*profile_.procedure, state_.control.procedureState);
-  if (item == PanelItem::ProgramChoice) return hooks_.programChoiceShown();
+  if (servedByHooks(item)) return hooks_.programChoiceShown(item);
   return true;
 }
 
@@ -104,8 +104,10 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
       plan.sampleCode = stepSampleCode(plan.sampleCode, left ? Step::Next : Step::Previous);
       c.recomputeRequested = true;
       break;
+    case PanelItem::DelayAperture:
+    case PanelItem::Parameter:
     case PanelItem::ProgramChoice:
-      if (!hooks_.programChoice(click)) return;
+      if (!hooks_.programChoice(item, click)) return;
       c.recomputeRequested = true;
       break;
     case PanelItem::Procedure:
@@ -238,7 +240,7 @@ void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int d
 
 void MeasurementScreen::updateHover(const MouseState& mouse) {
   for (const PanelField& f : profile_.fields) {
-    const bool inside = insideZone(f, mouse.x, mouse.y) && fieldActive(f.item);
+    const bool inside = f.kind != FieldKind::Shown && insideZone(f, mouse.x, mouse.y) && fieldActive(f.item);
     if (inside == panel_.hovered(f.item)) continue;
     panel_.setHover(f.item, inside);
     showField(f, inside);
@@ -286,7 +288,9 @@ void MeasurementScreen::showField(const PanelField& f, bool hovered) {
       if (profile_.procedure)
         s.printAt(f.row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
       break;
-    case PanelItem::ProgramChoice: hooks_.showProgramChoice(s, hovered); break;
+    case PanelItem::DelayAperture:
+    case PanelItem::Parameter:
+    case PanelItem::ProgramChoice: hooks_.showProgramChoice(s, f.item, hovered); break;
     case PanelItem::Start: {
       const CalibrationProcedure* p = profile_.procedure;
       const bool awaiting = p && p->role(state_.control.procedureState) == StepRole::Awaiting;

@@ -15,16 +15,24 @@
 namespace vna {
 
 // Every item any program's panel has. A program's field table lists the
-// ones it shows; `Procedure` is the calibrate or normalize item, `ProgramChoice`
-// and `ProgramButton` are served by the program's own hooks (the delay
-// aperture, the Reference Load or Adjustment screen, ...).
+// ones it shows; `Procedure` is the calibrate or normalize item. The choices
+// only some programs have (the delay aperture, the viewers' parameter, a
+// program's own) and `ProgramButton` (the Reference Load, Adjustment or
+// File Access screen) are served by the program's hooks.
 enum class PanelItem {
   Title, Trace1Max, Trace1Min, Trace2Max, Trace2Min, FreqMax, FreqMin, Center, Span,
-  Sweep, Points, SampleCode, ProgramChoice, Length, Procedure, Display, Copy, Save, Start, Help, ProgramButton, Exit,
+  Sweep, Points, SampleCode, DelayAperture, Parameter, ProgramChoice, Length, Procedure, Display,
+  Copy, Save, Start, Help, ProgramButton, Exit,
 };
-inline constexpr int kPanelItems = 22;
+inline constexpr int kPanelItems = 24;
 
-enum class FieldKind { Choice, Number, Button };
+inline constexpr bool servedByHooks(PanelItem item) {
+  return item == PanelItem::DelayAperture || item == PanelItem::Parameter || item == PanelItem::ProgramChoice;
+}
+
+// Shown: a row the panel draws that the user cannot change (the viewers'
+// frequencies, which come from the file).
+enum class FieldKind { Choice, Number, Button, Shown };
 
 struct PanelField {
   PanelItem item;
@@ -49,6 +57,15 @@ constexpr PanelField buttonField(PanelItem item, int row, int right, std::string
                                  std::string_view hoverLabel, int labelColumn) {
   return PanelField{item,  row,        kPanelX + 8, right, rowTop(row) - 1, rowTop(row) + 16, FieldKind::Button,
                     label, hoverLabel, labelColumn};
+}
+
+// A program's table with one more field served after the others.
+template <std::size_t N>
+constexpr std::array<PanelField, N + 1> withField(const std::array<PanelField, N>& fields, const PanelField& extra) {
+  std::array<PanelField, N + 1> out{};
+  for (std::size_t i = 0; i < N; ++i) out[i] = fields[i];
+  out[N] = extra;
+  return out;
 }
 
 struct PanelState {

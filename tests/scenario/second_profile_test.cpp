@@ -89,13 +89,13 @@ struct ThroughHooks : MeasurementHooks {
     EXPECT_EQ(standard, 0);
     reference[static_cast<std::size_t>(i)] = state.record.rawRatio[static_cast<std::size_t>(i)];
   }
-  void drawPanelExtras(Screen& s, const PanelState&) override { showProgramChoice(s, false); }
-  bool programChoiceShown() const override { return true; }
-  bool programChoice(Click) override {
+  void drawPanelExtras(Screen& s, const PanelState&) override { showProgramChoice(s, PanelItem::ProgramChoice, false); }
+  bool programChoiceShown(PanelItem) const override { return true; }
+  bool programChoice(PanelItem, Click) override {
     gain = gain == 1 ? 10 : 1;
     return true;
   }
-  void showProgramChoice(Screen& s, bool hovered) override {
+  void showProgramChoice(Screen& s, PanelItem, bool hovered) override {
     s.color(hovered ? 0 : 15, hovered ? 15 : 0);
     s.printAt(23, P + 6, gain == 1 ? "gain: x1 " : "gain: x10");
     s.color(15, 0);
