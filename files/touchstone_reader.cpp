@@ -9,6 +9,8 @@
 #include <string>
 #include <system_error>
 
+#include "files/parameter_slot.h"
+
 namespace vna {
 namespace {
 
@@ -18,7 +20,7 @@ enum Stored { kFrequency, kDb1, kAngle1, kDb2, kAngle2, kStoredCount, kSkipped =
 // The fields a data line of one file kind must hold, and what each one is.
 struct ColumnLayout {
   int fields;
-  std::array<int, 9> storedAs;
+  std::array<int, kTwoPortFieldCount> storedAs;
 };
 
 constexpr ColumnLayout layoutOf(TouchstoneColumns columns) {
@@ -37,9 +39,13 @@ bool isNumberChar(std::uint8_t c) {
 
 // Tabs separate fields as blanks do, as in the merge of the writer: without
 // that, "1000<TAB>-3" would run together into the one field "1000-3".
-bool isBlank(std::uint8_t c) { return c == ' ' || c == '\t'; }
+bool isBlank(std::uint8_t c) {
+  return c == ' ' || c == '\t';
+}
 
-bool isDigit(char c) { return c >= '0' && c <= '9'; }
+bool isDigit(char c) {
+  return c >= '0' && c <= '9';
+}
 
 // Decimal order of magnitude of a number's text (digits, point, exponent):
 // above 0 for a value of at least 1. Only asked for values out of the double
@@ -58,8 +64,8 @@ std::int64_t decimalOrder(std::string_view text) {
   if (i < text.size() && text[i] == '.') {
     for (++i; i < text.size() && isDigit(text[i]); ++i) {
       if (nonZero) continue;
-      if (text[i] == '0') zerosAfterPoint = std::min(zerosAfterPoint + 1, kCap);
-      else nonZero = true;
+      nonZero = text[i] != '0';
+      if (!nonZero) zerosAfterPoint = std::min(zerosAfterPoint + 1, kCap);
     }
   }
   std::int64_t exponent = 0;
@@ -108,7 +114,8 @@ float singleOf(double value) {
 // current line, and the points completed so far.
 class Reader {
  public:
-  explicit Reader(TouchstoneColumns columns) : layout_(layoutOf(columns)), twoPort_(layout_.fields == 9) {}
+  explicit Reader(TouchstoneColumns columns)
+      : layout_(layoutOf(columns)), twoPort_(layout_.fields == kTwoPortFieldCount) {}
 
   // False as soon as the file is found not compatible.
   bool take(std::uint8_t c) {
@@ -218,7 +225,9 @@ bool frequenciesUsable(const std::vector<double>& frequency) {
 // scan; in a scan of 201 points or fewer it is the last point (where both
 // predictions give the last frequency) or missing, and the middle point
 // serves instead.
-int spacingTestIndex(int points) { return points - 1 > 200 ? 200 : points / 2; }
+int spacingTestIndex(int points) {
+  return points - 1 > 200 ? 200 : points / 2;
+}
 
 bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
   const int t = spacingTestIndex(scan.points());
@@ -233,7 +242,7 @@ bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
 
 TouchstoneColumns impedanceViewerColumns(std::string_view fileName) {
   return fileName.ends_with("s2p") || fileName.ends_with("S2P") ? TouchstoneColumns::TwoPortS11S22
-                                                                 : TouchstoneColumns::OnePortS11;
+                                                                : TouchstoneColumns::OnePortS11;
 }
 
 std::optional<TouchstoneScan> readTouchstone(std::span<const std::uint8_t> bytes, TouchstoneColumns columns) {
