@@ -1,0 +1,275 @@
+#include "files/touchstone_reader.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <limits>
+#include <random>
+#include <string>
+#include <utility>
+#include <vector>
+
+#include "files/touchstone_writer.h"
+
+namespace vna {
+namespace {
+
+using Points = std::vector<TouchstonePoint>;
+constexpr auto kOnePort = TouchstoneColumns::OnePortS11;
+constexpr auto kImpedance2 = TouchstoneColumns::TwoPortS11S22;
+constexpr auto kTransmission = TouchstoneColumns::TwoPortS21S12;
+
+std::optional<TouchstoneScan> read(const std::string& text, TouchstoneColumns columns) {
+  return readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, columns);
+}
+
+SweepPlan planOf(double freqMin, double freqMax, bool logSweep, int points) {
+  SweepPlan plan;
+  plan.freqMin = freqMin;
+  plan.freqMax = freqMax;
+  plan.logSweep = logSweep;
+  plan.points = static_cast<std::int16_t>(points);
+  return plan;
+}
+
+// A scan whose values tell their point and their parameter apart: a swapped
+// column or a shifted line shows at once.
+Points scanOf(const SweepPlan& plan, double parameter) {
+  Points points;
+  for (int i = 0; i < plan.points; ++i) {
+    points.push_back({pointFrequency(plan, i), -parameter - i * 0.37, parameter / 10 + i * 0.41 - 170});
+  }
+  return points;
+}
+
+void expectValues(const std::vector<float>& db, const std::vector<float>& angle, const Points& points) {
+  ASSERT_EQ(db.size(), points.size());
+  ASSERT_EQ(angle.size(), points.size());
+  for (std::size_t i = 0; i < points.size(); ++i) {
+    EXPECT_FLOAT_EQ(db[i], static_cast<float>(points[i].db)) << i;
+    EXPECT_FLOAT_EQ(angle[i], static_cast<float>(points[i].angleDeg)) << i;
+  }
+}
+
+const SweepPlan kLog401 = planOf(200, 60e6, true, 401);
+
+TEST(TouchstoneReader, LoadsTheAnalyzersFilesOfEveryScanLength) {
+  for (const int n : {51, 101, 201, 401, 801}) {
+    const SweepPlan plan = planOf(1000, 5e7, true, n);
+    const Points a = scanOf(plan, 1), b = scanOf(plan, 1000);
+    const auto s1p = read(s1pContent(a), kOnePort);
+    ASSERT_TRUE(s1p) << n;
+    ASSERT_EQ(s1p->points(), n);
+    for (int i = 0; i < n; ++i) EXPECT_NEAR(s1p->frequency[i], a[i].frequencyHz, 1e-15 * a[i].frequencyHz) << i;
+    expectValues(s1p->db1, s1p->angle1, a);
+    EXPECT_TRUE(s1p->db2.empty() && s1p->angle2.empty());
+
+    // s11 and s22 saved under one name, then s21 and s12: each viewer takes its own pair.
+    const std::string reflection = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, a);
+    const auto impedance = read(*mergeS2p(reflection, ParameterSlot::s22, b).content, kImpedance2);
+    ASSERT_TRUE(impedance) << n;
+    expectValues(impedance->db1, impedance->angle1, a);
+    expectValues(impedance->db2, impedance->angle2, b);
+    const std::string transmission = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, a);
+    const auto gain = read(*mergeS2p(transmission, ParameterSlot::s12, b).content, kTransmission);
+    ASSERT_TRUE(gain) << n;
+    expectValues(gain->db1, gain->angle1, a);
+    expectValues(gain->db2, gain->angle2, b);
+  }
+  // The parameters a file was not saved with are its "0.0 0.0".
+  const auto s21Only =
+      read(s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, scanOf(kLog401, 1)), kTransmission);
+  ASSERT_TRUE(s21Only);
+  expectValues(s21Only->db2, s21Only->angle2, Points(401, {0, 0, 0}));
+}
+
+TEST(TouchstoneReader, TakesFrom50To801Points) {
+  for (const int n : {49, 50, 801, 802}) {
+    const std::string file = s1pContent(scanOf(planOf(100, 1e6, false, n), 1));
+    EXPECT_EQ(read(file, kOnePort).has_value(), n >= 50 && n <= 801) << n;
+  }
+}
+
+// The same scan in other layouts: what a user may do to a file in an editor,
+// or what another program writes.
+TEST(TouchstoneReader, LayoutVariantsGiveTheSameScan) {
+  const std::string header = "!  kelvane  \r\n! parameter S\r\n# HZ S DB R 50\r\n";
+  const std::vector<std::string> lines = {"1000 -1.5 20", "2000 -2.5 -30", "4000 -3.5 40"};
+  auto file = [&](const std::string& head, const std::string& between, const std::string& end, int repeats = 20) {
+    std::string text = head;
+    for (int r = 0; r < repeats; ++r) {
+      for (const std::string& line : lines) text += std::to_string(r) + line + end + between;
+    }
+    return text;
+  };
+  const auto expected = read(file(header, "", "\r\n"), kOnePort);
+  ASSERT_TRUE(expected);
+  ASSERT_EQ(expected->points(), 60);
+  EXPECT_EQ(expected->frequency[4], 12000);
+  EXPECT_EQ(expected->db1[4], -2.5f);
+  std::string tabbed = file("#\r\n", "", "\r\n");
+  std::replace(tabbed.begin(), tabbed.end(), ' ', '\t');
+  const std::string variants[] = {
+      tabbed,                                                      // tabs between the fields
+      file(header, "", " \r\n"),                                   // a trailing blank
+      file(header, "", "\n"),                                      // LF alone
+      file(header, "\r\n \t\r\n", "\r\n"),                         // blank lines are not points
+      file(header, "! 1 2 3 # 4\r\n", "\r\n"),                     // comments with numbers
+      file(header, "", " ! 5 6 7 the comment ends the line\r\n"),  // comments after the data
+      file("! 1 2\r\n" + header + "! 3 4\r\n", "", "\r\n"),        // comments around the header
+      file("# MHZ Y MA R 75 ! 1 # 2\r\n", "", "\r\n"),             // other units and format: read all the same
+      file("#\r\n", "", "\r\n"),                                   // an empty option line
+      file(header, "", "\r\n").substr(0, file(header, "", "\r\n").size() - 2),  // no last line feed
+  };
+  for (const std::string& variant : variants) {
+    const auto scan = read(variant, kOnePort);
+    ASSERT_TRUE(scan) << variant;
+    EXPECT_EQ(scan->frequency, expected->frequency) << variant;
+    EXPECT_EQ(scan->db1, expected->db1) << variant;
+    EXPECT_EQ(scan->angle1, expected->angle1) << variant;
+  }
+}
+
+TEST(TouchstoneReader, RefusesFilesItWouldReadWrong) {
+  const Points points = scanOf(kLog401, 1);
+  const std::string onePort = s1pContent(points);
+  const std::string twoPort = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, points);
+  const std::string option = "# HZ S DB R 50\r\n";
+  struct Case {
+    std::string file;
+    TouchstoneColumns columns;
+  };
+  const Case refused[] = {
+      {onePort, kTransmission},                                                 // one-port data under an .s2p name
+      {onePort, impedanceViewerColumns("dut.S2P")},                             // ... in either viewer
+      {twoPort, impedanceViewerColumns("dut.s2p.s1p")},                         // two-port data under an .s1p name
+      {onePort + "1000 2\r\n", kOnePort},                                       // a line of two fields
+      {onePort + "1000\r\n", kOnePort},                                         // ... or of one
+      {twoPort + "1 2 3 4 5 6 7 8\r\n", kImpedance2},                           // eight fields
+      {twoPort + "1 2 3 4 5 6 7 8 9 10\r\n", kTransmission},                    // ten
+      {"1 2 3\r\n" + onePort, kOnePort},                                        // a number before the option line
+      {onePort + option, kOnePort},                                             // a second option line
+      {onePort + "# hz\r\n" + onePort.substr(onePort.find("200 ")), kOnePort},  // data after a second '#'
+      {onePort + "100 1 2\r\n", kOnePort},                                      // the last frequency below the first
+      {option + "0" + onePort.substr(onePort.find("200 ") + 3), kOnePort},      // a first frequency of 0 Hz
+      {onePort + "1e999 0 0\r\n", kOnePort},                                    // an infinite frequency
+  };
+  for (const Case& c : refused) EXPECT_FALSE(read(c.file, c.columns)) << c.file;
+  EXPECT_TRUE(read(twoPort, impedanceViewerColumns("dut.s2p")));
+}
+
+// A field is the longest number its text starts with; beyond the ranges of
+// single and double precision it is an infinity of its sign, or 0.
+TEST(TouchstoneReader, FieldsReadAsTheLongestNumberTheyStartWith) {
+  const float inf = std::numeric_limits<float>::infinity();
+  const std::string zeros(400, '0');
+  const std::pair<std::string, float> cases[] = {
+      {"+5", 5.0f},
+      {"1,5", 1.0f},
+      {"1.5e", 1.5f},
+      {"+-3", 0.0f},
+      {"E5", 0.0f},
+      {"1e39", inf},
+      {"-1e999", -inf},
+      {"1" + zeros + "e-50", inf},
+      {"0." + zeros + "1e50", 0.0f},
+      {"1" + zeros + "e-399", 10.0f},
+  };
+  for (const auto& [text, value] : cases) {
+    std::string file = "# HZ S DB R 50\r\n100 " + text + " 0\r\n";
+    for (int i = 1; i < 60; ++i) file += std::to_string(100 + i) + " 1 2\r\n";
+    const auto scan = read(file, kOnePort);
+    ASSERT_TRUE(scan) << text;
+    EXPECT_EQ(scan->db1[0], value) << text;
+  }
+}
+
+TEST(TouchstonePlan, RebuildsTheSweepOfTheAnalyzerThatWroteIt) {
+  const SweepPlan written[] = {kLog401, planOf(200, 60e6, false, 401), planOf(1e3, 2e5, true, 401),
+                               planOf(1e6, 1.1e6, false, 401)};
+  for (const SweepPlan& base : written) {
+    // Marker 1 at its start-up offset, 100 of 800 (6.25 and 12.5 go to the even index).
+    for (const auto& [n, marker1] : {std::pair{51, 6}, {101, 12}, {201, 25}, {401, 50}, {801, 100}}) {
+      SweepPlan plan = base;
+      plan.points = static_cast<std::int16_t>(n);
+      const auto scan =
+          read(s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, scanOf(plan, 1)), kTransmission);
+      ASSERT_TRUE(scan);
+      SweepPlan shown = planOf(1, 2, !plan.logSweep, 51);
+      shown.centerSpanEntry = true;
+      shown.markerOffset2 = 400;  // the middle of the plot
+      std::vector<double> f(kMaxPoints, -1.0);
+      planForScan(*scan, shown, f);
+      const std::string where =
+          (plan.logSweep ? "log " : "linear ") + std::to_string(n) + " from " + std::to_string(plan.freqMin);
+      EXPECT_EQ(shown.points, n) << where;
+      EXPECT_EQ(shown.logSweep, plan.logSweep) << where;
+      EXPECT_EQ(shown.freqMin, scan->frequency.front()) << where;
+      EXPECT_EQ(shown.freqMax, scan->frequency.back()) << where;
+      EXPECT_DOUBLE_EQ(shown.center, (shown.freqMin + shown.freqMax) / 2) << where;
+      EXPECT_DOUBLE_EQ(shown.span, shown.freqMax - shown.freqMin) << where;
+      EXPECT_FALSE(shown.centerSpanEntry);
+      EXPECT_EQ(shown.markerIndex1, marker1) << where;
+      EXPECT_EQ(shown.markerIndex2, (n - 1) / 2) << where;
+      // Equal to the analyzer's own frequencies but for the 16 digits of the file.
+      for (int i = 0; i < n; ++i) EXPECT_NEAR(f[i], pointFrequency(plan, i), 1e-12 * f[i]) << where << " point " << i;
+      EXPECT_EQ(f[n], -1.0) << where;
+    }
+  }
+}
+
+// Random bytes weighted towards the ones the reader acts on, and valid files
+// with bytes flipped, inserted, deleted or lines repeated: the reader must
+// never crash, and what it accepts must be a scan the display can take.
+TEST(TouchstoneReaderFuzz, AnyBytesGiveAUsableScanOrNone) {
+  std::mt19937 random(20240611);
+  auto below = [&](std::size_t n) { return std::uniform_int_distribution<std::size_t>(0, n - 1)(random); };
+  const std::string alphabet = "0123456789+,-.Ee \t\r\n!#x";
+  const std::string seeds[] = {
+      s1pContent(scanOf(planOf(100, 1e6, false, 52), 1)),
+      s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s12, scanOf(planOf(100, 1e6, true, 51), 1)),
+      s1pContent(scanOf(planOf(10, 1e8, true, 801), 1)),
+  };
+  int accepted = 0;
+  for (int round = 0; round < 3000; ++round) {
+    std::string bytes;
+    if (round % 3 == 0) {
+      for (std::size_t n = below(3000); n > 0; --n)
+        bytes += below(4) == 0 ? static_cast<char>(below(256)) : alphabet[below(alphabet.size())];
+    } else {
+      bytes = seeds[below(3)];
+      for (std::size_t edits = 1 + below(4); edits > 0; --edits) {
+        const std::size_t at = below(bytes.size());
+        const char byte = below(2) == 0 ? alphabet[below(alphabet.size())] : static_cast<char>(below(256));
+        switch (below(4)) {
+          case 0: bytes[at] = byte; break;
+          case 1: bytes.insert(at, 1, byte); break;
+          case 2: bytes.erase(at, 1 + below(40)); break;
+          case 3: bytes.insert(at, bytes.substr(at, below(200))); break;
+        }
+        if (bytes.empty()) bytes = "#";
+      }
+    }
+    for (const TouchstoneColumns columns : {kOnePort, kImpedance2, kTransmission}) {
+      const auto scan = read(bytes, columns);
+      if (!scan) continue;
+      ++accepted;
+      const std::size_t n = scan->frequency.size();
+      ASSERT_TRUE(n >= 50 && n <= 801) << bytes;
+      ASSERT_EQ(scan->db1.size(), n);
+      ASSERT_EQ(scan->angle1.size(), n);
+      ASSERT_EQ(scan->db2.size(), columns == kOnePort ? 0 : n);
+      ASSERT_EQ(scan->angle2.size(), scan->db2.size());
+      SweepPlan plan;
+      std::vector<double> f(kMaxPoints);
+      planForScan(*scan, plan, f);
+      ASSERT_TRUE(std::isfinite(f[0]) && std::isfinite(f[n - 1])) << bytes;
+      ASSERT_TRUE(plan.markerIndex2 >= 0 && plan.markerIndex2 < static_cast<int>(n));
+    }
+  }
+  EXPECT_GT(accepted, 300);  // the mutations reach the accepting paths, not only the refusals
+}
+
+}  // namespace
+}  // namespace vna
