@@ -6,7 +6,7 @@
 #include <filesystem>
 
 #include "analyzer/analyzer_program.h"
-#include "analyzer/measurement_files.h"
+#include "files/measurement_files.h"
 #include "reflection/reflection_record.h"
 
 namespace vna {

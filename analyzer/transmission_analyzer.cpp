@@ -118,11 +118,8 @@ TouchstonePoint TransmissionHooks::pointDbAngle(int i) const {
 }
 
 void TransmissionHooks::drawPanelExtras(Screen& s, const PanelState& panel) {
-  if (delayMode()) {
-    s.color(colour::kText, 0);
-    s.printAt(kApertureRow, P + 1, "delay aper:");
-    showProgramChoice(s, PanelItem::DelayAperture, panel.hovered(PanelItem::DelayAperture));
-  }
+  if (delayMode())
+    drawDelayAperture(s, kApertureRow, aperture(), state_.plan.points, panel.hovered(PanelItem::DelayAperture));
   // "dB,A,R": the two letters in the colours of their level traces.
   if (state_.control.displayChoice == display_choice::kLevels) {
     const int back = panel.hovered(PanelItem::Display) ? colour::kText : 0;
@@ -139,13 +136,7 @@ bool TransmissionHooks::programChoice(PanelItem, Click click) {
 }
 
 void TransmissionHooks::showProgramChoice(Screen& s, PanelItem, bool hovered) {
-  s.color(colour::kText, 0);
-  s.printAt(kApertureRow, P + 12, std::string(12, ' '));
-  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
-  s.locate(kApertureRow, P + 12);
-  s.printNumber(delayAperturePercent(aperture(), state_.plan.points));
-  s.print("%");
-  s.color(colour::kText, 0);
+  showDelayAperture(s, kApertureRow, aperture(), state_.plan.points, hovered);
 }
 
 bool TransmissionHooks::programChoiceShown(PanelItem) const { return delayMode(); }

@@ -1,6 +1,9 @@
 #include "transmission/transmission_modes.h"
 
 #include <array>
+#include <string>
+
+#include "display/layout.h"
 
 #include "measurement/scan_control.h"
 #include "transmission/transmission_quantities.h"
@@ -65,6 +68,22 @@ int shownTransmissionDisplayChoice(int choice, int displayMode, bool memoryValid
   if (!memoryValid && choice == display_choice::kFirstWithMemory) return display_choice::kFirstOnly;
   if (displayMode != kDbMode && choice == display_choice::kLevels) return display_choice::kBoth;
   return choice;
+}
+
+void drawDelayAperture(Screen& s, int row, int aperture, int points, bool hovered) {
+  s.color(colour::kText, 0);
+  s.printAt(row, kPanelColumn + 1, "delay aper:");
+  showDelayAperture(s, row, aperture, points, hovered);
+}
+
+void showDelayAperture(Screen& s, int row, int aperture, int points, bool hovered) {
+  s.color(colour::kText, 0);
+  s.printAt(row, kPanelColumn + 12, std::string(12, ' '));
+  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
+  s.locate(row, kPanelColumn + 12);
+  s.printNumber(delayAperturePercent(aperture, points));
+  s.print("%");
+  s.color(colour::kText, 0);
 }
 
 ScaleFormat transmissionScaleFormat() {

@@ -21,4 +21,9 @@ int shownTransmissionDisplayChoice(int choice, int displayMode, bool memoryValid
 // The scale pictures, limits and digit steps of the transmission programs.
 ScaleFormat transmissionScaleFormat();
 
+// The "delay aper:" row of the delay mode: the label and the aperture in
+// percent of the range, or the value alone (inverse while hovered).
+void drawDelayAperture(Screen& screen, int row, int aperture, int points, bool hovered);
+void showDelayAperture(Screen& screen, int row, int aperture, int points, bool hovered);
+
 }  // namespace vna

@@ -25,6 +25,13 @@ double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, 
   return -step / ((frequencyNow - frequencyBefore) * kPi * 2) * 1000000;
 }
 
+double groupDelayFromAngles(double degreesNow, double degreesBefore, double frequencyNow, double frequencyBefore) {
+  double step = degreesNow - degreesBefore;
+  if (step > 180) step -= 360;
+  if (step < -180) step += 360;
+  return -1000000 * (step / 360) / (frequencyNow - frequencyBefore);
+}
+
 int delayApertureLimit(int points) { return static_cast<int>(roundHalfEven((8.0 * points - 8) / 50)); }
 
 int stepDelayAperture(int aperture, int points, bool forward) {

@@ -26,6 +26,10 @@ Complex normalized(Complex ratio, Complex reference);
 // (-pi, pi], so a phase wrapping from +179 to -179 degrees is a +2 degree step.
 double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, double frequencyBefore);
 
+// The same from a file's angles in degrees: their difference taken within
+// +-180 degrees.
+double groupDelayFromAngles(double degreesNow, double degreesBefore, double frequencyNow, double frequencyBefore);
+
 // The delay aperture in points: doubled or halved by the panel item, from 2
 // to (N-1) x 0.16, round again at both ends. An aperture left too large by a
 // change of meas/scan is first brought back to that largest value.

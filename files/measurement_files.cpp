@@ -1,4 +1,4 @@
-#include "analyzer/measurement_files.h"
+#include "files/measurement_files.h"
 
 #include "display/layout.h"
 #include "files/bmp_writer.h"

@@ -1,0 +1,200 @@
+// The viewers show what the analyzers saved: a measurement is saved by an
+// analyzer on the virtual instrument, then the viewer is started in the same
+// directory, the user picks the file from the list, and the viewer shows the
+// same quantities at the same markers.
+#include <gtest/gtest.h>
+
+#include <cmath>
+#include <fstream>
+#include <vector>
+
+#include "display/layout.h"
+#include "platform/numeric.h"
+#include "scenario_support.h"
+#include "viewers/impedance_viewer.h"
+#include "viewers/transmission_viewer.h"
+
+namespace vna {
+namespace {
+
+using testing::cellX;
+using testing::cellY;
+using testing::idealInstrument;
+using testing::plotPixels;
+using testing::simulatedInstrument;
+using testing::stopFirstScan;
+using testing::UserStory;
+using testing::WorkDirectory;
+
+constexpr int P = 101;
+// The first name of the file list, and where the display shows "Parameter:".
+constexpr int kFirstNameX = 600, kFirstNameY = 24;
+
+struct Saved {
+  std::vector<double> frequency, trace1, trace2;
+};
+
+// An analyzer on the virtual instrument measures `device` over 51 points
+// and saves it under `name` with the Save As dialog's `kindSteps`-th type.
+template <typename Analyzer>
+Saved measureAndSave(const WorkDirectory& dir, const Device& device, InstrumentSettings settings,
+                     const std::string& name, int kindSteps, const std::function<void(UserStory&)>& setUp) {
+  HeadlessBackend backend;
+  Screen screen{backend};
+  InstrumentModel model(settings);
+  model.setDevice(device);
+  Analyzer analyzer{screen, simulatedInstrument(backend, model), dir.settings()};
+  UserStory user{backend, screen};
+  stopFirstScan(user, screen);
+  user.click(21, P + 14).click(21, P + 14);  // 401 -> 801 -> 51 points
+  setUp(user);
+  int acquisitions = 0;
+  user.act([&] { acquisitions = model.acquisitions(); })
+      .click(36, P + 4)
+      .moveMouse(600, 730)
+      .waitFor("a whole sweep", [&] { return model.acquisitions() > acquisitions + 52; })
+      .type(" ")
+      .waitForText(36, P + 2, " Start");
+  user.click(29, P + 6).waitForText(8, 10, "file name :");
+  user.moveMouse(cellX(30), cellY(8)).type(name + "\r");
+  for (int i = 0; i < kindSteps; ++i) user.click(10, 25);
+  user.click(12, 25).moveMouse(600, 730).waitForText(14, P + 2, "freq  Max:");
+  user.begin(0.0);
+  EXPECT_EQ(analyzer.run(), 0);
+  EXPECT_TRUE(user.finished());
+  const ScanRecord& r = analyzer.record();
+  Saved saved;
+  for (int i = 0; i < analyzer.plan().points; ++i) {
+    saved.frequency.push_back(r.frequency[static_cast<std::size_t>(i)]);
+    saved.trace1.push_back(r.trace1[static_cast<std::size_t>(i)]);
+    saved.trace2.push_back(r.trace2[static_cast<std::size_t>(i)]);
+  }
+  return saved;
+}
+
+struct ViewerStory : ::testing::Test {
+  WorkDirectory dir;
+  HeadlessBackend backend;
+  Screen screen{backend};
+  UserStory user{backend, screen};
+
+  void pickFirstFile() {
+    user.waitForText(20, 8, "   Choose the file to be displayed")
+        .moveMouse(kFirstNameX, kFirstNameY)
+        .act([this] { backend.clickAt(backend.now(), kFirstNameX, kFirstNameY); }, 0.5)
+        .moveMouse(600, 730)
+        .waitForText(24, P + 2, "Parameter:");
+  }
+  template <typename Viewer>
+  void play(Viewer& viewer) {
+    user.begin(0.0);
+    ASSERT_EQ(viewer.run(), 0);
+    ASSERT_TRUE(user.finished());
+  }
+};
+
+// |z| and arg(z) of a series circuit, uncalibrated, in the analyzer's mode 0:
+// the file keeps s11 in dB and degrees to 7 digits, the viewer turns it back
+// into the impedance the analyzer showed.
+TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
+  const Saved saved = measureAndSave<ImpedanceAnalyzer>(dir, Device::seriesRlc(50, 10e-3, 1e-6), InstrumentSettings{},
+                                                        "rlc", 1, [](UserStory&) {});
+  ASSERT_EQ(saved.trace1.size(), 51u);
+  ImpedanceViewer viewer(screen, dir.path());
+  std::string parameter, points, listed;
+  user.act([&] { listed = screen.textAt(2, 63, 8); });
+  pickFirstFile();
+  user.act([&] {
+    parameter = screen.textAt(24, P + 2, 24);
+    points = screen.textAt(21, P + 2, 14);
+  });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+
+  EXPECT_EQ(listed, "rlc.s2p ");
+  EXPECT_EQ(parameter, "Parameter: s11 (input)  ");
+  EXPECT_EQ(points, "meas/scan: 51 ");
+  EXPECT_TRUE(viewer.hooks().twoPort());
+  const ScanRecord& r = viewer.record();
+  for (std::size_t i = 0; i < 51; ++i) {
+    SCOPED_TRACE("point " + std::to_string(i));
+    EXPECT_NEAR(r.frequency[i], saved.frequency[i], 1e-9 * saved.frequency[i]);
+    EXPECT_NEAR(r.trace1[i], saved.trace1[i], 1e-4 * saved.trace1[i]);
+    EXPECT_NEAR(r.trace2[i], saved.trace2[i], 1e-3);
+  }
+}
+
+// A low-pass filter's s21 over a linear sweep: gain and phase as the
+// transmission analyzer showed them, then the delay from the file's phases
+// at the middle of the aperture; s12, never saved, reads 0 dB.
+TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzerSaved) {
+  const Device filter = Device::lowpassLc(10e6, 5);
+  const Saved saved = measureAndSave<TransmissionAnalyzer>(dir, filter, idealInstrument(100), "filter", 0,
+                                                           [](UserStory& user) {
+                                                             user.click(20, P + 10);  // linear
+                                                             user.moveMouse(cellX(P + 14), cellY(14)).type("51m");
+                                                             user.moveMouse(cellX(P + 14), cellY(15)).type("1m");
+                                                           });
+  ASSERT_EQ(saved.trace1.size(), 51u);
+  TransmissionViewer viewer(screen, dir.path());
+  std::vector<double> gain, phase, delay, s12Gain;
+  std::string sweep, aperture, both;
+  int secondCurvePixels = 0;
+  pickFirstFile();
+  user.act([&] {
+    gain.assign(viewer.record().trace1.begin(), viewer.record().trace1.begin() + 51);
+    phase.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
+    sweep = screen.textAt(20, P + 6, 13);
+  });
+  user.click(24, P + 14).click(24, P + 14).moveMouse(600, 730);  // s12, then both
+  user.act([&] {
+    both = screen.textAt(24, P + 12, 10);
+    secondCurvePixels = plotPixels(screen, colour::kMemory1);
+    s12Gain.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
+  });
+  user.click(24, P + 14).moveMouse(600, 730);                    // back to s21
+  user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
+  user.act([&] {
+    delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
+    aperture = screen.textAt(22, P + 1, 15);
+  });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+
+  EXPECT_EQ(sweep, "sweep: linear");
+  EXPECT_EQ(both, " s21 & s12");
+  EXPECT_GT(secondCurvePixels, 300);
+  EXPECT_EQ(aperture, "delay aper: 4% ");
+  for (std::size_t i = 0; i < 51; ++i) {
+    SCOPED_TRACE("point " + std::to_string(i));
+    EXPECT_NEAR(gain[i], saved.trace1[i], 1e-4);
+    EXPECT_NEAR(phase[i], saved.trace2[i], 1e-3);
+    EXPECT_EQ(s12Gain[i], 0.0);
+  }
+  // The delay at point i spans points i - 1 and i + 1 (1 MHz apart each).
+  for (std::size_t i = 1; i < 40; ++i) {
+    SCOPED_TRACE("point " + std::to_string(i));
+    const Complex step = responseAt(filter, 1e6 * static_cast<double>(i + 2)) *
+                         std::conj(responseAt(filter, 1e6 * static_cast<double>(i)));
+    EXPECT_NEAR(delay[i], -std::arg(step) / (2 * kPi * 2e6) * 1e6, 1e-4);
+  }
+}
+
+// A file the viewer cannot show says so and leaves the user at the list.
+TEST_F(ViewerStory, AFileThatIsNotCompatibleIsRefusedAndTheListComesBack) {
+  {
+    std::ofstream out(dir.path() / "short.s2p", std::ios::binary);
+    out << "# HZ S DB R 50\r\n1000 -1 2 0 0 0 0 0 0 \r\n";  // one point
+  }
+  TransmissionViewer viewer(screen, dir.path());
+  std::string refused;
+  user.waitForText(20, 8, "   Choose the file to be displayed")
+      .moveMouse(kFirstNameX, kFirstNameY)
+      .act([this] { backend.clickAt(backend.now(), kFirstNameX, kFirstNameY); }, 0.5)
+      .waitForText(5, 5, " error : the file is not compatible  ")
+      .act([&] { refused = screen.textAt(7, 5, 6); })
+      .waitForText(20, 8, "   Choose the file to be displayed", 10.0);
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  EXPECT_EQ(refused, " Wait ");
+}
+
+}  // namespace
+}  // namespace vna

@@ -1,0 +1,142 @@
+#include "viewers/impedance_viewer.h"
+
+#include <cmath>
+#include <string>
+
+#include "display/layout.h"
+#include "platform/numeric.h"
+#include "reflection/impedance_modes.h"
+#include "reflection/impedance_quantities.h"
+
+namespace vna {
+namespace {
+
+constexpr int P = kPanelColumn;
+
+constexpr std::array<PanelField, 12> kValueFields{{
+    {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
+    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
+    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
+    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
+    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
+    valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
+    valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
+    valueField(PanelItem::Center, 17, FieldKind::Shown),
+    valueField(PanelItem::Span, 18, FieldKind::Shown),
+    valueField(PanelItem::Sweep, 20, FieldKind::Shown),
+    valueField(PanelItem::Points, 21, FieldKind::Shown),
+    valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
+}};
+constexpr auto kButtons = viewerButtons(" Copy Screen to File");
+
+constexpr std::array<PanelField, kValueFields.size() + 1 + kButtons.size()> fields() {
+  std::array<PanelField, kValueFields.size() + 1 + kButtons.size()> all{};
+  std::size_t n = 0;
+  for (const PanelField& f : kValueFields) all[n++] = f;
+  all[n++] = valueField(PanelItem::Display, 25, FieldKind::Choice);
+  for (const PanelField& f : kButtons) all[n++] = f;
+  return all;
+}
+constexpr auto kFields = fields();
+
+constexpr ParameterTexts kParameterTexts{{" s11 (input)  ", " s22 (output) ", " s11 & s22    "}, {"s11", "s22"}};
+
+MeasurementProfile makeScreenProfile() {
+  // The analyzer's "display:" texts, one blank longer.
+  static const ViewerModes modes(impedanceModes(), " ");
+  MeasurementProfile p;
+  p.modes = modes.modes();
+  p.scales = impedanceScaleFormat();
+  p.fields = kFields;
+  p.displayChoiceColumn = P + 12;
+  p.stepDisplayChoice = toggleDisplayChoice;
+  p.help = &helpPage(ProgramKind::ImpedanceViewer);
+  p.levelMeter = false;
+  return p;
+}
+
+// The impedance a reflection of `db` dB at `degrees` stands for on 50 ohm.
+Complex impedanceFromReflection(double db, double degrees) {
+  const double magnitude = std::pow(10.0, db / 20);
+  const double theta = kPi * degrees / 180;
+  const double re = magnitude * std::cos(theta), im = magnitude * std::sin(theta);
+  double den = 1 - 2 * re + re * re + im * im;
+  if (den == 0) den = 1e-46;  // a total reflection at angle 0: an open circuit
+  return {50 * (1 - re * re - im * im) / den, 100 * im / den};
+}
+
+}  // namespace
+
+const ViewerProfile& impedanceViewerProfile() {
+  static const MeasurementProfile screen = makeScreenProfile();
+  static const ViewerProfile profile{screen, ProgramKind::ImpedanceViewer};
+  return profile;
+}
+
+ImpedanceViewerHooks::ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory)
+    : state_(state), files_(ProgramKind::ImpedanceViewer, state, std::move(directory), {}) {}
+
+TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) const {
+  return impedanceViewerColumns(fileName);
+}
+
+void ImpedanceViewerHooks::load(const TouchstoneScan& scan) {
+  twoPort_ = !scan.db2.empty();
+  parameter_ = kFirst;
+  const auto fill = [](Port& port, const std::vector<float>& db, const std::vector<float>& angle) {
+    for (std::size_t i = 0; i < db.size() && i < port.db.size(); ++i) {
+      port.db[i] = db[i];
+      port.impedance[i] = impedanceFromReflection(db[i], angle[i]);
+    }
+  };
+  fill(input_, scan.db1, scan.angle1);
+  if (twoPort_) fill(output_, scan.db2, scan.angle2);
+}
+
+// The analyzer's quantities of the port's impedance; the s11 modes show the
+// file's own magnitude.
+Quantities ImpedanceViewerHooks::quantitiesOf(const Port& port, int i) const {
+  const auto p = static_cast<std::size_t>(i);
+  Complex z = port.impedance[p];
+  if (z.real() == 0) z.real(1e-32);  // keeps Q and the parallel models finite
+  if (z.imag() == 0) z.imag(1e-32);
+  const int mode = state_.control.displayMode;
+  Quantities q = impedanceQuantities(mode, z, state_.record.frequency[p]);
+  if (mode == static_cast<int>(ImpedanceMode::S11Db)) q.first = port.db[p];
+  if (mode == static_cast<int>(ImpedanceMode::S11Linear)) q.first = std::pow(10.0, port.db[p] / 20);
+  return q;
+}
+
+void ImpedanceViewerHooks::derivePoint(int i) {
+  const auto p = static_cast<std::size_t>(i);
+  ScanRecord& r = state_.record;
+  const Quantities shown = quantitiesOf(parameter_ == kSecond ? output_ : input_, i);
+  r.trace1[p] = shown.first;
+  r.trace2[p] = shown.second;
+  if (parameter_ != kBoth) return;
+  const Quantities second = quantitiesOf(output_, i);
+  r.memoryTrace1[p] = second.first;
+  r.memoryTrace2[p] = second.second;
+}
+
+void ImpedanceViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {
+  showProgramChoice(screen, PanelItem::Parameter, panel.hovered(PanelItem::Parameter));
+  drawCircuitSymbol(screen, impedanceCircuitSymbol(state_.control.displayMode),
+                    panel.hovered(PanelItem::Title) ? 0 : colour::kTrace1);
+}
+
+// A one-port file has only s11.
+bool ImpedanceViewerHooks::programChoice(PanelItem, Click click) {
+  if (!twoPort_) return false;
+  parameter_ = stepParameter(parameter_, click == Click::Left);
+  return true;
+}
+
+void ImpedanceViewerHooks::showProgramChoice(Screen& screen, PanelItem, bool hovered) {
+  showParameter(screen, kParameterTexts, parameter_, hovered);
+}
+
+ImpedanceViewer::ImpedanceViewer(Screen& screen, std::filesystem::path directory)
+    : hooks_(state_, directory), program_(screen, state_, impedanceViewerProfile(), hooks_, std::move(directory)) {}
+
+}  // namespace vna

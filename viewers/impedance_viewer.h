@@ -1,0 +1,68 @@
+// impedance-viewer: shows the one-port and two-port files the impedance
+// analyzer saves, with its display modes, scales and markers; s11, s22 or
+// both of a two-port file.
+#pragma once
+
+#include <filesystem>
+
+#include "files/measurement_files.h"
+#include "measurement/scan_record.h"
+#include "viewers/viewer_program.h"
+
+namespace vna {
+
+class ImpedanceViewerHooks : public ViewerHooks {
+ public:
+  ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory);
+
+  TouchstoneColumns columnsFor(std::string_view fileName) const override;
+  void load(const TouchstoneScan& scan) override;
+  void derivePoint(int i) override;
+  void storeStandard(int, int) override {}
+  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
+  bool programChoice(PanelItem item, Click click) override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
+  bool programChoiceShown(PanelItem item) const override { return item == PanelItem::Parameter; }
+  bool secondCurvesShown() const override { return parameter_ == kBoth; }
+  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
+  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
+  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+
+  int parameter() const { return parameter_; }
+  bool twoPort() const { return twoPort_; }
+
+ private:
+  struct Port {
+    PointArray<double> db{};
+    PointArray<Complex> impedance{};  // rebuilt from the file's dB and angle
+  };
+  Quantities quantitiesOf(const Port& port, int i) const;
+
+  MeasurementState& state_;
+  MeasurementFiles files_;
+  Port input_, output_;  // s11 and s22
+  bool twoPort_ = false;
+  int parameter_ = kFirst;
+};
+
+const ViewerProfile& impedanceViewerProfile();
+
+class ImpedanceViewer {
+ public:
+  ImpedanceViewer(Screen& screen, std::filesystem::path directory = ".");
+
+  int run() { return program_.run(); }
+
+  // State, readable by tests.
+  const ScanControl& control() const { return state_.control; }
+  const SweepPlan& plan() const { return state_.plan; }
+  const ScanRecord& record() const { return state_.record; }
+  const ImpedanceViewerHooks& hooks() const { return hooks_; }
+
+ private:
+  MeasurementState state_;
+  ImpedanceViewerHooks hooks_;
+  ViewerProgram program_;
+};
+
+}  // namespace vna

@@ -1,0 +1,160 @@
+#include "viewers/transmission_viewer.h"
+
+#include <algorithm>
+#include <cmath>
+
+#include "display/layout.h"
+#include "transmission/transmission_modes.h"
+#include "transmission/transmission_quantities.h"
+
+namespace vna {
+namespace {
+
+constexpr int P = kPanelColumn;
+constexpr int kApertureRow = 22;
+
+constexpr std::array<PanelField, 14> kValueFields{{
+    {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
+    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
+    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
+    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
+    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
+    valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
+    valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
+    valueField(PanelItem::Center, 17, FieldKind::Shown),
+    valueField(PanelItem::Span, 18, FieldKind::Shown),
+    valueField(PanelItem::Sweep, 20, FieldKind::Shown),
+    valueField(PanelItem::Points, 21, FieldKind::Shown),
+    valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice),
+    valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
+    valueField(PanelItem::Display, 25, FieldKind::Choice),
+}};
+constexpr auto kButtons = viewerButtons(" Copy screen to File");
+
+constexpr std::array<PanelField, kValueFields.size() + kButtons.size()> fields() {
+  std::array<PanelField, kValueFields.size() + kButtons.size()> all{};
+  std::size_t n = 0;
+  for (const PanelField& f : kValueFields) all[n++] = f;
+  for (const PanelField& f : kButtons) all[n++] = f;
+  return all;
+}
+constexpr auto kFields = fields();
+
+constexpr ParameterTexts kParameterTexts{{" s21         ", " s12         ", " s21 & s12    "}, {"s21", "s12"}};
+
+MeasurementProfile makeScreenProfile() {
+  static const ViewerModes modes(transmissionModes(), "");
+  MeasurementProfile p;
+  p.modes = modes.modes();
+  p.scales = transmissionScaleFormat();
+  p.fields = kFields;
+  p.titleRow = 1;
+  p.titleFollowsHover = false;
+  p.displayChoiceColumn = P + 13;
+  p.stepDisplayChoice = toggleDisplayChoice;
+  p.help = &helpPage(ProgramKind::TransmissionViewer);
+  p.levelMeter = false;
+  p.overscaleReadout = false;
+  return p;
+}
+
+}  // namespace
+
+const ViewerProfile& transmissionViewerProfile() {
+  static const MeasurementProfile screen = makeScreenProfile();
+  static const ViewerProfile profile{screen, ProgramKind::TransmissionViewer};
+  return profile;
+}
+
+TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory)
+    : state_(state), files_(ProgramKind::TransmissionViewer, state, std::move(directory), {}) {}
+
+void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
+  fileFrequency_ = scan.frequency;
+  forward_ = {scan.db1, scan.angle1};
+  reverse_ = {scan.db2, scan.angle2};
+  parameter_ = kFirst;
+}
+
+bool TransmissionViewerHooks::delayMode() const {
+  return state_.control.displayMode == static_cast<int>(TransmissionMode::GainDbDelay);
+}
+
+int TransmissionViewerHooks::aperture() const {
+  return std::min(delayAperture_, delayApertureLimit(state_.plan.points));
+}
+
+Quantities TransmissionViewerHooks::quantitiesOf(const Curves& p, int i) const {
+  const auto k = static_cast<std::size_t>(i);
+  if (k >= p.db.size()) return {};
+  const bool linearGain = state_.control.displayMode == static_cast<int>(TransmissionMode::GainUnitsPhase);
+  return {linearGain ? std::pow(10.0, p.db[k] / 20.0) : p.db[k], p.angle[k]};
+}
+
+std::optional<double> TransmissionViewerHooks::delayEndingAt(const Curves& p, int i) const {
+  const int a = aperture();
+  const auto now = static_cast<std::size_t>(i), before = static_cast<std::size_t>(i - a);
+  if (i < a || now >= p.angle.size() || now >= fileFrequency_.size()) return std::nullopt;
+  return groupDelayFromAngles(p.angle[now], p.angle[before], fileFrequency_[now], fileFrequency_[before]);
+}
+
+// s21 or s12 as trace 1 and 2; with both, s12 in the memory traces' places.
+// A delay belongs to the middle of its aperture.
+void TransmissionViewerHooks::derivePoint(int i) {
+  ScanRecord& r = state_.record;
+  const auto p = static_cast<std::size_t>(i);
+  const auto middle = static_cast<std::size_t>(std::max(i - aperture() / 2, 0));
+  const Curves& shown = parameter_ == kSecond ? reverse_ : forward_;
+  const Quantities q = quantitiesOf(shown, i);
+  r.trace1[p] = q.first;
+  if (!delayMode()) {
+    r.trace2[p] = q.second;
+  } else if (const auto delay = delayEndingAt(shown, i)) {
+    r.trace2[middle] = *delay;
+  }
+  if (parameter_ != kBoth) return;
+  const Quantities second = quantitiesOf(reverse_, i);
+  r.memoryTrace1[p] = second.first;
+  if (!delayMode()) {
+    r.memoryTrace2[p] = second.second;
+  } else if (const auto delay = delayEndingAt(reverse_, i)) {
+    r.memoryTrace2[middle] = *delay;
+  }
+}
+
+void TransmissionViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {
+  if (delayMode())
+    drawDelayAperture(screen, kApertureRow, aperture(), state_.plan.points, panel.hovered(PanelItem::DelayAperture));
+  showParameter(screen, kParameterTexts, parameter_, panel.hovered(PanelItem::Parameter));
+}
+
+bool TransmissionViewerHooks::programChoice(PanelItem item, Click click) {
+  if (item == PanelItem::DelayAperture) {
+    delayAperture_ = stepDelayAperture(delayAperture_, state_.plan.points, click == Click::Left);
+  } else {
+    parameter_ = stepParameter(parameter_, click == Click::Left);
+  }
+  return true;
+}
+
+void TransmissionViewerHooks::showProgramChoice(Screen& screen, PanelItem item, bool hovered) {
+  if (item == PanelItem::DelayAperture) {
+    showDelayAperture(screen, kApertureRow, aperture(), state_.plan.points, hovered);
+  } else {
+    showParameter(screen, kParameterTexts, parameter_, hovered);
+  }
+}
+
+bool TransmissionViewerHooks::programChoiceShown(PanelItem item) const {
+  return item == PanelItem::Parameter || (item == PanelItem::DelayAperture && delayMode());
+}
+
+int TransmissionViewerHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }
+
+void TransmissionViewerHooks::afterScaleCheck() { delayAperture_ = aperture(); }
+
+TransmissionViewer::TransmissionViewer(Screen& screen, std::filesystem::path directory)
+    : hooks_(state_, directory),
+      program_(screen, state_, transmissionViewerProfile(), hooks_, std::move(directory)) {}
+
+}  // namespace vna

@@ -1,0 +1,75 @@
+// transmission-viewer: shows the two-port files the transmission analyzer
+// saves, with its gain, phase and group delay modes; s21, s12 or both.
+#pragma once
+
+#include <filesystem>
+#include <vector>
+
+#include "files/measurement_files.h"
+#include "measurement/scan_record.h"
+#include "viewers/viewer_program.h"
+
+namespace vna {
+
+class TransmissionViewerHooks : public ViewerHooks {
+ public:
+  TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory);
+
+  TouchstoneColumns columnsFor(std::string_view) const override { return TouchstoneColumns::TwoPortS21S12; }
+  void load(const TouchstoneScan& scan) override;
+  void derivePoint(int i) override;
+  void storeStandard(int, int) override {}
+  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
+  bool programChoice(PanelItem item, Click click) override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
+  bool programChoiceShown(PanelItem item) const override;
+  bool secondCurvesShown() const override { return parameter_ == kBoth; }
+  int trace2Trim() const override;
+  void afterScaleCheck() override;
+  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
+  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
+  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+
+  int parameter() const { return parameter_; }
+  int delayAperture() const { return aperture(); }
+
+ private:
+  struct Curves {
+    std::vector<float> db, angle;
+  };
+  // Gain and phase of point i (modes 0 and 1), or the gain alone (mode 2).
+  Quantities quantitiesOf(const Curves& p, int i) const;
+  // The delay over the aperture ending at point i, when there is one.
+  std::optional<double> delayEndingAt(const Curves& p, int i) const;
+  bool delayMode() const;
+  int aperture() const;
+
+  MeasurementState& state_;
+  MeasurementFiles files_;
+  std::vector<double> fileFrequency_;  // the delay uses the frequencies the file holds
+  Curves forward_, reverse_;        // s21 and s12
+  int parameter_ = kFirst;
+  int delayAperture_ = 2;
+};
+
+const ViewerProfile& transmissionViewerProfile();
+
+class TransmissionViewer {
+ public:
+  TransmissionViewer(Screen& screen, std::filesystem::path directory = ".");
+
+  int run() { return program_.run(); }
+
+  // State, readable by tests.
+  const ScanControl& control() const { return state_.control; }
+  const SweepPlan& plan() const { return state_.plan; }
+  const ScanRecord& record() const { return state_.record; }
+  const TransmissionViewerHooks& hooks() const { return hooks_; }
+
+ private:
+  MeasurementState state_;
+  TransmissionViewerHooks hooks_;
+  ViewerProgram program_;
+};
+
+}  // namespace vna

@@ -1,0 +1,116 @@
+#include "viewers/viewer_program.h"
+
+#include <algorithm>
+#include <fstream>
+#include <iterator>
+#include <vector>
+
+#include "display/layout.h"
+#include "files/file_list_screen.h"
+
+namespace vna {
+
+int toggleDisplayChoice(int choice, bool, int, bool) {
+  return choice == display_choice::kBoth ? display_choice::kFirstOnly : display_choice::kBoth;
+}
+
+ViewerModes::ViewerModes(std::span<const ModeSpec> analyzerModes, std::string_view suffix) {
+  texts_.reserve(2 * analyzerModes.size());  // never moved once the modes point into them
+  for (const ModeSpec& analyzer : analyzerModes) {
+    ModeSpec& mode = modes_.emplace_back(analyzer);
+    for (std::size_t c = 0; c < mode.displayChoice.size(); ++c) {
+      if (c > static_cast<std::size_t>(display_choice::kFirstOnly)) {
+        mode.displayChoice[c] = {};
+        continue;
+      }
+      mode.displayChoice[c] = texts_.emplace_back(std::string(analyzer.displayChoice[c]) + std::string(suffix));
+    }
+  }
+}
+
+int stepParameter(int parameter, bool forward) {
+  if (forward) return parameter >= kBoth ? kFirst : parameter + 1;
+  return parameter <= kFirst ? kBoth : parameter - 1;
+}
+
+void showParameter(Screen& s, const ParameterTexts& texts, int parameter, bool hovered) {
+  constexpr int P = kPanelColumn;
+  s.color(colour::kText, 0);
+  s.printAt(kParameterRow, P + 2, "Parameter:");
+  const auto p = static_cast<std::size_t>(std::clamp(parameter, 1, 3) - 1);
+  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
+  s.printAt(kParameterRow, P + 12, texts.text[p]);
+  if (parameter == kBoth && !hovered) {
+    s.color(colour::kTrace1, 0);
+    s.printAt(kParameterRow, P + 13, texts.names[0]);
+    s.color(colour::kMemory1, 0);
+    s.printAt(kParameterRow, P + 19, texts.names[1]);
+  }
+  s.color(colour::kText, 0);
+}
+
+ViewerProgram::ViewerProgram(Screen& screen, MeasurementState& state, const ViewerProfile& profile,
+                             ViewerHooks& hooks, std::filesystem::path directory)
+    : screen_(screen),
+      state_(state),
+      profile_(profile),
+      hooks_(hooks),
+      directory_(std::move(directory)),
+      measurement_(screen, state, profile.screen, hooks) {}
+
+int ViewerProgram::run() {
+  startUp();
+  for (;;) {
+    const std::optional<std::string> name = chooseFile(screen_, measurement_.latch(), profile_.program, directory_);
+    if (!name) return 0;
+    if (!load(*name)) {
+      showNotCompatible(screen_);
+      markersBackToStart();
+      continue;
+    }
+    IdleResult result = IdleResult::Stay;
+    while (result == IdleResult::Stay || result == IdleResult::StartScan) result = measurement_.idlePass();
+    if (result == IdleResult::Exit) return 0;
+    markersBackToStart();  // File Access: back to the list
+  }
+}
+
+void ViewerProgram::startUp() {
+  screen_.setPages(kVisiblePage, kVisiblePage);
+  screen_.movePointer(1, 1);
+  for (const PaletteEntry& e : kPalette) screen_.setPalette(e.index, e.r, e.g, e.b);
+  state_.fileName = "noname";
+  for (std::size_t m = 0; m < profile_.screen.modes.size(); ++m)
+    state_.scales.set(static_cast<int>(m), profile_.screen.modes[m].defaultScales);
+  ScanControl& c = state_.control;
+  c.scanning = false;  // nothing is measured: the scan is the file's
+  markersBackToStart();
+}
+
+void ViewerProgram::markersBackToStart() {
+  state_.plan.markerOffset1 = 100;
+  state_.plan.markerOffset2 = 200;
+}
+
+bool ViewerProgram::load(const std::string& name) {
+  std::ifstream in(directory_ / name, std::ios::binary);
+  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
+  if (!in && !in.eof()) return false;
+  const std::optional<TouchstoneScan> scan = readTouchstone(bytes, hooks_.columnsFor(name));
+  if (!scan) return false;
+  planForScan(*scan, state_.plan, state_.record.frequency);
+  ScanControl& c = state_.control;
+  c.scanComplete = true;
+  c.restartPending = false;
+  c.memoryValid = false;
+  c.currentPoint = 0;
+  c.resumePoint = state_.plan.points - 1;
+  hooks_.load(*scan);
+  measurement_.recomputeAll();
+  measurement_.redrawAll();
+  measurement_.checkScales();
+  measurement_.clearHover();
+  return true;
+}
+
+}  // namespace vna

@@ -1,0 +1,101 @@
+// A viewer: the start screen with the Touchstone files of the current
+// directory, then the chosen file on the measurement screen, until the user
+// goes back to the list (File Access) or leaves. Both viewers are this
+// program with their own profile and hooks; there is no instrument, no
+// calibration and no settings file.
+#pragma once
+
+#include <array>
+#include <filesystem>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "display/measurement_screen.h"
+#include "display/program_kind.h"
+#include "files/touchstone_reader.h"
+
+namespace vna {
+
+// What a viewer does with a file beside the shared screen.
+class ViewerHooks : public MeasurementHooks {
+ public:
+  // The columns of the file `fileName` this viewer takes.
+  virtual TouchstoneColumns columnsFor(std::string_view fileName) const = 0;
+  // A file was loaded: its display frequencies and plan are in place; the
+  // hooks keep its values and start on its first parameter.
+  virtual void load(const TouchstoneScan& scan) = 0;
+};
+
+struct ViewerProfile {
+  const MeasurementProfile& screen;
+  ProgramKind program;
+};
+
+// The panel both viewers show from row 28 down: Copy Screen to File, Help,
+// File Access and Exit.
+constexpr std::array<PanelField, 4> viewerButtons(std::string_view copyLabel) {
+  constexpr int P = kPanelColumn;
+  return {{
+      buttonField(PanelItem::Save, 28, 968, copyLabel, " Copy Screen to File    ", P + 2),
+      buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
+      buttonField(PanelItem::ProgramButton, 40, 968, " File Access ", " File Access    ", P + 2),
+      buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
+  }};
+}
+
+// Without a memory the "display:" item only toggles both traces and trace 1 alone.
+int toggleDisplayChoice(int choice, bool forward, int displayMode, bool memoryValid);
+
+// An analyzer's modes as a viewer shows them: the "display:" choices of both
+// traces and of trace 1 only, their texts followed by `suffix`.
+class ViewerModes {
+ public:
+  ViewerModes(std::span<const ModeSpec> analyzerModes, std::string_view suffix);
+  ViewerModes(const ViewerModes&) = delete;  // the modes point into the texts
+  ViewerModes& operator=(const ViewerModes&) = delete;
+  std::span<const ModeSpec> modes() const { return modes_; }
+
+ private:
+  std::vector<std::string> texts_;
+  std::vector<ModeSpec> modes_;
+};
+
+// The "Parameter:" item (row 24): the first port or parameter of the file,
+// the second, or both; shown from column P+12, and for both with the first
+// name in the trace colour and the second in the colour of its curves.
+struct ParameterTexts {
+  std::array<std::string_view, 3> text;    // " s11 (input)  ", ...
+  std::array<std::string_view, 2> names;   // "s11", "s22"
+};
+inline constexpr int kParameterRow = 24;
+enum Parameter { kFirst = 1, kSecond = 2, kBoth = 3 };
+// 1 -> 2 -> 3 -> 1 forward, the other way back.
+int stepParameter(int parameter, bool forward);
+void showParameter(Screen& screen, const ParameterTexts& texts, int parameter, bool hovered);
+
+class ViewerProgram {
+ public:
+  ViewerProgram(Screen& screen, MeasurementState& state, const ViewerProfile& profile, ViewerHooks& hooks,
+                std::filesystem::path directory);
+
+  // Runs until Esc or Exit; returns the exit status.
+  int run();
+
+  const ErrorFlags& errors() const { return measurement_.errors(); }
+
+ private:
+  void startUp();
+  // Reads the file and puts it on the screen; false when it is not compatible.
+  bool load(const std::string& name);
+  void markersBackToStart();
+
+  Screen& screen_;
+  MeasurementState& state_;
+  const ViewerProfile& profile_;
+  ViewerHooks& hooks_;
+  std::filesystem::path directory_;
+  MeasurementScreen measurement_;
+};
+
+}  // namespace vna
