@@ -71,6 +71,10 @@ inline constexpr std::array<PaletteEntry, 16> kPalette{{
     {12, 252, 84, 84},   {13, 252, 84, 252}, {14, 252, 252, 84}, {15, 252, 228, 184},
 }};
 
+// The viewers' one colour more, the grey of the file list's scroll bar. It
+// lies above the sixteen, so setting it changes none of the analyzers' colours.
+inline constexpr PaletteEntry kScrollBarEntry{16, 160, 160, 160};
+
 // A text row r covers pixel rows 16(r - 1) to 16r - 1.
 inline constexpr int rowTop(int row) { return 16 * (row - 1); }
 
