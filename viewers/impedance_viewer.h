@@ -7,6 +7,7 @@
 
 #include "files/measurement_files.h"
 #include "measurement/scan_record.h"
+#include "reflection/impedance_quantities.h"
 #include "viewers/viewer_program.h"
 
 namespace vna {

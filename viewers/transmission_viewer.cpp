@@ -84,7 +84,7 @@ int TransmissionViewerHooks::aperture() const {
   return std::min(delayAperture_, delayApertureLimit(state_.plan.points));
 }
 
-Quantities TransmissionViewerHooks::quantitiesOf(const Curves& p, int i) const {
+TransmissionViewerHooks::GainPhase TransmissionViewerHooks::quantitiesOf(const Curves& p, int i) const {
   const auto k = static_cast<std::size_t>(i);
   if (k >= p.db.size()) return {};
   const bool linearGain = state_.control.displayMode == static_cast<int>(TransmissionMode::GainUnitsPhase);
@@ -105,18 +105,18 @@ void TransmissionViewerHooks::derivePoint(int i) {
   const auto p = static_cast<std::size_t>(i);
   const auto middle = static_cast<std::size_t>(std::max(i - aperture() / 2, 0));
   const Curves& shown = parameter_ == kSecond ? reverse_ : forward_;
-  const Quantities q = quantitiesOf(shown, i);
-  r.trace1[p] = q.first;
+  const GainPhase q = quantitiesOf(shown, i);
+  r.trace1[p] = q.gain;
   if (!delayMode()) {
-    r.trace2[p] = q.second;
+    r.trace2[p] = q.phase;
   } else if (const auto delay = delayEndingAt(shown, i)) {
     r.trace2[middle] = *delay;
   }
   if (parameter_ != kBoth) return;
-  const Quantities second = quantitiesOf(reverse_, i);
-  r.memoryTrace1[p] = second.first;
+  const GainPhase second = quantitiesOf(reverse_, i);
+  r.memoryTrace1[p] = second.gain;
   if (!delayMode()) {
-    r.memoryTrace2[p] = second.second;
+    r.memoryTrace2[p] = second.phase;
   } else if (const auto delay = delayEndingAt(reverse_, i)) {
     r.memoryTrace2[middle] = *delay;
   }

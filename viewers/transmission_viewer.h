@@ -37,8 +37,11 @@ class TransmissionViewerHooks : public ViewerHooks {
   struct Curves {
     std::vector<float> db, angle;
   };
-  // Gain and phase of point i (modes 0 and 1), or the gain alone (mode 2).
-  Quantities quantitiesOf(const Curves& p, int i) const;
+  struct GainPhase {
+    double gain = 0, phase = 0;
+  };
+  // Gain (in dB or units) and phase of point i as the file holds them.
+  GainPhase quantitiesOf(const Curves& p, int i) const;
   // The delay over the aperture ending at point i, when there is one.
   std::optional<double> delayEndingAt(const Curves& p, int i) const;
   bool delayMode() const;

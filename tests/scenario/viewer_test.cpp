@@ -169,8 +169,10 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
     EXPECT_NEAR(phase[i], saved.trace2[i], 1e-3);
     EXPECT_EQ(s12Gain[i], 0.0);
   }
-  // The delay at point i spans points i - 1 and i + 1 (1 MHz apart each).
-  for (std::size_t i = 1; i < 40; ++i) {
+  // The delay at point i spans points i - 1 and i + 1 (1 MHz apart each);
+  // up to 15 MHz, where the filter still passes enough for the noise to
+  // leave the phase steps alone.
+  for (std::size_t i = 1; i < 15; ++i) {
     SCOPED_TRACE("point " + std::to_string(i));
     const Complex step = responseAt(filter, 1e6 * static_cast<double>(i + 2)) *
                          std::conj(responseAt(filter, 1e6 * static_cast<double>(i)));
