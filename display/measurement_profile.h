@@ -88,6 +88,7 @@ struct MeasurementProfile {
   Splash splash;
   bool levelMeter = true;        // the acquisition programs' input level bars
   bool overscaleReadout = true;  // readout values out of their picture read "  overscale  "
+  bool zoomKey = true;           // Ctrl+V zooms on the markers (not in a viewer: its range is the file's)
 };
 
 // The program's own behaviour behind the shared screen. The hooks reach the

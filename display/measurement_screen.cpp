@@ -58,7 +58,7 @@ IdleResult MeasurementScreen::handleKey(const std::string& k) {
     return startScanning();
   }
   if (code == key::kCtrlV) {
-    zoomOnMarkers();
+    if (profile_.zoomKey) zoomOnMarkers();
     return IdleResult::Stay;
   }
   if (code >= 45 && code <= 57 && code != 47) {

@@ -52,6 +52,7 @@ MeasurementProfile makeScreenProfile() {
   p.stepDisplayChoice = toggleDisplayChoice;
   p.help = &helpPage(ProgramKind::ImpedanceViewer);
   p.levelMeter = false;
+  p.zoomKey = false;
   return p;
 }
 

@@ -54,6 +54,7 @@ MeasurementProfile makeScreenProfile() {
   p.stepDisplayChoice = toggleDisplayChoice;
   p.help = &helpPage(ProgramKind::TransmissionViewer);
   p.levelMeter = false;
+  p.zoomKey = false;
   p.overscaleReadout = false;
   return p;
 }

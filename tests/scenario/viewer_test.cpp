@@ -108,7 +108,13 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
     parameter = screen.textAt(24, P + 2, 24);
     points = screen.textAt(21, P + 2, 14);
   });
+  // The range is the file's: the zoom key leaves it and the traces alone.
+  int tracePixelsAfterZoomKey = 0;
+  user.type("\x16").act([&] { tracePixelsAfterZoomKey = plotPixels(screen, colour::kTrace1); });
   ASSERT_NO_FATAL_FAILURE(play(viewer));
+
+  EXPECT_GT(tracePixelsAfterZoomKey, 300);
+  EXPECT_EQ(viewer.plan().freqMin, saved.frequency.front());
 
   EXPECT_EQ(listed, "rlc.s2p ");
   EXPECT_EQ(parameter, "Parameter: s11 (input)  ");
