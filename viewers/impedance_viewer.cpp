@@ -13,31 +13,7 @@ namespace {
 
 constexpr int P = kPanelColumn;
 
-constexpr std::array<PanelField, 12> kValueFields{{
-    {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
-    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
-    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
-    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
-    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
-    valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
-    valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
-    valueField(PanelItem::Center, 17, FieldKind::Shown),
-    valueField(PanelItem::Span, 18, FieldKind::Shown),
-    valueField(PanelItem::Sweep, 20, FieldKind::Shown),
-    valueField(PanelItem::Points, 21, FieldKind::Shown),
-    valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
-}};
-constexpr auto kButtons = viewerButtons(" Copy Screen to File");
-
-constexpr std::array<PanelField, kValueFields.size() + 1 + kButtons.size()> fields() {
-  std::array<PanelField, kValueFields.size() + 1 + kButtons.size()> all{};
-  std::size_t n = 0;
-  for (const PanelField& f : kValueFields) all[n++] = f;
-  all[n++] = valueField(PanelItem::Display, 25, FieldKind::Choice);
-  for (const PanelField& f : kButtons) all[n++] = f;
-  return all;
-}
-constexpr auto kFields = fields();
+constexpr auto kFields = viewerPanelFields(" Copy Screen to File");
 
 constexpr ParameterTexts kParameterTexts{{" s11 (input)  ", " s22 (output) ", " s11 & s22    "}, {"s11", "s22"}};
 
@@ -49,10 +25,7 @@ MeasurementProfile makeScreenProfile() {
   p.scales = impedanceScaleFormat();
   p.fields = kFields;
   p.displayChoiceColumn = P + 12;
-  p.stepDisplayChoice = toggleDisplayChoice;
-  p.help = &helpPage(ProgramKind::ImpedanceViewer);
-  p.levelMeter = false;
-  p.zoomKey = false;
+  setViewerBasics(p, ProgramKind::ImpedanceViewer);
   return p;
 }
 
@@ -136,8 +109,5 @@ bool ImpedanceViewerHooks::programChoice(PanelItem, Click click) {
 void ImpedanceViewerHooks::showProgramChoice(Screen& screen, PanelItem, bool hovered) {
   showParameter(screen, kParameterTexts, parameter_, hovered);
 }
-
-ImpedanceViewer::ImpedanceViewer(Screen& screen, std::filesystem::path directory)
-    : hooks_(state_, directory), program_(screen, state_, impedanceViewerProfile(), hooks_, std::move(directory)) {}
 
 }  // namespace vna

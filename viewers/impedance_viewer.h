@@ -48,22 +48,6 @@ class ImpedanceViewerHooks : public ViewerHooks {
 
 const ViewerProfile& impedanceViewerProfile();
 
-class ImpedanceViewer {
- public:
-  ImpedanceViewer(Screen& screen, std::filesystem::path directory = ".");
-
-  int run() { return program_.run(); }
-
-  // State, readable by tests.
-  const ScanControl& control() const { return state_.control; }
-  const SweepPlan& plan() const { return state_.plan; }
-  const ScanRecord& record() const { return state_.record; }
-  const ImpedanceViewerHooks& hooks() const { return hooks_; }
-
- private:
-  MeasurementState state_;
-  ImpedanceViewerHooks hooks_;
-  ViewerProgram program_;
-};
+using ImpedanceViewer = Viewer<ImpedanceViewerHooks, impedanceViewerProfile>;
 
 }  // namespace vna

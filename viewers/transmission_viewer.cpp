@@ -13,32 +13,8 @@ namespace {
 constexpr int P = kPanelColumn;
 constexpr int kApertureRow = 22;
 
-constexpr std::array<PanelField, 14> kValueFields{{
-    {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
-    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
-    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
-    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
-    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
-    valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
-    valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
-    valueField(PanelItem::Center, 17, FieldKind::Shown),
-    valueField(PanelItem::Span, 18, FieldKind::Shown),
-    valueField(PanelItem::Sweep, 20, FieldKind::Shown),
-    valueField(PanelItem::Points, 21, FieldKind::Shown),
-    valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice),
-    valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
-    valueField(PanelItem::Display, 25, FieldKind::Choice),
-}};
-constexpr auto kButtons = viewerButtons(" Copy screen to File");
-
-constexpr std::array<PanelField, kValueFields.size() + kButtons.size()> fields() {
-  std::array<PanelField, kValueFields.size() + kButtons.size()> all{};
-  std::size_t n = 0;
-  for (const PanelField& f : kValueFields) all[n++] = f;
-  for (const PanelField& f : kButtons) all[n++] = f;
-  return all;
-}
-constexpr auto kFields = fields();
+constexpr auto kFields = withField(viewerPanelFields(" Copy screen to File"),
+                                   valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice));
 
 constexpr ParameterTexts kParameterTexts{{" s21         ", " s12         ", " s21 & s12    "}, {"s21", "s12"}};
 
@@ -51,11 +27,8 @@ MeasurementProfile makeScreenProfile() {
   p.titleRow = 1;
   p.titleFollowsHover = false;
   p.displayChoiceColumn = P + 13;
-  p.stepDisplayChoice = toggleDisplayChoice;
-  p.help = &helpPage(ProgramKind::TransmissionViewer);
-  p.levelMeter = false;
-  p.zoomKey = false;
   p.overscaleReadout = false;
+  setViewerBasics(p, ProgramKind::TransmissionViewer);
   return p;
 }
 
@@ -153,9 +126,5 @@ bool TransmissionViewerHooks::programChoiceShown(PanelItem item) const {
 int TransmissionViewerHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }
 
 void TransmissionViewerHooks::afterScaleCheck() { delayAperture_ = aperture(); }
-
-TransmissionViewer::TransmissionViewer(Screen& screen, std::filesystem::path directory)
-    : hooks_(state_, directory),
-      program_(screen, state_, transmissionViewerProfile(), hooks_, std::move(directory)) {}
 
 }  // namespace vna

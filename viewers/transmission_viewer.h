@@ -57,22 +57,6 @@ class TransmissionViewerHooks : public ViewerHooks {
 
 const ViewerProfile& transmissionViewerProfile();
 
-class TransmissionViewer {
- public:
-  TransmissionViewer(Screen& screen, std::filesystem::path directory = ".");
-
-  int run() { return program_.run(); }
-
-  // State, readable by tests.
-  const ScanControl& control() const { return state_.control; }
-  const SweepPlan& plan() const { return state_.plan; }
-  const ScanRecord& record() const { return state_.record; }
-  const TransmissionViewerHooks& hooks() const { return hooks_; }
-
- private:
-  MeasurementState state_;
-  TransmissionViewerHooks hooks_;
-  ViewerProgram program_;
-};
+using TransmissionViewer = Viewer<TransmissionViewerHooks, transmissionViewerProfile>;
 
 }  // namespace vna

@@ -28,6 +28,13 @@ ViewerModes::ViewerModes(std::span<const ModeSpec> analyzerModes, std::string_vi
   }
 }
 
+void setViewerBasics(MeasurementProfile& p, ProgramKind viewer) {
+  p.stepDisplayChoice = toggleDisplayChoice;
+  p.help = &helpPage(viewer);
+  p.levelMeter = false;
+  p.zoomKey = false;
+}
+
 int stepParameter(int parameter, bool forward) {
   if (forward) return parameter >= kBoth ? kFirst : parameter + 1;
   return parameter <= kFirst ? kBoth : parameter - 1;

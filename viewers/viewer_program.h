@@ -32,11 +32,27 @@ struct ViewerProfile {
   ProgramKind program;
 };
 
-// The panel both viewers show from row 28 down: Copy Screen to File, Help,
-// File Access and Exit.
-constexpr std::array<PanelField, 4> viewerButtons(std::string_view copyLabel) {
+inline constexpr int kParameterRow = 24;
+
+// The panel both viewers show: the scales, the file's frequencies, sweep and
+// points (shown, not edited), the parameter, the display choice and the
+// buttons Copy Screen to File, Help, File Access and Exit.
+constexpr std::array<PanelField, 17> viewerPanelFields(std::string_view copyLabel) {
   constexpr int P = kPanelColumn;
   return {{
+      {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
+      valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
+      valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
+      valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
+      valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
+      valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
+      valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
+      valueField(PanelItem::Center, 17, FieldKind::Shown),
+      valueField(PanelItem::Span, 18, FieldKind::Shown),
+      valueField(PanelItem::Sweep, 20, FieldKind::Shown),
+      valueField(PanelItem::Points, 21, FieldKind::Shown),
+      valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
+      valueField(PanelItem::Display, 25, FieldKind::Choice),
       buttonField(PanelItem::Save, 28, 968, copyLabel, " Copy Screen to File    ", P + 2),
       buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
       buttonField(PanelItem::ProgramButton, 40, 968, " File Access ", " File Access    ", P + 2),
@@ -68,11 +84,14 @@ struct ParameterTexts {
   std::array<std::string_view, 3> text;    // " s11 (input)  ", ...
   std::array<std::string_view, 2> names;   // "s11", "s22"
 };
-inline constexpr int kParameterRow = 24;
 enum Parameter { kFirst = 1, kSecond = 2, kBoth = 3 };
 // 1 -> 2 -> 3 -> 1 forward, the other way back.
 int stepParameter(int parameter, bool forward);
 void showParameter(Screen& screen, const ParameterTexts& texts, int parameter, bool hovered);
+
+// What every viewer's screen profile has: no memory, no instrument, the
+// range of the file.
+void setViewerBasics(MeasurementProfile& profile, ProgramKind viewer);
 
 class ViewerProgram {
  public:
@@ -96,6 +115,27 @@ class ViewerProgram {
   ViewerHooks& hooks_;
   std::filesystem::path directory_;
   MeasurementScreen measurement_;
+};
+
+// A viewer program with its hooks and state, as main() and the tests use it.
+template <typename Hooks, const ViewerProfile& (*profile)()>
+class Viewer {
+ public:
+  explicit Viewer(Screen& screen, std::filesystem::path directory = ".")
+      : hooks_(state_, directory), program_(screen, state_, profile(), hooks_, std::move(directory)) {}
+
+  int run() { return program_.run(); }
+
+  // State, readable by tests.
+  const ScanControl& control() const { return state_.control; }
+  const SweepPlan& plan() const { return state_.plan; }
+  const ScanRecord& record() const { return state_.record; }
+  const Hooks& hooks() const { return hooks_; }
+
+ private:
+  MeasurementState state_;
+  Hooks hooks_;
+  ViewerProgram program_;
 };
 
 }  // namespace vna
