@@ -19,29 +19,25 @@ namespace vna {
 constexpr std::array<PanelField, 21> analyzerPanelFields(std::string_view programButton,
                                                          std::string_view programButtonHovered) {
   constexpr int P = kPanelColumn;
-  return {{
-      {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
-      valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
-      valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
-      valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
-      valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
-      valueField(PanelItem::FreqMax, 14, FieldKind::Number),
-      valueField(PanelItem::FreqMin, 15, FieldKind::Number),
-      valueField(PanelItem::Center, 17, FieldKind::Number),
-      valueField(PanelItem::Span, 18, FieldKind::Number),
-      valueField(PanelItem::Sweep, 20, FieldKind::Choice),
-      valueField(PanelItem::Points, 21, FieldKind::Choice),
-      valueField(PanelItem::SampleCode, 22, FieldKind::Choice),
-      valueField(PanelItem::Length, 24, FieldKind::Number),
-      valueField(PanelItem::Procedure, 25, FieldKind::Choice),
-      valueField(PanelItem::Display, 26, FieldKind::Choice),
-      buttonField(PanelItem::Copy, 28, 1008, "Copy measure to Memory", "Copy Measure to Memory", P + 3),
-      buttonField(PanelItem::Save, 29, 1008, "Save measure to File", "Save Measure to File  ", P + 3),
-      buttonField(PanelItem::Start, 36, 968, "", " Start          ", P + 2),
-      buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
-      buttonField(PanelItem::ProgramButton, 40, 968, programButton, programButtonHovered, P + 2),
-      buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
-  }};
+  return joined(kTitleAndScaleFields,
+                std::array<PanelField, 16>{{
+                    valueField(PanelItem::FreqMax, 14, FieldKind::Number),
+                    valueField(PanelItem::FreqMin, 15, FieldKind::Number),
+                    valueField(PanelItem::Center, 17, FieldKind::Number),
+                    valueField(PanelItem::Span, 18, FieldKind::Number),
+                    valueField(PanelItem::Sweep, 20, FieldKind::Choice),
+                    valueField(PanelItem::Points, 21, FieldKind::Choice),
+                    valueField(PanelItem::SampleCode, 22, FieldKind::Choice),
+                    valueField(PanelItem::Length, 24, FieldKind::Number),
+                    valueField(PanelItem::Procedure, 25, FieldKind::Choice),
+                    valueField(PanelItem::Display, 26, FieldKind::Choice),
+                    buttonField(PanelItem::Copy, 28, 1008, "Copy measure to Memory", "Copy Measure to Memory", P + 3),
+                    buttonField(PanelItem::Save, 29, 1008, "Save measure to File", "Save Measure to File  ", P + 3),
+                    buttonField(PanelItem::Start, 36, 968, "", " Start          ", P + 2),
+                    buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
+                    buttonField(PanelItem::ProgramButton, 40, 968, programButton, programButtonHovered, P + 2),
+                    buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
+                }});
 }
 
 struct AnalyzerProfile {

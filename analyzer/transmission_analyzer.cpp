@@ -25,18 +25,14 @@ const ScanStyle kScanStyle{AcquisitionPacing{2, 14, true}, " Error: USB timeout 
 
 MeasurementProfile makeScreenProfile() {
   MeasurementProfile p;
+  setTransmissionLook(p);
   p.modes = transmissionModes();
-  p.scales = transmissionScaleFormat();
   p.fields = kFields;
-  p.titleRow = 1;
-  p.titleFollowsHover = false;
-  p.displayChoiceColumn = P + 13;
   p.stepDisplayChoice = stepTransmissionDisplayChoice;
   p.shownDisplayChoice = shownTransmissionDisplayChoice;
   p.procedure = &normalizationProcedure();
   p.help = &helpPage(ProgramKind::TransmissionAnalyzer);
   p.splash.subtitle = "To measure Filters and Amplifiers";
-  p.overscaleReadout = false;
   return p;
 }
 

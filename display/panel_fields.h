@@ -59,14 +59,28 @@ constexpr PanelField buttonField(PanelItem item, int row, int right, std::string
                     label, hoverLabel, labelColumn};
 }
 
-// A program's table with one more field served after the others.
-template <std::size_t N>
-constexpr std::array<PanelField, N + 1> withField(const std::array<PanelField, N>& fields, const PanelField& extra) {
-  std::array<PanelField, N + 1> out{};
-  for (std::size_t i = 0; i < N; ++i) out[i] = fields[i];
-  out[N] = extra;
+// Two parts of a program's table, served in this order.
+template <std::size_t N, std::size_t M>
+constexpr std::array<PanelField, N + M> joined(const std::array<PanelField, N>& first,
+                                               const std::array<PanelField, M>& then) {
+  std::array<PanelField, N + M> out{};
+  for (std::size_t i = 0; i < N; ++i) out[i] = first[i];
+  for (std::size_t i = 0; i < M; ++i) out[N + i] = then[i];
   return out;
 }
+template <std::size_t N>
+constexpr std::array<PanelField, N + 1> withField(const std::array<PanelField, N>& fields, const PanelField& extra) {
+  return joined(fields, std::array<PanelField, 1>{extra});
+}
+
+// The mode title and the two traces' scales, first in every program's table.
+inline constexpr std::array<PanelField, 5> kTitleAndScaleFields{{
+    {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
+    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
+    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
+    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
+    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
+}};
 
 struct PanelState {
   std::array<bool, kPanelItems> hoverFlag{};

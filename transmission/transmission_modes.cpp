@@ -70,6 +70,14 @@ int shownTransmissionDisplayChoice(int choice, int displayMode, bool memoryValid
   return choice;
 }
 
+void setTransmissionLook(MeasurementProfile& p) {
+  p.scales = transmissionScaleFormat();
+  p.titleRow = 1;
+  p.titleFollowsHover = false;
+  p.displayChoiceColumn = kPanelColumn + 13;
+  p.overscaleReadout = false;
+}
+
 void drawDelayAperture(Screen& s, int row, int aperture, int points, bool hovered) {
   s.color(colour::kText, 0);
   s.printAt(row, kPanelColumn + 1, "delay aper:");

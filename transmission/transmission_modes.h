@@ -21,6 +21,11 @@ int shownTransmissionDisplayChoice(int choice, int displayMode, bool memoryValid
 // The scale pictures, limits and digit steps of the transmission programs.
 ScaleFormat transmissionScaleFormat();
 
+// What both transmission programs' screens have: their scales, the title on
+// rows 1 to 3 always in its colour, "display:" values at P+13, no
+// "overscale" in the readout.
+void setTransmissionLook(MeasurementProfile& profile);
+
 // The "delay aper:" row of the delay mode: the label and the aperture in
 // percent of the range, or the value alone (inverse while hovered).
 void drawDelayAperture(Screen& screen, int row, int aperture, int points, bool hovered);

@@ -48,7 +48,7 @@ const ViewerProfile& impedanceViewerProfile() {
 }
 
 ImpedanceViewerHooks::ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : state_(state), files_(ProgramKind::ImpedanceViewer, state, std::move(directory), {}) {}
+    : ViewerHooks(state, ProgramKind::ImpedanceViewer, std::move(directory)), state_(state) {}
 
 TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) const {
   return impedanceViewerColumns(fileName);
@@ -81,16 +81,17 @@ Quantities ImpedanceViewerHooks::quantitiesOf(const Port& port, int i) const {
   return q;
 }
 
+// The port shown in the traces; with both, s22 in the memory traces' places.
 void ImpedanceViewerHooks::derivePoint(int i) {
   const auto p = static_cast<std::size_t>(i);
   ScanRecord& r = state_.record;
-  const Quantities shown = quantitiesOf(parameter_ == kSecond ? output_ : input_, i);
-  r.trace1[p] = shown.first;
-  r.trace2[p] = shown.second;
-  if (parameter_ != kBoth) return;
-  const Quantities second = quantitiesOf(output_, i);
-  r.memoryTrace1[p] = second.first;
-  r.memoryTrace2[p] = second.second;
+  const auto fill = [&](const Port& port, PointArray<double>& first, PointArray<double>& second) {
+    const Quantities q = quantitiesOf(port, i);
+    first[p] = q.first;
+    second[p] = q.second;
+  };
+  fill(parameter_ == kSecond ? output_ : input_, r.trace1, r.trace2);
+  if (parameter_ == kBoth) fill(output_, r.memoryTrace1, r.memoryTrace2);
 }
 
 void ImpedanceViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {

@@ -5,7 +5,6 @@
 
 #include <filesystem>
 
-#include "files/measurement_files.h"
 #include "measurement/scan_record.h"
 #include "reflection/impedance_quantities.h"
 #include "viewers/viewer_program.h"
@@ -19,15 +18,11 @@ class ImpedanceViewerHooks : public ViewerHooks {
   TouchstoneColumns columnsFor(std::string_view fileName) const override;
   void load(const TouchstoneScan& scan) override;
   void derivePoint(int i) override;
-  void storeStandard(int, int) override {}
   void drawPanelExtras(Screen& screen, const PanelState& panel) override;
   bool programChoice(PanelItem item, Click click) override;
   void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
   bool programChoiceShown(PanelItem item) const override { return item == PanelItem::Parameter; }
   bool secondCurvesShown() const override { return parameter_ == kBoth; }
-  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
-  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
-  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
 
   int parameter() const { return parameter_; }
   bool twoPort() const { return twoPort_; }
@@ -40,7 +35,6 @@ class ImpedanceViewerHooks : public ViewerHooks {
   Quantities quantitiesOf(const Port& port, int i) const;
 
   MeasurementState& state_;
-  MeasurementFiles files_;
   Port input_, output_;  // s11 and s22
   bool twoPort_ = false;
   int parameter_ = kFirst;

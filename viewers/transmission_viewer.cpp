@@ -21,13 +21,9 @@ constexpr ParameterTexts kParameterTexts{{" s21         ", " s12         ", " s2
 MeasurementProfile makeScreenProfile() {
   static const ViewerModes modes(transmissionModes(), "");
   MeasurementProfile p;
+  setTransmissionLook(p);
   p.modes = modes.modes();
-  p.scales = transmissionScaleFormat();
   p.fields = kFields;
-  p.titleRow = 1;
-  p.titleFollowsHover = false;
-  p.displayChoiceColumn = P + 13;
-  p.overscaleReadout = false;
   setViewerBasics(p, ProgramKind::TransmissionViewer);
   return p;
 }
@@ -41,7 +37,7 @@ const ViewerProfile& transmissionViewerProfile() {
 }
 
 TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : state_(state), files_(ProgramKind::TransmissionViewer, state, std::move(directory), {}) {}
+    : ViewerHooks(state, ProgramKind::TransmissionViewer, std::move(directory)), state_(state) {}
 
 void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
   fileFrequency_ = scan.frequency;
@@ -78,22 +74,17 @@ void TransmissionViewerHooks::derivePoint(int i) {
   ScanRecord& r = state_.record;
   const auto p = static_cast<std::size_t>(i);
   const auto middle = static_cast<std::size_t>(std::max(i - aperture() / 2, 0));
-  const Curves& shown = parameter_ == kSecond ? reverse_ : forward_;
-  const GainPhase q = quantitiesOf(shown, i);
-  r.trace1[p] = q.gain;
-  if (!delayMode()) {
-    r.trace2[p] = q.phase;
-  } else if (const auto delay = delayEndingAt(shown, i)) {
-    r.trace2[middle] = *delay;
-  }
-  if (parameter_ != kBoth) return;
-  const GainPhase second = quantitiesOf(reverse_, i);
-  r.memoryTrace1[p] = second.gain;
-  if (!delayMode()) {
-    r.memoryTrace2[p] = second.phase;
-  } else if (const auto delay = delayEndingAt(reverse_, i)) {
-    r.memoryTrace2[middle] = *delay;
-  }
+  const auto fill = [&](const Curves& curves, PointArray<double>& gain, PointArray<double>& second) {
+    const GainPhase q = quantitiesOf(curves, i);
+    gain[p] = q.gain;
+    if (!delayMode()) {
+      second[p] = q.phase;
+    } else if (const auto delay = delayEndingAt(curves, i)) {
+      second[middle] = *delay;
+    }
+  };
+  fill(parameter_ == kSecond ? reverse_ : forward_, r.trace1, r.trace2);
+  if (parameter_ == kBoth) fill(reverse_, r.memoryTrace1, r.memoryTrace2);
 }
 
 void TransmissionViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {

@@ -5,7 +5,6 @@
 #include <filesystem>
 #include <vector>
 
-#include "files/measurement_files.h"
 #include "measurement/scan_record.h"
 #include "viewers/viewer_program.h"
 
@@ -18,7 +17,6 @@ class TransmissionViewerHooks : public ViewerHooks {
   TouchstoneColumns columnsFor(std::string_view) const override { return TouchstoneColumns::TwoPortS21S12; }
   void load(const TouchstoneScan& scan) override;
   void derivePoint(int i) override;
-  void storeStandard(int, int) override {}
   void drawPanelExtras(Screen& screen, const PanelState& panel) override;
   bool programChoice(PanelItem item, Click click) override;
   void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
@@ -26,9 +24,6 @@ class TransmissionViewerHooks : public ViewerHooks {
   bool secondCurvesShown() const override { return parameter_ == kBoth; }
   int trace2Trim() const override;
   void afterScaleCheck() override;
-  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
-  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
-  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
 
   int parameter() const { return parameter_; }
   int delayAperture() const { return aperture(); }
@@ -48,7 +43,6 @@ class TransmissionViewerHooks : public ViewerHooks {
   int aperture() const;
 
   MeasurementState& state_;
-  MeasurementFiles files_;
   std::vector<double> fileFrequency_;  // the delay uses the frequencies the file holds
   Curves forward_, reverse_;        // s21 and s12
   int parameter_ = kFirst;

@@ -13,18 +13,32 @@
 
 #include "display/measurement_screen.h"
 #include "display/program_kind.h"
+#include "files/measurement_files.h"
 #include "files/touchstone_reader.h"
 
 namespace vna {
 
-// What a viewer does with a file beside the shared screen.
+// What a viewer does with a file beside the shared screen. Every viewer
+// copies its screen to a BMP file in `directory` and leaves its screen for
+// the file list with its button.
 class ViewerHooks : public MeasurementHooks {
  public:
+  ViewerHooks(MeasurementState& state, ProgramKind viewer, std::filesystem::path directory)
+      : files_(viewer, state, std::move(directory), {}) {}
+
   // The columns of the file `fileName` this viewer takes.
   virtual TouchstoneColumns columnsFor(std::string_view fileName) const = 0;
   // A file was loaded: its display frequencies and plan are in place; the
   // hooks keep its values and start on its first parameter.
   virtual void load(const TouchstoneScan& scan) = 0;
+
+  void storeStandard(int, int) override {}  // nothing is calibrated
+  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
+  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
+  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+
+ private:
+  MeasurementFiles files_;
 };
 
 struct ViewerProfile {
@@ -39,25 +53,21 @@ inline constexpr int kParameterRow = 24;
 // buttons Copy Screen to File, Help, File Access and Exit.
 constexpr std::array<PanelField, 17> viewerPanelFields(std::string_view copyLabel) {
   constexpr int P = kPanelColumn;
-  return {{
-      {PanelItem::Title, 2, kPanelX, kPanelX + 200, -1, 48, FieldKind::Choice},
-      valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
-      valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
-      valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
-      valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
-      valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
-      valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
-      valueField(PanelItem::Center, 17, FieldKind::Shown),
-      valueField(PanelItem::Span, 18, FieldKind::Shown),
-      valueField(PanelItem::Sweep, 20, FieldKind::Shown),
-      valueField(PanelItem::Points, 21, FieldKind::Shown),
-      valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
-      valueField(PanelItem::Display, 25, FieldKind::Choice),
-      buttonField(PanelItem::Save, 28, 968, copyLabel, " Copy Screen to File    ", P + 2),
-      buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
-      buttonField(PanelItem::ProgramButton, 40, 968, " File Access ", " File Access    ", P + 2),
-      buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
-  }};
+  return joined(kTitleAndScaleFields,
+                std::array<PanelField, 12>{{
+                    valueField(PanelItem::FreqMax, 14, FieldKind::Shown),
+                    valueField(PanelItem::FreqMin, 15, FieldKind::Shown),
+                    valueField(PanelItem::Center, 17, FieldKind::Shown),
+                    valueField(PanelItem::Span, 18, FieldKind::Shown),
+                    valueField(PanelItem::Sweep, 20, FieldKind::Shown),
+                    valueField(PanelItem::Points, 21, FieldKind::Shown),
+                    valueField(PanelItem::Parameter, kParameterRow, FieldKind::Choice),
+                    valueField(PanelItem::Display, 25, FieldKind::Choice),
+                    buttonField(PanelItem::Save, 28, 968, copyLabel, " Copy Screen to File    ", P + 2),
+                    buttonField(PanelItem::Help, 38, 968, " Help ", " Help           ", P + 2),
+                    buttonField(PanelItem::ProgramButton, 40, 968, " File Access ", " File Access    ", P + 2),
+                    buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
+                }});
 }
 
 // Without a memory the "display:" item only toggles both traces and trace 1 alone.

@@ -46,12 +46,7 @@ const CalibrationProcedure kThrough{"through:  ", kStates, 1, 4, {" Connect the 
                                     " Start through  ", " Abort through  ", " Through aborted "};
 
 // A smaller panel than the analyzers': no center/span, sweep, ms/meas, save or help.
-const std::array<PanelField, 13> kFields{{
-    {PanelItem::Title, 2, 816, 1016, -1, 48, FieldKind::Choice},
-    valueField(PanelItem::Trace1Max, 6, FieldKind::Number),
-    valueField(PanelItem::Trace1Min, 7, FieldKind::Number),
-    valueField(PanelItem::Trace2Max, 10, FieldKind::Number),
-    valueField(PanelItem::Trace2Min, 11, FieldKind::Number),
+const auto kFields = joined(kTitleAndScaleFields, std::array<PanelField, 8>{{
     valueField(PanelItem::FreqMax, 14, FieldKind::Number),
     valueField(PanelItem::FreqMin, 15, FieldKind::Number),
     valueField(PanelItem::Points, 21, FieldKind::Choice),
@@ -60,7 +55,7 @@ const std::array<PanelField, 13> kFields{{
     valueField(PanelItem::Display, 26, FieldKind::Choice),
     buttonField(PanelItem::Start, 36, 968, "", " Start          ", P + 2),
     buttonField(PanelItem::Exit, 42, 968, " Exit ", " Exit           ", P + 2),
-}};
+}});
 
 int stepChoice(int choice, bool forward, int, bool memoryValid) {
   const int count = memoryValid ? 4 : 2;
