@@ -240,9 +240,12 @@ bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
 
 }  // namespace
 
+// In any case of its letters, as the file list matches it: a two-port file
+// named "x.S2p" read as one-port would be refused for its nine fields.
 TouchstoneColumns impedanceViewerColumns(std::string_view fileName) {
-  return fileName.ends_with("s2p") || fileName.ends_with("S2P") ? TouchstoneColumns::TwoPortS11S22
-                                                                : TouchstoneColumns::OnePortS11;
+  const bool twoPort = fileName.size() >= 3 && (fileName[fileName.size() - 3] | 0x20) == 's' &&
+                       fileName[fileName.size() - 2] == '2' && (fileName.back() | 0x20) == 'p';
+  return twoPort ? TouchstoneColumns::TwoPortS11S22 : TouchstoneColumns::OnePortS11;
 }
 
 std::optional<TouchstoneScan> readTouchstone(std::span<const std::uint8_t> bytes, TouchstoneColumns columns) {

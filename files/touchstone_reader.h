@@ -37,7 +37,8 @@ enum class TouchstoneColumns {
   TwoPortS11S22,  // impedance-viewer, a two-port file: fields 0, 1, 2, 7, 8
   TwoPortS21S12,  // transmission-viewer: fields 0, 3, 4, 5, 6 (lines of 9 fields)
 };
-// The impedance viewer reads a file as two-port when its name ends in "s2p" or "S2P".
+// The impedance viewer reads a file as two-port when its name ends in "s2p",
+// whatever the case of its letters.
 TouchstoneColumns impedanceViewerColumns(std::string_view fileName);
 
 struct TouchstoneScan {

@@ -157,6 +157,7 @@ TEST(TouchstoneReader, RefusesFilesItWouldReadWrong) {
   };
   for (const Case& c : refused) EXPECT_FALSE(read(c.file, c.columns)) << c.file;
   EXPECT_TRUE(read(twoPort, impedanceViewerColumns("dut.s2p")));
+  EXPECT_TRUE(read(twoPort, impedanceViewerColumns("dut.S2p")));  // listed in any case, read so too
 }
 
 // A field is the longest number its text starts with; beyond the ranges of
