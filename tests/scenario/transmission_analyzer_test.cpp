@@ -258,6 +258,37 @@ TEST_F(TransmissionStory, NormalizationIsAbortedByStopWarnedByAFrequencyStepAndD
   EXPECT_EQ(afterPoints, "normalize: off    ");
 }
 
+// One metre of cable turns the phase by 360 f L / c: 12.008 degrees at 10
+// MHz. The length corrects only unnormalized readings; normalizing takes the
+// cable's turn out with the rest of the set-up, and the row is hidden then.
+TEST_F(TransmissionStory, TheElectricalLengthTurnsThePhaseOnlyWhileNormalizationIsOff) {
+  model.settings() = idealInstrument(0);
+  model.setDevice(Device::through());
+  MarkerReading withoutLength, withLength, normalized;
+  std::string lengthRowWhileOn;
+  stopFirstScan(user, screen);
+  fiftyOnePoints();
+  user.click(20, P + 10);  // linear, so that a marker sits on 10 MHz
+  user.moveMouse(cellX(P + 14), cellY(14)).type("41m");
+  user.moveMouse(cellX(P + 14), cellY(15)).type("1m");  // 0.8 MHz per point; marker 2 (point 12) at 10.6 MHz
+  sweep();
+  user.act([&] { withoutLength = marker(46); });
+  user.moveMouse(cellX(P + 14), cellY(24)).type("1\r").moveMouse(600, 730);
+  user.act([&] { withLength = marker(46); });
+  normalize();
+  user.act([&] {
+    normalized = marker(46);
+    lengthRowWhileOn = screen.textAt(24, P + 2, 20);
+  });
+  ASSERT_NO_FATAL_FAILURE(play());
+
+  const double f = program.record().frequency[12];
+  ASSERT_NEAR(f, 10.6e6, 1);
+  EXPECT_NEAR(withLength.trace2 - withoutLength.trace2, 360 * f * 1.0 / 299792458, 0.001);
+  EXPECT_NEAR(normalized.trace2, 0.0, 0.001);
+  EXPECT_EQ(lengthRowWhileOn, std::string(20, ' '));
+}
+
 // Input A of this instrument reads 2 % high and 1.5 degrees ahead of R. The
 // user measures that on a through, types it on the Adjustment screen and
 // saves: the next scan reads the through as 0 dB and 0 degrees, and the file
