@@ -142,7 +142,10 @@ ScanStep ScanSession::stopScan() {
 ScanStep ScanSession::handleTimeout() {
   stopHighlighted_ = false;
   out_.color(colour::kText, 0);
-  out_.printAt(36, P + 2, " Start  ");
+  // The padded label, so that no letters of " Abort calibrate" or " Abort
+  // normalize" stay beside it; and the procedure's state as it now is.
+  out_.printAt(36, P + 2, " Start          ");
+  screen_.showProcedureState();
   channel_->close();
   out_.color(0, colour::kErrorBack);
   out_.printAt(31, P + 2, style_.timeoutLine1);

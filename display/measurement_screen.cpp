@@ -309,6 +309,13 @@ std::string_view MeasurementScreen::runningStartLabel() const {
   return p && measuringStandard(*p, state_.control.procedureState) ? p->abortLabel : " Stop           ";
 }
 
+void MeasurementScreen::showProcedureState() {
+  if (const PanelField* f = findField(profile_.fields, PanelItem::Procedure); f && profile_.procedure) {
+    screen_.color(colour::kText, 0);
+    screen_.printAt(f->row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
+  }
+}
+
 void MeasurementScreen::showStartButton(bool highlighted) {
   screen_.color(highlighted ? 0 : colour::kText, highlighted ? colour::kText : 0);
   screen_.printAt(36, P + 2, runningStartLabel());

@@ -40,6 +40,8 @@ class MeasurementScreen {
   std::string_view startLabel() const;
   std::string_view runningStartLabel() const;
   void showStartButton(bool highlighted);
+  // Reprints the calibrate or normalize item's state in plain colours.
+  void showProcedureState();
 
   Screen& screen() { return screen_; }
   ClickLatch& latch() { return latch_; }

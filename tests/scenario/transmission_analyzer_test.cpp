@@ -289,6 +289,42 @@ TEST_F(TransmissionStory, TheElectricalLengthTurnsThePhaseOnlyWhileNormalization
   EXPECT_EQ(lengthRowWhileOn, std::string(20, ' '));
 }
 
+// An instrument that stops answering: the time-out texts of this program
+// (one character shorter than the impedance analyzer's), a reference scan
+// dropped to "off", a normalization already on kept.
+TEST_F(TransmissionStory, ATimeOutDropsARunningNormalizationAndKeepsOneThatIsOn) {
+  model.setDevice(Device::through());
+  std::string error31, error32, startAfterTimeout, afterRunningTimeout, afterOnTimeout;
+  const auto silenceAfterAFewPoints = [&] {
+    user.waitFor("a few points", [this] { return program.control().currentPoint > 5; })
+        .act([this] { model.setFault(FaultPlan::silence(), backend.now()); })
+        .waitForText(31, P + 2, " Error: USB timeout   ", 20.0)
+        .act([&] {
+          error31 = screen.textAt(31, P + 2, 22);
+          error32 = screen.textAt(32, P + 2, 22);
+          model.setFault(FaultPlan::none(), backend.now());
+        })
+        .act([&] { startAfterTimeout = screen.textAt(36, P + 2, 16); })
+        .waitForText(31, P + 2, " Try to scan again    ", 20.0);  // the port is open again
+  };
+  stopFirstScan(user, screen);
+  fiftyOnePoints();
+  user.click(25, P + 14).click(36, P + 4).moveMouse(600, 730);
+  silenceAfterAFewPoints();
+  user.act([&] { afterRunningTimeout = screen.textAt(25, P + 2, 18); });
+  normalize();
+  user.click(36, P + 4).moveMouse(600, 730);
+  silenceAfterAFewPoints();
+  user.act([&] { afterOnTimeout = screen.textAt(25, P + 2, 18); });
+  ASSERT_NO_FATAL_FAILURE(play());
+
+  EXPECT_EQ(error31, " Error: USB timeout   ");
+  EXPECT_EQ(error32, " USB Reset : wait (3s)");
+  EXPECT_EQ(startAfterTimeout, " Start          ");  // nothing left of " Abort normalize"
+  EXPECT_EQ(afterRunningTimeout, "normalize: off    ");
+  EXPECT_EQ(afterOnTimeout, "normalize: on     ");
+}
+
 // Input A of this instrument reads 2 % high and 1.5 degrees ahead of R. The
 // user measures that on a through, types it on the Adjustment screen and
 // saves: the next scan reads the through as 0 dB and 0 degrees, and the file
