@@ -9,6 +9,7 @@
 #include <vector>
 
 #include "display/layout.h"
+#include "files/touchstone_writer.h"
 #include "platform/numeric.h"
 #include "scenario_support.h"
 #include "viewers/impedance_viewer.h"
@@ -184,6 +185,29 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
                          std::conj(responseAt(filter, 1e6 * static_cast<double>(i)));
     EXPECT_NEAR(delay[i], -std::arg(step) / (2 * kPi * 2e6) * 1e6, 1e-4);
   }
+}
+
+// A two-port file saved with s22 only holds "0.0 0.0" for s11: a total
+// reflection at angle 0, whose impedance formula divides by zero. The viewer
+// shows it as R = X = 0 (kept just above zero), then s22 as the file says.
+TEST_F(ViewerStory, AnS22OnlyFileShowsItsEmptyS11AsAShortAndItsS22) {
+  std::vector<TouchstonePoint> points;
+  for (int i = 0; i < 51; ++i) points.push_back({1e6 + 1e5 * i, -9.5424250943932, 0.0});  // 100 ohm on 50 ohm
+  {
+    std::ofstream out(dir.path() / "out.s2p", std::ios::binary);
+    out << s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s22, points);
+  }
+  ImpedanceViewer viewer(screen, dir.path());
+  std::string input1, output1;
+  pickFirstFile();
+  user.act([&] { input1 = screen.textAt(45, 29, 14); });
+  user.click(24, P + 14).moveMouse(600, 730);  // s22 (output)
+  user.act([&] { output1 = screen.textAt(45, 29, 14); });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+
+  EXPECT_EQ(input1, "         0.000");
+  EXPECT_EQ(output1, "       100.000");
+  EXPECT_EQ(viewer.hooks().parameter(), 2);
 }
 
 // A file the viewer cannot show says so and leaves the user at the list.
