@@ -98,8 +98,6 @@ double wheelStep(int x, std::span<const double> weights);
 extern const std::array<double, 14> kScaleStepWeights;
 extern const std::array<double, 14> kFrequencyStepWeights;
 extern const std::array<double, 14> kLengthStepWeights;
-inline double wheelStepScale(int x) { return wheelStep(x, kScaleStepWeights); }
-inline double wheelStepFrequency(int x) { return wheelStep(x, kFrequencyStepWeights); }
 inline double wheelStepLength(int x) { return wheelStep(x, kLengthStepWeights); }
 
 // A typed-entry routine: where the number is shown, what may be typed and

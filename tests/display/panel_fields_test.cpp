@@ -16,19 +16,19 @@ TEST(WheelStep, FollowsTheDigitUnderThePointerAtEveryColumnBoundary) {
   for (int column = 0; column < 14; ++column) {
     const int first = 896 + 8 * column, last = first + 7;
     SCOPED_TRACE("x from " + std::to_string(first));
-    EXPECT_EQ(wheelStepScale(first), scale[column]);
-    EXPECT_EQ(wheelStepScale(last), scale[column]);
-    EXPECT_EQ(wheelStepFrequency(first), frequency[column]);
-    EXPECT_EQ(wheelStepFrequency(last), frequency[column]);
+    EXPECT_EQ(wheelStep(first, kScaleStepWeights), scale[column]);
+    EXPECT_EQ(wheelStep(last, kScaleStepWeights), scale[column]);
+    EXPECT_EQ(wheelStep(first, kFrequencyStepWeights), frequency[column]);
+    EXPECT_EQ(wheelStep(last, kFrequencyStepWeights), frequency[column]);
     EXPECT_EQ(wheelStepLength(first), length[column]);
     EXPECT_EQ(wheelStepLength(last), length[column]);
   }
   // Left of the field: the weight of the leftmost digit; right of it: nothing.
-  EXPECT_EQ(wheelStepScale(817), 1e9);
-  EXPECT_EQ(wheelStepFrequency(850), 1e7);
+  EXPECT_EQ(wheelStep(817, kScaleStepWeights), 1e9);
+  EXPECT_EQ(wheelStep(850, kFrequencyStepWeights), 1e7);
   EXPECT_EQ(wheelStepLength(820), 100);
-  EXPECT_EQ(wheelStepScale(1008), 0);
-  EXPECT_EQ(wheelStepFrequency(1015), 0);
+  EXPECT_EQ(wheelStep(1008, kScaleStepWeights), 0);
+  EXPECT_EQ(wheelStep(1015, kFrequencyStepWeights), 0);
 }
 
 TEST(PanelZones, BoundsAreExclusiveAndCoverTheirTextRow) {

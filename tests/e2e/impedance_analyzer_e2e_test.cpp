@@ -10,8 +10,8 @@
 #include <utility>
 #include <vector>
 
-#include "files/settings_file.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/settings_for_port.h"
 
 namespace vna::e2e {
 namespace {
@@ -76,9 +76,7 @@ class ImpedanceAnalyzerE2e : public ::testing::Test {
     ASSERT_TRUE(std::filesystem::exists(program_)) << program_ << " has not been built";
     display_.emplace();
     ASSERT_TRUE(display_->ok()) << display_->error();
-    run_.emplace(*display_, program_, [](const std::string& workDir) {
-      ASSERT_TRUE(writePortNumber(std::filesystem::path(workDir) / kSettingsFileName, kPortWithoutInstrument));
-    });
+    run_.emplace(*display_, program_, settingsForPort(kPortWithoutInstrument));
     ASSERT_TRUE(run_->started());
     window_ = run_->findWindow(20.0);
     ASSERT_TRUE(window_) << "no window appeared; the program said:\n" << run_->output();

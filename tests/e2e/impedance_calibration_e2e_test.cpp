@@ -16,8 +16,8 @@
 #include <string>
 #include <thread>
 
-#include "files/settings_file.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/settings_for_port.h"
 
 namespace vna::e2e {
 namespace {
@@ -57,10 +57,7 @@ TEST(ImpedanceCalibrationE2e, OpenShortLoadCalibrationCorrectsTheBridgeErrors) {
   ASSERT_TRUE(display.ok()) << display.error();
   SimulatedInstrument instrument(display, kDevice);
   ASSERT_TRUE(instrument.ready()) << instrument.error();
-  ProgramRun analyzer(display, programPath("impedance-analyzer"), [&](const std::string& workDir) {
-    ASSERT_TRUE(writePortNumber(std::filesystem::path(workDir) / kSettingsFileName,
-                                static_cast<std::int16_t>(instrument.port())));
-  });
+  ProgramRun analyzer(display, programPath("impedance-analyzer"), settingsForPort(instrument.port()));
   ASSERT_TRUE(analyzer.started());
   const auto window = analyzer.findWindow(20.0);
   ASSERT_TRUE(window) << analyzer.output();

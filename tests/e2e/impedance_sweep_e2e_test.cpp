@@ -10,8 +10,8 @@
 #include <thread>
 #include <unistd.h>
 
-#include "files/settings_file.h"
 #include "tests/e2e/e2e_harness.h"
+#include "tests/e2e/settings_for_port.h"
 
 namespace vna::e2e {
 namespace {
@@ -47,9 +47,7 @@ TEST(ImpedanceSweepE2e, ASweepOf51PointsAgainstTheSimulatorIsDrawnAcrossThePlot)
   ASSERT_TRUE(simulator.ready()) << simulator.error();
   const int port = simulator.port();
 
-  ProgramRun analyzer(display, programPath("impedance-analyzer"), [port](const std::string& workDir) {
-    ASSERT_TRUE(writePortNumber(std::filesystem::path(workDir) / kSettingsFileName, static_cast<std::int16_t>(port)));
-  });
+  ProgramRun analyzer(display, programPath("impedance-analyzer"), settingsForPort(port));
   ASSERT_TRUE(analyzer.started());
   const auto window = analyzer.findWindow(20.0);
   ASSERT_TRUE(window) << analyzer.output();
