@@ -120,6 +120,7 @@ class Reader {
   TouchstoneReading finish();
 
  private:
+  void comment(std::string_view text);
   bool optionLine(std::string_view text);
   bool keyword(std::string_view text);
   bool dataLine(std::string_view text);
@@ -166,13 +167,19 @@ class Reader {
   int filled_ = 0;
   int recordLine_ = 0, recordLineNumbers_ = 0;
 
+  // The first comment that puts a port on another impedance than R.
+  int portImpedanceLine_ = 0;
+
   TouchstoneScan scan_;
 };
 
 bool Reader::line(std::string_view text) {
   ++lineNumber_;
   if (done_) return true;
-  if (const std::size_t bang = text.find('!'); bang != std::string_view::npos) text = text.substr(0, bang);
+  if (const std::size_t bang = text.find('!'); bang != std::string_view::npos) {
+    comment(text.substr(bang + 1));
+    text = text.substr(0, bang);
+  }
   text = trimmed(text);
   if (text.empty()) return true;
   if (inInformation_) {
@@ -182,6 +189,22 @@ bool Reader::line(std::string_view text) {
   if (text.front() == '[') return keyword(text);
   if (text.front() == '#') return optionLine(text.substr(1));
   return dataLine(text);
+}
+
+// Field solvers write after each point "! Port Impedance re im [re im]":
+// S referred to those impedances, which may change with the frequency and
+// be complex. S stays S, but an impedance from s11 on R would be wrong.
+void Reader::comment(std::string_view text) {
+  constexpr std::string_view kTag = "Port Impedance";
+  text = trimmed(text);
+  if (portImpedanceLine_ != 0 || text.size() < kTag.size() || !sameWord(text.substr(0, kTag.size()), kTag)) return;
+  text.remove_prefix(kTag.size());  // "Impedance0 29.2" has no blank before its first number
+  for (int port = 0; port < ports_; ++port) {
+    const std::optional<double> re = numberOf(nextWord(text)), im = numberOf(nextWord(text));
+    if (!re || !im) return;
+    const double r = reference(port);
+    if (std::fabs(*re - r) > 1e-6 * r || std::fabs(*im) > 1e-6 * r) portImpedanceLine_ = lineNumber_;
+  }
 }
 
 // "# GHZ S MA R 50" in any order and case; the first option line counts.
@@ -321,16 +344,18 @@ bool Reader::dataLine(std::string_view text) {
       const std::optional<double> value = numberOf(word);
       if (!value) return failAtLine(quoted(word) + " is not a number");
       numbers_[static_cast<std::size_t>(number)] = *value;
-      // A version 1 two-port file may end with noise parameters: their
-      // first frequency is not above the last one of the network data.
-      if (number == 0 && !version2_ && ports_ == 2 && !scan_.frequency.empty() &&
-          *value * options_.hertzPerUnit <= scan_.frequency.back()) {
-        done_ = true;
-        return true;
-      }
     } else if (!numberOf(word)) {
       return failAtLine(quoted(word) + " is not a number");
     }
+  }
+  // A version 1 two-port file may end with noise parameters: five numbers
+  // a line, the first frequency not above the last one of the network data.
+  // A network line that repeats a frequency is refused below, not taken
+  // for noise.
+  if (filled_ == 0 && count == 5 && !version2_ && ports_ == 2 && !scan_.frequency.empty() &&
+      numbers_[0] * options_.hertzPerUnit <= scan_.frequency.back()) {
+    done_ = true;
+    return true;
   }
   if (filled_ == 0) {
     recordLine_ = lineNumber_;
@@ -426,6 +451,8 @@ TouchstoneReading Reader::finish() {
   else if (version2_ && declaredFrequencies_ >= 0 && declaredFrequencies_ != n)
     fail("[Number of Frequencies] says " + std::to_string(declaredFrequencies_) + ", the file holds " +
          std::to_string(n));
+  else if (portImpedanceLine_ != 0 && columns_ != TouchstoneColumns::TwoPortS21S12)
+    fail("line " + std::to_string(portImpedanceLine_) + ": S on the port impedances of the comments, not on R");
   if (!reason_.empty()) return {std::nullopt, reason_};
   scan_.reference1 = reference(0);
   scan_.reference2 = reference(ports_ - 1);

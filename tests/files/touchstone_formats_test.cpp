@@ -189,9 +189,24 @@ TEST(TouchstoneDataLines, AVersion1NoiseBlockIsLeftOutAndFaultsNameTheirLine) {
   expectS(*r.scan, 1, 2, 2.2, "s21");
   EXPECT_EQ(reading("# HZ\n1 2 3\n2 3 4\n1 2 3\n", kOnePort).reason,
             " line 4: the frequency is not above the one before ");
+  // A repeated frequency in the network data is not the start of noise.
+  EXPECT_EQ(reading("# GHZ\n" + twoPortRecord(0, 4) + twoPortRecord(1, 4) + twoPortRecord(1, 4), kTransmission).reason,
+            " line 4: the frequency is not above the one before ");
   EXPECT_EQ(reading("# HZ\n" + twoPortRecord(0, 4) + "2 1 2 3 4\n", kTransmission).reason,
             " line 3: 5 numbers where a two-port line has 9 ");
   EXPECT_EQ(reading("# HZ\n1 2 x3\n", kOnePort).reason, " line 2: \"x3\" is not a number ");
+}
+
+// A field solver's S are on the port impedances it writes after each point:
+// the gain is still right, an impedance from s11 on R would not be.
+TEST(TouchstoneDataLines, PortImpedanceCommentsOtherThanRKeepTheImpedanceViewerOut) {
+  const std::string solver = "! Exported from a field solver\n# GHZ S MA\n1 0.5 10 0.1 20 0.1 20 0.5 10\n"
+                             "! Gamma ! 0.1 2.0 0.1 2.1\n! Port Impedance0 29.25 0 57.4\n2 0.5 11 0.1 21 0.1 21 0.5 11\n"
+                             "! Port Impedance 0 29.3 0 57.5\n";
+  EXPECT_EQ(reading(solver, kImpedance2).reason, " line 5: S on the port impedances of the comments, not on R ");
+  EXPECT_TRUE(reading(solver, kTransmission).ok());
+  const std::string same = "# GHZ S RI R 50\n1 0.5 0\n! Port Impedance 50 0\n2 0.5 0\n! Port Impedance 50.0 0.0\n";
+  EXPECT_TRUE(reading(same, kOnePort).ok());
 }
 
 }  // namespace

@@ -257,8 +257,9 @@ TEST(TouchstoneReaderFuzz, AnyBytesGiveAUsableScanOrNone) {
     }
   }
   // The mutations reach the accepting paths, not only the refusals (fewer
-  // than a lenient reader would take: a mangled number is refused).
-  EXPECT_GT(accepted, 200);
+  // than a lenient reader would take: a mangled number or a repeated line
+  // is refused).
+  EXPECT_GT(accepted, 100);
 }
 
 }  // namespace
