@@ -11,7 +11,9 @@ namespace {
 
 constexpr int P = kPanelColumn;
 
-std::size_t clampIndex(int i) { return static_cast<std::size_t>(std::clamp(i, 0, kMaxPoints - 1)); }
+std::size_t clampIndex(int i, std::size_t size) {
+  return static_cast<std::size_t>(std::clamp(i, 0, static_cast<int>(size) - 1));
+}
 
 }  // namespace
 
@@ -202,7 +204,8 @@ void MeasurementScreen::zoomOnMarkers() {
   const ScanRecord& r = state_.record;
   SweepPlan& plan = state_.plan;
   ScanControl& c = state_.control;
-  zoomToMarkers(plan, r.frequency[clampIndex(plan.markerIndex1)], r.frequency[clampIndex(plan.markerIndex2)]);
+  zoomToMarkers(plan, r.frequency[clampIndex(plan.markerIndex1, r.frequency.size())],
+                r.frequency[clampIndex(plan.markerIndex2, r.frequency.size())]);
   c.invalidateScan();
   if (profile_.procedure) c.procedureState = afterTypedFrequency(*profile_.procedure, c.procedureState);
   checkScales();
@@ -218,7 +221,14 @@ void MeasurementScreen::checkScales() {
 }
 
 void MeasurementScreen::recomputeAll() {
-  for (int i = 0; i < state_.plan.points; ++i) hooks_.derivePoint(i);
+  const SweepPlan& plan = state_.plan;
+  for (int i = 0; i < plan.points; ++i) hooks_.derivePoint(i);
+  pointX_.clear();
+  if (!plan.evenSpacing) {
+    for (int i = 0; i < plan.points; ++i)
+      pointX_.push_back(frequencyOffset(state_.record.frequency[static_cast<std::size_t>(i)], plan.freqMin,
+                                        plan.freqMax, plan.logSweep));
+  }
 }
 
 void MeasurementScreen::redrawAll() {
@@ -268,7 +278,7 @@ void MeasurementScreen::drawMarkerReadout() {
   const int index[2] = {state_.plan.markerIndex1, state_.plan.markerIndex2};
   for (int m = 0; m < 2; ++m) {
     const int row = 45 + m;
-    const std::size_t i = clampIndex(index[m]);
+    const std::size_t i = clampIndex(index[m], r.frequency.size());
     if (!c.measured(index[m])) {
       blanks(row);
       continue;
@@ -286,7 +296,7 @@ void MeasurementScreen::drawMarkerReadout() {
     blanks(47);
     return;
   }
-  const std::size_t a = clampIndex(index[0]), b = clampIndex(index[1]);
+  const std::size_t a = clampIndex(index[0], r.frequency.size()), b = clampIndex(index[1], r.frequency.size());
   s.locate(47, 13);
   s.printPicture("#########.##", r.frequency[b] - r.frequency[a]);
   value(47, f.value1Column, f.value1Picture, r.trace1[b] - r.trace1[a]);
@@ -353,12 +363,13 @@ void MeasurementScreen::drawTraces() {
   v.memory1 = std::span(r.memoryTrace1).first(n);
   v.memory2 = std::span(r.memoryTrace2).first(n);
   v.trace2Trim = hooks_.trace2Trim();
+  if (pointX_.size() == n) v.pointX = pointX_;
   if (c.displayChoice == display_choice::kLevels) {
     v.levelTraceA = std::span(r.levelA).first(n);
     v.levelTraceR = std::span(r.levelR).first(n);
   }
   if (c.scanning && profile_.levelMeter) {
-    const std::size_t p = clampIndex(c.currentPoint);
+    const std::size_t p = clampIndex(c.currentPoint, r.levelA.size());
     r.levelA[p] = std::max(r.levelA[p], -5.0);  // the bars start at -100 dBm
     r.levelR[p] = std::max(r.levelR[p], -5.0);
     v.levelBars = true;

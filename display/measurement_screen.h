@@ -4,6 +4,8 @@
 // program is a MeasurementProfile (tables) and MeasurementHooks.
 #pragma once
 
+#include <vector>
+
 #include <string>
 
 #include "display/click_latch.h"
@@ -82,6 +84,9 @@ class MeasurementScreen {
   PanelState panel_;
   ErrorFlags errors_;
   ClickLatch latch_;
+  // Where each point is drawn when the plan's points are not evenly spaced,
+  // worked out again with the quantities.
+  std::vector<double> pointX_;
 };
 
 }  // namespace vna

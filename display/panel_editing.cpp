@@ -93,7 +93,7 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
       redrawAll();
       break;
     case PanelItem::Points:
-      plan.points = static_cast<std::int16_t>(stepPoints(plan.points, left ? Step::Next : Step::Previous));
+      plan.points = stepPoints(plan.points, left ? Step::Next : Step::Previous);
       rescaleMarkers(plan);
       c.restartPending = true;
       c.resumePoint = c.currentPoint = 0;

@@ -65,27 +65,76 @@ void drawLevelBar(Screen& s, double x0, double x1, double level) {
   if (20 * level > 7) s.fillBox(x0, 560, x1, top, colour::kMarker1);
 }
 
+// Where the points of a trace stand across the plot.
+struct PointPlaces {
+  int points;
+  std::span<const double> offsets;  // empty: evenly spaced by index
+  double x(int i) const {
+    return offsets.empty() ? pointX(i, points) : O + offsets[static_cast<std::size_t>(i)];
+  }
+};
+
 // Segment i (from point i-1 to point i) of one trace, clipped to the box.
 template <typename Map>
-void drawSegment(Screen& s, std::span<const double> values, int i, int points, Map map, int c) {
+void drawSegment(Screen& s, std::span<const double> values, int i, const PointPlaces& at, Map map, int c) {
   if (i < 1 || static_cast<std::size_t>(i) >= values.size()) return;
-  s.line(pointX(i, points), clipY(map(values[static_cast<std::size_t>(i)])), pointX(i - 1, points),
+  s.line(at.x(i), clipY(map(values[static_cast<std::size_t>(i)])), at.x(i - 1),
          clipY(map(values[static_cast<std::size_t>(i - 1)])), c);
 }
+
+// A trace of more points than the plot has pixel columns, segments first to
+// last: each column gets one vertical stroke from the least to the greatest
+// value of its points (what its many segments would cover, so a narrow
+// resonance stays visible) and is joined to the column before.
+template <typename Map>
+void drawColumns(Screen& s, std::span<const double> values, int first, int last, const PointPlaces& at, Map map,
+                 int c) {
+  last = std::min(last, static_cast<int>(values.size()) - 1);
+  if (first < 1 || first > last) return;
+  std::int64_t column = roundPixel(at.x(first - 1));
+  double low = clipY(map(values[static_cast<std::size_t>(first - 1)])), high = low, lastY = low;
+  for (int i = first; i <= last; ++i) {
+    const std::int64_t x = roundPixel(at.x(i));
+    const double y = clipY(map(values[static_cast<std::size_t>(i)]));
+    if (x != column) {
+      s.line(static_cast<double>(column), low, static_cast<double>(column), high, c);
+      s.line(static_cast<double>(column), lastY, static_cast<double>(x), y, c);
+      column = x;
+      low = high = y;
+    }
+    low = std::min(low, y);
+    high = std::max(high, y);
+    lastY = y;
+  }
+  s.line(static_cast<double>(column), low, static_cast<double>(column), high, c);
+}
+
+// More points than pixel columns are drawn column by column.
+bool denserThanPixels(int points) { return points - 1 > static_cast<int>(W); }
 
 // A trace and its memory in one pass, segment by segment, so that where the
 // two cross each segment of the trace lies under the memory's same segment
 // and over the memory's previous one.
 template <typename Map>
 void drawTracePair(Screen& s, std::span<const double> trace, int traceColour, std::span<const double> memory,
-                   bool withMemory, int memoryColour, int first, int last, int points, Map map) {
+                   bool withMemory, int memoryColour, int first, int last, const PointPlaces& at, Map map) {
+  if (denserThanPixels(at.points)) {
+    drawColumns(s, trace, first, last, at, map, traceColour);
+    if (withMemory) drawColumns(s, memory, first, last, at, map, memoryColour);
+    return;
+  }
   for (int i = first; i <= last; ++i) {
-    drawSegment(s, trace, i, points, map, traceColour);
-    if (withMemory) drawSegment(s, memory, i, points, map, memoryColour);
+    drawSegment(s, trace, i, at, map, traceColour);
+    if (withMemory) drawSegment(s, memory, i, at, map, memoryColour);
   }
 }
 
 }  // namespace
+
+double frequencyOffset(double frequency, double freqMin, double freqMax, bool logSweep) {
+  if (logSweep) return W * std::log(frequency / freqMin) / std::log(freqMax / freqMin);
+  return W * (frequency - freqMin) / (freqMax - freqMin);
+}
 
 double plotY(double value, double max, double min) {
   const double k = H / (max - min), b = max * H / (max - min);
@@ -132,18 +181,18 @@ void drawTraces(Screen& s, const TraceView& v) {
   const auto map1 = [&](double value) { return O + b1 - (v.logTrace1 ? log10Of(value) : value) * k1; };
   const auto map2 = [&](double value) { return O + b2 - value * k2; };
 
-  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, 1, v.segments, v.points,
-                map1);
+  const PointPlaces at{v.points, v.pointX};
+  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, 1, v.segments, at, map1);
   if (!v.levelTraceA.empty()) {
     const auto inDb = [&](double level) { return map1(20 * level); };
     for (int i = 1; i <= v.segments; ++i) {
-      drawSegment(s, v.levelTraceA, i, v.points, inDb, colour::kLevelA);
-      drawSegment(s, v.levelTraceR, i, v.points, inDb, colour::kLevelR);
+      drawSegment(s, v.levelTraceA, i, at, inDb, colour::kLevelA);
+      drawSegment(s, v.levelTraceR, i, at, inDb, colour::kLevelR);
     }
   }
   if (v.drawTrace2)
     drawTracePair(s, v.trace2, colour::kTrace2, v.memory2, v.drawMemory2, colour::kMemory2, 1 + v.trace2Trim,
-                  v.segments - v.trace2Trim, v.points, map2);
+                  v.segments - v.trace2Trim, at, map2);
 
   if (v.levelBars) {
     drawLevelBar(s, 995, 997, v.levelR);

@@ -27,6 +27,9 @@ struct TraceView {
   bool drawTrace2 = true;
   bool drawMemory1 = false, drawMemory2 = false;  // memory 2 goes with trace 2 only
   std::span<const double> trace1, trace2, memory1, memory2;
+  // Each point's pixel offset from the left edge of the plot when the points
+  // are not evenly spaced (frequencyOffset); empty: spaced by their index.
+  std::span<const double> pointX;
   // Points at each end of the range that trace 2 has no value for (half the
   // group-delay aperture); its segments start and end that far inside.
   int trace2Trim = 0;
@@ -44,6 +47,10 @@ struct TraceView {
 
 void drawPlotFrame(Screen& screen, const PlotFrameView& view);
 void drawTraces(Screen& screen, const TraceView& view);
+
+// Pixel offset of a frequency from the left edge of the plot, on the linear
+// or logarithmic axis from freqMin to freqMax.
+double frequencyOffset(double frequency, double freqMin, double freqMax, bool logSweep);
 
 // Pixel row of a value on a linear scale, clipped to the plot box.
 double plotY(double value, double max, double min);

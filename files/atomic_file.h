@@ -8,6 +8,7 @@
 #pragma once
 
 #include <cstdint>
+#include <optional>
 #include <filesystem>
 #include <span>
 #include <string>
@@ -44,5 +45,12 @@ SaveResult saveAtomically(const std::filesystem::path& target, std::string_view 
 // overwritten). Used where that name is a convention of the files saved.
 SaveResult saveAtomicallyThrough(const std::filesystem::path& target, std::string_view tempName,
                                  std::string_view bytes);
+
+// A whole file as bytes; the reason, fit for the screen, when it cannot be read.
+struct ReadResult {
+  std::optional<std::string> bytes;
+  std::string reason;
+};
+ReadResult readWholeFile(const std::filesystem::path& file);
 
 }  // namespace vna

@@ -413,9 +413,10 @@ std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, Program
 // Keys typed before the message are dropped so that none of them hides it at
 // once; the key that ends it is taken here, so that an Esc meant for the
 // message does not reach the start screen and end the viewer.
-void showNotCompatible(Screen& screen) {
+void showNotCompatible(Screen& screen, std::string_view reason) {
   screen.color(kBlack, kErrorBack);
   screen.printAt(5, 5, kNotCompatibleText);
+  screen.printAt(6, 5, reason.substr(0, kTextColumns - 5));
   screen.printAt(7, 5, " Wait ");
   screen.color(kTextColour, kBlack);
   while (!screen.closeRequested() && screen.keyWaiting()) (void)screen.readKey();

@@ -55,8 +55,9 @@ std::vector<std::string> listedFiles(ProgramKind viewer, const std::filesystem::
 std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, ProgramKind viewer,
                                       const std::filesystem::path& directory);
 
-// Says that the chosen file cannot be shown, over what the screen holds, for
-// 3 s or until a key (which is taken, so an Esc does not end the viewer).
-void showNotCompatible(Screen& screen);
+// Says that the chosen file cannot be shown, and on the row below why, over
+// what the screen holds, for 3 s or until a key (which is taken, so an Esc
+// does not end the viewer).
+void showNotCompatible(Screen& screen, std::string_view reason);
 
 }  // namespace vna

@@ -4,232 +4,471 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <cstddef>
+#include <cstdlib>
 #include <limits>
 #include <string>
 #include <system_error>
 
-#include "files/parameter_slot.h"
+#include "files/network_parameters.h"
+#include "platform/numeric.h"
 
 namespace vna {
 namespace {
 
-// Where a field's value goes in a point; fields not listed are skipped.
-enum Stored { kFrequency, kDb1, kAngle1, kDb2, kAngle2, kStoredCount, kSkipped = -1 };
+// ---------------------------------------------------------------- text
 
-// The fields a data line of one file kind must hold, and what each one is.
-struct ColumnLayout {
-  int fields;
-  std::array<int, kTwoPortFieldCount> storedAs;
-};
+bool isBlank(char c) { return c == ' ' || c == '\t' || c == '\v' || c == '\f'; }
+bool isDigit(char c) { return c >= '0' && c <= '9'; }
+char lower(char c) { return c >= 'A' && c <= 'Z' ? static_cast<char>(c + 32) : c; }
 
-constexpr ColumnLayout layoutOf(TouchstoneColumns columns) {
-  constexpr int x = kSkipped;
-  switch (columns) {
-    case TouchstoneColumns::OnePortS11: return {3, {kFrequency, kDb1, kAngle1, x, x, x, x, x, x}};
-    case TouchstoneColumns::TwoPortS11S22: return {9, {kFrequency, kDb1, kAngle1, x, x, x, x, kDb2, kAngle2}};
-    case TouchstoneColumns::TwoPortS21S12: return {9, {kFrequency, x, x, kDb1, kAngle1, kDb2, kAngle2, x, x}};
-  }
-  return {3, {kFrequency, kDb1, kAngle1, x, x, x, x, x, x}};
+std::string_view trimmed(std::string_view text) {
+  while (!text.empty() && isBlank(text.front())) text.remove_prefix(1);
+  while (!text.empty() && isBlank(text.back())) text.remove_suffix(1);
+  return text;
 }
 
-bool isNumberChar(std::uint8_t c) {
-  return (c >= '0' && c <= '9') || c == '+' || c == ',' || c == '-' || c == '.' || c == 'E' || c == 'e';
+bool sameWord(std::string_view a, std::string_view b) {
+  return a.size() == b.size() && std::equal(a.begin(), a.end(), b.begin(), [](char x, char y) {
+           return lower(x) == lower(y);
+         });
 }
 
-// Tabs separate fields as blanks do, as in the merge of the writer: without
-// that, "1000<TAB>-3" would run together into the one field "1000-3".
-bool isBlank(std::uint8_t c) {
-  return c == ' ' || c == '\t';
+// The next blank-separated word of `text`, taken off its front.
+std::string_view nextWord(std::string_view& text) {
+  text = trimmed(text);
+  std::size_t end = 0;
+  while (end < text.size() && !isBlank(text[end])) ++end;
+  const std::string_view word = text.substr(0, end);
+  text.remove_prefix(end);
+  return word;
 }
 
-bool isDigit(char c) {
-  return c >= '0' && c <= '9';
+// A word of the file as a reason may show it: printable, short.
+std::string quoted(std::string_view word) {
+  std::string text = "\"";
+  for (const char c : word.substr(0, 16)) text += (c >= 32 && c < 127) ? c : '?';
+  return text + (word.size() > 16 ? "...\"" : "\"");
 }
 
-// Decimal order of magnitude of a number's text (digits, point, exponent):
-// above 0 for a value of at least 1. Only asked for values out of the double
-// range, where it tells an overflow from an underflow. Saturates, so a text
-// of any length is safe.
-std::int64_t decimalOrder(std::string_view text) {
-  constexpr std::int64_t kCap = 1'000'000'000;
-  std::size_t i = 0;
-  std::int64_t wholeDigits = 0, zerosAfterPoint = 0;
-  bool nonZero = false;
-  for (; i < text.size() && isDigit(text[i]); ++i) {
-    if (!nonZero && text[i] == '0') continue;  // leading zeros
-    nonZero = true;
-    wholeDigits = std::min(wholeDigits + 1, kCap);
-  }
-  if (i < text.size() && text[i] == '.') {
-    for (++i; i < text.size() && isDigit(text[i]); ++i) {
-      if (nonZero) continue;
-      nonZero = text[i] != '0';
-      if (!nonZero) zerosAfterPoint = std::min(zerosAfterPoint + 1, kCap);
-    }
-  }
-  std::int64_t exponent = 0;
-  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
-    ++i;
-    bool negative = false;
-    if (i < text.size() && (text[i] == '-' || text[i] == '+')) negative = text[i++] == '-';
-    for (; i < text.size() && isDigit(text[i]); ++i) exponent = std::min(exponent * 10 + (text[i] - '0'), kCap);
-    if (negative) exponent = -exponent;
-  }
-  return (wholeDigits > 0 ? wholeDigits : -zerosAfterPoint) + exponent;
-}
-
-// A field's value: the longest start of the text that reads as a decimal
-// number with optional sign, point and exponent, 0 when there is none (as
-// "-", "." or "E5"). Independent of the locale; beyond the double range it
-// gives an infinity of the sign, or 0.
-double fieldValue(std::string_view text) {
-  bool negative = false;
-  if (!text.empty() && (text.front() == '+' || text.front() == '-')) {
-    negative = text.front() == '-';
-    text.remove_prefix(1);
-  }
-  // from_chars would take a second sign ("+-5") as the number's own.
-  if (text.empty() || text.front() == '+' || text.front() == '-') return 0.0;
-  double value = 0.0;
-  const auto [end, error] = std::from_chars(text.data(), text.data() + text.size(), value);
-  if (error == std::errc::invalid_argument) return 0.0;
+// A whole decimal number: optional sign, digits with an optional point, an
+// optional exponent (".5", "+1.", "1E+09"); no "inf" or "nan". Independent
+// of the locale. A value beyond the double range is not a number here;
+// one too small for it is 0.
+std::optional<double> numberOf(std::string_view word) {
+  std::string_view digits = word;
+  const bool negative = !digits.empty() && digits.front() == '-';
+  if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) digits.remove_prefix(1);
+  if (digits.empty() || !(isDigit(digits.front()) || digits.front() == '.')) return std::nullopt;
+  double value = 0;
+  const char* end = digits.data() + digits.size();
+  const auto [stop, error] = std::from_chars(digits.data(), end, value);
+  if (stop != end) return std::nullopt;
   if (error == std::errc::result_out_of_range) {
-    const std::string_view matched(text.data(), static_cast<std::size_t>(end - text.data()));
-    value = decimalOrder(matched) > 0 ? std::numeric_limits<double>::infinity() : 0.0;
+    // strtod tells an underflow (a tiny value, 0) from an overflow; the
+    // programs never change the C locale, so its decimal point is ".".
+    value = std::strtod(std::string(digits).c_str(), nullptr);
+    if (!std::isfinite(value)) return std::nullopt;
+  } else if (error != std::errc{}) {
+    return std::nullopt;
   }
   return negative ? -value : value;
 }
 
-// Converting a double beyond the float range to float is undefined, so a
-// huge value becomes the infinity of its sign on purpose.
-float singleOf(double value) {
+// The viewers keep dB and angles in single precision, the precision the
+// analyzers save: a file of theirs shows what it always showed. Beyond the
+// float range a value is the infinity of its sign (the conversion would be
+// undefined).
+double singlePrecision(double value) {
   constexpr double kMost = std::numeric_limits<float>::max();
-  if (value > kMost) return std::numeric_limits<float>::infinity();
-  if (value < -kMost) return -std::numeric_limits<float>::infinity();
+  if (std::isnan(value)) return value;
+  if (std::fabs(value) > kMost) return std::copysign(std::numeric_limits<double>::infinity(), value);
   return static_cast<float>(value);
 }
 
-// The byte-by-byte reading: where the reader stands, the fields of the
-// current line, and the points completed so far.
+void append(std::vector<double>& db, std::vector<double>& angle, double dbValue, double degrees) {
+  db.push_back(singlePrecision(dbValue));
+  angle.push_back(singlePrecision(degrees));
+}
+
+// ---------------------------------------------------------------- the file's layout
+
+struct Options {
+  double hertzPerUnit = 1e9;  // GHZ
+  NetworkParameter parameter = NetworkParameter::S;
+  PairFormat format = PairFormat::MagnitudeAngle;
+  double resistance = 50;
+};
+
+enum class MatrixFormat { Full, Lower, Upper };
+
+// Where the pairs of a two-port data line stand: index of n11, n12, n21,
+// n22 among the line's pairs (a triangle repeats the pair it has).
+using PairOrder = std::array<int, 4>;
+constexpr PairOrder kOrder21_12{0, 2, 1, 3};  // version 1 and "21_12": n11 n21 n12 n22
+constexpr PairOrder kOrder12_21{0, 1, 2, 3};
+constexpr PairOrder kTriangle{0, 1, 1, 2};  // Lower: n11 n21 n22; Upper: n11 n12 n22
+
+constexpr int kMostRecordNumbers = 9;
+
 class Reader {
  public:
   explicit Reader(TouchstoneColumns columns)
-      : layout_(layoutOf(columns)), twoPort_(layout_.fields == kTwoPortFieldCount) {}
+      : columns_(columns), ports_(columns == TouchstoneColumns::OnePortS11 ? 1 : 2) {}
 
-  // False as soon as the file is found not compatible.
-  bool take(std::uint8_t c) {
-    if (inComment_) {
-      if (c != '\n') return true;
-      inComment_ = false;
-      return endLine();  // a comment after data ends that data line too
-    }
-    if (optionLines_ == 1) {  // the first option line, not interpreted
-      if (c == '\n') optionLines_ = 2;
-      return true;
-    }
-    if (c == '!') {
-      closeField();
-      inComment_ = true;
-      return true;
-    }
-    if (c == '#') {
-      closeField();
-      optionLines_ = std::min(optionLines_ + 1, 3);
-      return true;
-    }
-    if (isNumberChar(c)) return takeNumberChar(static_cast<char>(c));
-    if (isBlank(c)) {
-      closeField();
-      return true;
-    }
-    if (c == '\n') {
-      closeField();
-      return endLine();
-    }
-    return true;  // a carriage return or any other byte
-  }
-
-  // The last line counts even without its line feed.
-  std::optional<TouchstoneScan> finish() {
-    if (!inComment_ && optionLines_ != 1) {
-      closeField();
-      if (!endLine()) return std::nullopt;
-    }
-    if (scan_.points() < kFewestFilePoints) return std::nullopt;
-    return std::move(scan_);
-  }
+  // False once the file is found to be one the viewer cannot show.
+  bool line(std::string_view text);
+  TouchstoneReading finish();
 
  private:
-  bool takeNumberChar(char c) {
-    if (optionLines_ != 2) return false;  // before the first option line or after a second "#"
-    if (!inField_) {
-      // A line longer than its columns is refused at once: its line end
-      // would refuse it anyway.
-      if (field_ == layout_.fields) return false;
-      inField_ = true;
-      ++field_;
-    }
-    if (storedAs(field_ - 1) != kSkipped) text_ += c;
-    return true;
+  void comment(std::string_view text);
+  bool optionLine(std::string_view text);
+  bool keyword(std::string_view text);
+  bool dataLine(std::string_view text);
+  bool referenceNumbers(std::string_view text);
+  bool point();
+  // The numbers the current record needs converted: all of them for Z and
+  // Y, the frequency and the viewer's two pairs for S.
+  bool needed(int number) const;
+  int recordSize() const;
+  const PairOrder& pairOrder() const { return matrix_ == MatrixFormat::Full ? order_ : kTriangle; }
+  // A port's reference: its own after [Reference], else the option line's R.
+  double reference(int port) const {
+    return referencesRead_ > port ? reference_[static_cast<std::size_t>(port)] : options_.resistance;
   }
+  std::string portsText() const { return ports_ == 1 ? "one-port" : "two-port"; }
 
-  int storedAs(int field) const { return layout_.storedAs[static_cast<std::size_t>(field)]; }
-
-  void closeField() {
-    if (!inField_) return;
-    inField_ = false;
-    const int slot = storedAs(field_ - 1);
-    if (slot == kSkipped) return;
-    values_[static_cast<std::size_t>(slot)] = fieldValue(text_);
-    text_.clear();
+  bool fail(std::string reason) {
+    reason_ = " " + std::move(reason) + " ";
+    return false;
   }
+  bool failAtLine(const std::string& what) { return fail("line " + std::to_string(lineNumber_) + ": " + what); }
 
-  // A line of no fields (blank, comment, option line) is not a point; a
-  // line of other fields than the layout's would be read wrong.
-  bool endLine() {
-    const int fields = field_;
-    field_ = 0;
-    if (fields == 0) return true;
-    if (fields != layout_.fields || scan_.points() == kMostFilePoints) return false;
-    scan_.frequency.push_back(values_[kFrequency]);
-    scan_.db1.push_back(singleOf(values_[kDb1]));
-    scan_.angle1.push_back(singleOf(values_[kAngle1]));
-    if (twoPort_) {
-      scan_.db2.push_back(singleOf(values_[kDb2]));
-      scan_.angle2.push_back(singleOf(values_[kAngle2]));
-    }
-    return true;
-  }
+  TouchstoneColumns columns_;
+  int ports_;
+  std::string reason_;
+  int lineNumber_ = 0;
+  bool done_ = false;  // after [End], [Noise Data] or a version 1 noise block
 
-  ColumnLayout layout_;
-  bool twoPort_;
-  bool inComment_ = false;
-  int optionLines_ = 0;  // 0 before, 1 inside the first, 2 after it, 3 after a second "#"
-  int field_ = 0;        // fields started in the current line
-  bool inField_ = false;
-  std::string text_;  // the stored field being read
-  std::array<double, kStoredCount> values_{};
+  bool optionSeen_ = false;
+  Options options_;
+  bool version2_ = false;
+  bool portsDeclared_ = false;
+  bool inNetworkData_ = false;
+  bool inInformation_ = false;
+  PairOrder order_ = kOrder21_12;
+  MatrixFormat matrix_ = MatrixFormat::Full;
+  int declaredFrequencies_ = -1;
+  std::array<double, 2> reference_{0, 0};
+  int referencesRead_ = 0;
+  bool referenceKeyword_ = false;
+
+  // The record being read: a point's numbers, which may run over lines.
+  std::array<double, kMostRecordNumbers> numbers_{};
+  int filled_ = 0;
+  int recordLine_ = 0, recordLineNumbers_ = 0;
+
+  // The first comment that puts a port on another impedance than R.
+  int portImpedanceLine_ = 0;
+
   TouchstoneScan scan_;
 };
 
-// The display spaces its frequencies between the first and the last point,
-// on a log axis too: they must be finite and positive, the last above the first.
-bool frequenciesUsable(const std::vector<double>& frequency) {
-  const bool eachUsable =
-      std::all_of(frequency.begin(), frequency.end(), [](double f) { return std::isfinite(f) && f > 0; });
-  return eachUsable && frequency.front() < frequency.back();
+bool Reader::line(std::string_view text) {
+  ++lineNumber_;
+  if (done_) return true;
+  if (const std::size_t bang = text.find('!'); bang != std::string_view::npos) {
+    comment(text.substr(bang + 1));
+    text = text.substr(0, bang);
+  }
+  text = trimmed(text);
+  if (text.empty()) return true;
+  if (inInformation_) {
+    if (text.front() == '[') return keyword(text);
+    return true;
+  }
+  if (text.front() == '[') return keyword(text);
+  if (text.front() == '#') return optionLine(text.substr(1));
+  return dataLine(text);
 }
+
+// Field solvers write after each point "! Port Impedance re im [re im]":
+// S referred to those impedances, which may change with the frequency and
+// be complex. S stays S, but an impedance from s11 on R would be wrong.
+void Reader::comment(std::string_view text) {
+  constexpr std::string_view kTag = "Port Impedance";
+  text = trimmed(text);
+  if (portImpedanceLine_ != 0 || text.size() < kTag.size() || !sameWord(text.substr(0, kTag.size()), kTag)) return;
+  text.remove_prefix(kTag.size());  // "Impedance0 29.2" has no blank before its first number
+  for (int port = 0; port < ports_; ++port) {
+    const std::optional<double> re = numberOf(nextWord(text)), im = numberOf(nextWord(text));
+    if (!re || !im) return;
+    const double r = reference(port);
+    if (std::fabs(*re - r) > 1e-6 * r || std::fabs(*im) > 1e-6 * r) portImpedanceLine_ = lineNumber_;
+  }
+}
+
+// "# GHZ S MA R 50" in any order and case; the first option line counts.
+bool Reader::optionLine(std::string_view text) {
+  if (optionSeen_) return true;
+  optionSeen_ = true;
+  for (std::string_view word = nextWord(text); !word.empty(); word = nextWord(text)) {
+    struct Unit {
+      std::string_view name;
+      double hertz;
+    };
+    static constexpr Unit kUnits[] = {{"HZ", 1}, {"KHZ", 1e3}, {"MHZ", 1e6}, {"GHZ", 1e9}};
+    const auto unit = std::find_if(std::begin(kUnits), std::end(kUnits), [&](const Unit& u) {
+      return sameWord(word, u.name);
+    });
+    if (unit != std::end(kUnits)) {
+      options_.hertzPerUnit = unit->hertz;
+    } else if (sameWord(word, "S") || sameWord(word, "Y") || sameWord(word, "Z")) {
+      const char p = lower(word.front());
+      options_.parameter = p == 's' ? NetworkParameter::S : p == 'y' ? NetworkParameter::Y : NetworkParameter::Z;
+    } else if (sameWord(word, "H") || sameWord(word, "G")) {
+      return failAtLine(std::string(1, static_cast<char>(word.front() & ~0x20)) + " parameters cannot be shown");
+    } else if (sameWord(word, "DB") || sameWord(word, "MA") || sameWord(word, "RI")) {
+      const char f = lower(word.front());
+      options_.format = f == 'd' ? PairFormat::DbAngle : f == 'm' ? PairFormat::MagnitudeAngle : PairFormat::RealImaginary;
+    } else if (sameWord(word, "R")) {
+      const std::optional<double> r = numberOf(nextWord(text));
+      if (!r || !(*r > 0)) return failAtLine("R needs a positive resistance");
+      options_.resistance = *r;
+    } else {
+      return failAtLine(quoted(word) + " is not an option of the # line");
+    }
+  }
+  return true;
+}
+
+bool Reader::keyword(std::string_view text) {
+  const std::size_t close = text.find(']');
+  if (close == std::string_view::npos) return failAtLine("a keyword without \"]\"");
+  const std::string_view name = trimmed(text.substr(1, close - 1));
+  std::string_view value = trimmed(text.substr(close + 1));
+  if (inInformation_) {
+    inInformation_ = !sameWord(name, "End Information");
+    return true;
+  }
+  const auto whole = [&]() -> std::optional<int> {
+    const std::optional<double> v = numberOf(nextWord(value));
+    if (!v || *v != std::floor(*v) || *v < 0 || *v > 1e9) return std::nullopt;
+    return static_cast<int>(*v);
+  };
+  if (sameWord(name, "Version")) {
+    if (value.empty() || value.front() != '2') return failAtLine("[Version] " + quoted(value) + " cannot be read");
+    version2_ = true;
+  } else if (sameWord(name, "Number of Ports")) {
+    const std::optional<int> n = whole();
+    if (!n) return failAtLine("[Number of Ports] needs a number");
+    if (*n != 1 && *n != 2) return failAtLine("[Number of Ports] " + std::to_string(*n) + ": only one- and two-port files can be shown");
+    if (*n != ports_) return failAtLine("[Number of Ports] " + std::to_string(*n) + " where a " + portsText() + " file is needed");
+    portsDeclared_ = true;
+  } else if (sameWord(name, "Two-Port Data Order")) {
+    if (sameWord(value, "12_21")) {
+      order_ = kOrder12_21;
+    } else if (sameWord(value, "21_12")) {
+      order_ = kOrder21_12;
+    } else {
+      return failAtLine("[Two-Port Data Order] " + quoted(value) + " is neither 12_21 nor 21_12");
+    }
+  } else if (sameWord(name, "Number of Frequencies")) {
+    const std::optional<int> n = whole();
+    if (!n) return failAtLine("[Number of Frequencies] needs a number");
+    declaredFrequencies_ = *n;
+  } else if (sameWord(name, "Reference")) {
+    referenceKeyword_ = true;
+    return referenceNumbers(value);
+  } else if (sameWord(name, "Matrix Format")) {
+    if (sameWord(value, "Full")) {
+      matrix_ = MatrixFormat::Full;
+    } else if (sameWord(value, "Lower")) {
+      matrix_ = MatrixFormat::Lower;
+    } else if (sameWord(value, "Upper")) {
+      matrix_ = MatrixFormat::Upper;
+    } else {
+      return failAtLine("[Matrix Format] " + quoted(value) + " is not Full, Lower or Upper");
+    }
+  } else if (sameWord(name, "Mixed-Mode Order")) {
+    return failAtLine("mixed-mode parameters cannot be shown");
+  } else if (sameWord(name, "Network Data")) {
+    if (!portsDeclared_) return failAtLine("[Network Data] before [Number of Ports]");
+    if (referenceKeyword_ && referencesRead_ < ports_) return failAtLine("[Reference] without a resistance per port");
+    inNetworkData_ = true;
+  } else if (sameWord(name, "Noise Data") || sameWord(name, "End")) {
+    done_ = true;
+  } else if (sameWord(name, "Begin Information")) {
+    inInformation_ = true;
+  }
+  return true;  // other keywords say nothing the display needs
+}
+
+// The resistances after [Reference], on its line and the lines after it.
+bool Reader::referenceNumbers(std::string_view text) {
+  for (std::string_view word = nextWord(text); !word.empty(); word = nextWord(text)) {
+    const std::optional<double> r = numberOf(word);
+    if (!r || !(*r > 0)) return failAtLine("[Reference] needs positive resistances, not " + quoted(word));
+    if (referencesRead_ == ports_) return failAtLine("[Reference] names more resistances than ports");
+    reference_[static_cast<std::size_t>(referencesRead_++)] = *r;
+  }
+  return true;
+}
+
+int Reader::recordSize() const {
+  if (ports_ == 1) return 3;
+  return matrix_ == MatrixFormat::Full ? 9 : 7;
+}
+
+bool Reader::needed(int number) const {
+  if (number == 0 || options_.parameter != NetworkParameter::S) return true;
+  const int pair = (number - 1) / 2;
+  const PairOrder& order = pairOrder();
+  switch (columns_) {
+    case TouchstoneColumns::OnePortS11: return true;
+    case TouchstoneColumns::TwoPortS11S22: return pair == order[0] || pair == order[3];
+    case TouchstoneColumns::TwoPortS21S12: return pair == order[1] || pair == order[2];
+  }
+  return true;
+}
+
+bool Reader::dataLine(std::string_view text) {
+  if (!optionSeen_) return failAtLine("numbers before the option line (# ...)");
+  if (version2_ && referenceKeyword_ && referencesRead_ < ports_ && !inNetworkData_) return referenceNumbers(text);
+  if (version2_ && !inNetworkData_) return failAtLine("numbers before [Network Data]");
+  const int size = recordSize();
+  int count = 0;
+  for (std::string_view word = nextWord(text); !word.empty(); word = nextWord(text), ++count) {
+    const int number = filled_ + count;
+    if (number >= size) continue;  // counted for the reason below
+    if (number == 0 || needed(number)) {
+      const std::optional<double> value = numberOf(word);
+      if (!value) return failAtLine(quoted(word) + " is not a number");
+      numbers_[static_cast<std::size_t>(number)] = *value;
+    } else if (!numberOf(word)) {
+      return failAtLine(quoted(word) + " is not a number");
+    }
+  }
+  // A version 1 two-port file may end with noise parameters: five numbers
+  // a line, the first frequency not above the last one of the network data.
+  // A network line that repeats a frequency is refused below, not taken
+  // for noise.
+  if (filled_ == 0 && count == 5 && !version2_ && ports_ == 2 && !scan_.frequency.empty() &&
+      numbers_[0] * options_.hertzPerUnit <= scan_.frequency.back()) {
+    done_ = true;
+    return true;
+  }
+  if (filled_ == 0) {
+    recordLine_ = lineNumber_;
+    recordLineNumbers_ = count;
+  }
+  filled_ += count;
+  // A version 2 file may wrap a point's numbers over lines; in version 1 a
+  // point is one line, and a short line is a fault, not half a point.
+  if (filled_ < size && version2_) return true;
+  if (filled_ != size) {
+    lineNumber_ = recordLine_;
+    return failAtLine(std::to_string(recordLineNumbers_) + " numbers where a " + portsText() + " line has " +
+                      std::to_string(size));
+  }
+  filled_ = 0;
+  return point();
+}
+
+// The record complete: its frequency and the viewer's two parameters.
+void storeS(std::vector<double>& db, std::vector<double>& angle, Complex s) {
+  const DbAngle d = dbAngleOf(s);
+  append(db, angle, d.db, d.degrees);
+}
+
+bool Reader::point() {
+  const double hz = numbers_[0] * options_.hertzPerUnit;
+  if (!std::isfinite(hz) || hz < 0) return failAtLine("the frequency must be 0 or above");
+  if (!scan_.frequency.empty() && !(hz > scan_.frequency.back()))
+    return failAtLine("the frequency is not above the one before");
+  if (scan_.points() == kMostFilePoints) return fail("more than " + std::to_string(kMostFilePoints) + " points");
+
+  const auto pairAt = [&](int pair) {
+    const auto at = static_cast<std::size_t>(1 + 2 * pair);
+    return std::pair{numbers_[at], numbers_[at + 1]};
+  };
+  // dB and angle as the file has them when it has them; else from s.
+  const auto store = [&](std::vector<double>& db, std::vector<double>& angle, int pair) {
+    const auto [a, b] = pairAt(pair);
+    if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::DbAngle) {
+      append(db, angle, a, b);
+    } else if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::MagnitudeAngle && a > 0) {
+      append(db, angle, 20 * log10Of(a), b);
+    } else {
+      storeS(db, angle, complexOf(options_.format, a, b));
+    }
+  };
+  const double r1 = reference(0), r2 = reference(ports_ - 1);
+  if (options_.parameter == NetworkParameter::S) {
+    const PairOrder& order = pairOrder();
+    const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
+    store(scan_.db1, scan_.angle1, ports_ == 1 ? 0 : order[transmission ? 2 : 0]);
+    if (ports_ == 2) store(scan_.db2, scan_.angle2, order[transmission ? 1 : 3]);
+  } else {
+    // Version 1 files give Z and Y normalized to R, version 2 files in ohms
+    // and siemens.
+    const double scale = version2_ ? 1.0 : options_.parameter == NetworkParameter::Z ? r1 : 1.0 / r1;
+    if (ports_ == 1) {
+      const auto [a, b] = pairAt(0);
+      const Complex s = oneportS(options_.parameter, complexOf(options_.format, a, b) * scale, r1);
+      if (!std::isfinite(s.real()) || !std::isfinite(s.imag())) return failAtLine("these Z or Y parameters have no S parameters");
+      storeS(scan_.db1, scan_.angle1, s);
+    } else {
+      const PairOrder& order = pairOrder();
+      Matrix2 m;
+      for (std::size_t k = 0; k < 4; ++k) {
+        const auto [a, b] = pairAt(order[k]);
+        m[k] = complexOf(options_.format, a, b) * scale;
+      }
+      const Matrix2 s = twoPortS(options_.parameter, m, r1, r2);
+      for (const Complex& x : s)
+        if (!std::isfinite(x.real()) || !std::isfinite(x.imag()))
+          return failAtLine("these Z or Y parameters have no S parameters");
+      const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
+      storeS(scan_.db1, scan_.angle1, transmission ? s[2] : s[0]);
+      storeS(scan_.db2, scan_.angle2, transmission ? s[1] : s[3]);
+    }
+  }
+  scan_.frequency.push_back(hz);
+  return true;
+}
+
+TouchstoneReading Reader::finish() {
+  if (!reason_.empty()) return {std::nullopt, reason_};
+  if (filled_ > 0) {
+    lineNumber_ = recordLine_;
+    failAtLine(std::to_string(recordLineNumbers_) + " numbers where a " + portsText() + " line has " +
+               std::to_string(recordSize()));
+    return {std::nullopt, reason_};
+  }
+  const int n = scan_.points();
+  if (n == 0) fail("no data: the file holds no points");
+  else if (n < kFewestFilePoints) fail("one point only: a sweep needs two or more");
+  else if (version2_ && declaredFrequencies_ >= 0 && declaredFrequencies_ != n)
+    fail("[Number of Frequencies] says " + std::to_string(declaredFrequencies_) + ", the file holds " +
+         std::to_string(n));
+  else if (portImpedanceLine_ != 0 && columns_ != TouchstoneColumns::TwoPortS21S12)
+    fail("line " + std::to_string(portImpedanceLine_) + ": S on the port impedances of the comments, not on R");
+  if (!reason_.empty()) return {std::nullopt, reason_};
+  scan_.reference1 = reference(0);
+  scan_.reference2 = reference(ports_ - 1);
+  return {std::move(scan_), {}};
+}
+
+// ---------------------------------------------------------------- spacing
 
 // Point 200 tells a log sweep from a linear one well when it lies inside the
 // scan; in a scan of 201 points or fewer it is the last point (where both
 // predictions give the last frequency) or missing, and the middle point
 // serves instead.
-int spacingTestIndex(int points) {
-  return points - 1 > 200 ? 200 : points / 2;
-}
+int spacingTestIndex(int points) { return points - 1 > 200 ? 200 : points / 2; }
 
 bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
+  if (!(plan.freqMin > 0)) return false;  // a range from 0 Hz has no log axis
   const int t = spacingTestIndex(scan.points());
   SweepPlan linear = plan, logarithmic = plan;
   linear.logSweep = false;
@@ -238,38 +477,56 @@ bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
   return !(std::fabs(pointFrequency(linear, t) - read) < std::fabs(pointFrequency(logarithmic, t) - read));
 }
 
+// The analyzers write their frequencies to 16 digits, other tools to 6 or
+// more: a millionth keeps both even and finds a segmented sweep at once.
+bool spacedEvenly(const TouchstoneScan& scan, const SweepPlan& plan) {
+  constexpr double kLargestDeviation = 1e-6;
+  for (int i = 1; i < scan.points(); ++i) {
+    const double rebuilt = pointFrequency(plan, i);
+    if (std::fabs(scan.frequency[static_cast<std::size_t>(i)] - rebuilt) > kLargestDeviation * rebuilt) return false;
+  }
+  return true;
+}
+
 }  // namespace
 
 // In any case of its letters, as the file list matches it: a two-port file
-// named "x.S2p" read as one-port would be refused for its nine fields.
+// named "x.S2p" read as one-port would be refused for its nine numbers.
 TouchstoneColumns impedanceViewerColumns(std::string_view fileName) {
   const bool twoPort = fileName.size() >= 3 && (fileName[fileName.size() - 3] | 0x20) == 's' &&
                        fileName[fileName.size() - 2] == '2' && (fileName.back() | 0x20) == 'p';
   return twoPort ? TouchstoneColumns::TwoPortS11S22 : TouchstoneColumns::OnePortS11;
 }
 
-std::optional<TouchstoneScan> readTouchstone(std::span<const std::uint8_t> bytes, TouchstoneColumns columns) {
+TouchstoneReading readTouchstone(std::span<const std::uint8_t> bytes, TouchstoneColumns columns) {
+  std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
+  if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte order mark
   Reader reader(columns);
-  for (const std::uint8_t c : bytes) {
-    if (!reader.take(c)) return std::nullopt;
+  while (!text.empty()) {
+    // A line ends at CR LF, LF or CR; the last one may have no end.
+    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    if (!reader.line(text.substr(0, end))) break;
+    std::size_t next = end;
+    if (next < text.size()) next += text.compare(next, 2, "\r\n") == 0 ? 2 : 1;
+    text.remove_prefix(next);
   }
-  std::optional<TouchstoneScan> scan = reader.finish();
-  if (!scan || !frequenciesUsable(scan->frequency)) return std::nullopt;
-  return scan;
+  return reader.finish();
 }
 
 void planForScan(const TouchstoneScan& scan, SweepPlan& plan, std::span<double> frequency) {
   const int n = scan.points();
-  if (n < 2 || n > kMostFilePoints) return;
-  plan.points = static_cast<std::int16_t>(n);
+  if (n < 2) return;
+  plan.points = n;
   plan.freqMin = scan.frequency.front();
   plan.freqMax = scan.frequency.back();
   plan.centerSpanEntry = false;  // the range came as its two ends
   deriveRange(plan);
   plan.logSweep = spacedLogarithmically(scan, plan);
+  plan.evenSpacing = spacedEvenly(scan, plan);
   rescaleMarkers(plan);
   const std::size_t shown = std::min(static_cast<std::size_t>(n), frequency.size());
-  for (std::size_t i = 0; i < shown; ++i) frequency[i] = pointFrequency(plan, static_cast<int>(i));
+  for (std::size_t i = 0; i < shown; ++i)
+    frequency[i] = plan.evenSpacing ? pointFrequency(plan, static_cast<int>(i)) : scan.frequency[i];
 }
 
 }  // namespace vna

@@ -181,33 +181,6 @@ MergeResult notCompatible() {
   return {std::nullopt, std::string(kNotCompatible)};
 }
 
-// Whole file as bytes; the reason when it cannot be read.
-struct ReadResult {
-  std::optional<std::string> bytes;
-  std::string reason;
-};
-
-ReadResult readWholeFile(const std::filesystem::path& file) {
-  const int fd = ::open(file.c_str(), O_RDONLY | O_CLOEXEC);
-  if (fd < 0)
-    return {std::nullopt, "cannot read " + file.filename().string() + ": " + std::generic_category().message(errno)};
-  std::string bytes;
-  char buffer[65536];
-  for (;;) {
-    const ssize_t n = ::read(fd, buffer, sizeof buffer);
-    if (n == 0) break;
-    if (n < 0) {
-      if (errno == EINTR) continue;
-      const int error = errno;
-      ::close(fd);
-      return {std::nullopt, "cannot read " + file.filename().string() + ": " + std::generic_category().message(error)};
-    }
-    bytes.append(buffer, static_cast<std::size_t>(n));
-  }
-  ::close(fd);
-  return {std::move(bytes), {}};
-}
-
 }  // namespace
 
 std::string frequencyText(double hz) {

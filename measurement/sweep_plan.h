@@ -12,7 +12,10 @@ struct SweepPlan {
   double freqMin = 200, freqMax = 60000000, center = 30000100, span = 59999800;
   bool centerSpanEntry = false;  // range last entered as center/span
   bool logSweep = true;
-  std::int16_t points = 401;
+  // Points at the frequencies the spacing gives; a viewer's file of a
+  // segmented sweep has its points at their own frequencies instead.
+  bool evenSpacing = true;
+  std::int32_t points = 401;
   std::int32_t sampleCode = 6;
   std::int32_t markerOffset1 = 100, markerOffset2 = 200;
   std::int32_t markerIndex1 = 50, markerIndex2 = 100;

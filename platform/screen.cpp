@@ -31,21 +31,25 @@ bool finite(double a, double b, double c, double d) {
 std::string formatPicture(std::string_view picture, double value) {
   const std::size_t width = picture.size();
   const std::size_t point = picture.find('.');
-  const int decimals = point == std::string_view::npos ? 0 : static_cast<int>(width - point - 1);
+  int decimals = point == std::string_view::npos ? 0 : static_cast<int>(width - point - 1);
   std::string digits;
   if (std::isnan(value)) {
     digits = "nan";
   } else if (std::isinf(value)) {
     digits = value > 0 ? "inf" : "-inf";
   } else {
-    char buffer[400];
-    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
-    digits = buffer;
-    // A value that rounds to zero is printed without a sign.
-    if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string::npos) digits.erase(0, 1);
-    // "#.##" has no place before the point for a zero: ".50" as the picture asks.
+    // A value too wide for the picture (a file's 2.1 GHz in "#########.##")
+    // gives up decimals, then its point, before it gives up being shown.
+    for (;; --decimals) {
+      char buffer[400];
+      std::snprintf(buffer, sizeof buffer, "%.*f", decimals, value);
+      digits = buffer;
+      // A value that rounds to zero is printed without a sign.
+      if (digits[0] == '-' && digits.find_first_not_of("-0.") == std::string::npos) digits.erase(0, 1);
+      if (digits.size() <= width || decimals == 0) break;
+    }
   }
-  if (digits.size() > width) return std::string(width, '*');  // cannot happen within the entry limits
+  if (digits.size() > width) return std::string(width, '*');  // no digits that are not the value
   return std::string(width - digits.size(), ' ') + digits;
 }
 

@@ -5,6 +5,15 @@
 #include "platform/numeric.h"
 
 namespace vna {
+
+Complex impedanceFromReflection(double db, double degrees, double reference) {
+  const double magnitude = std::pow(10.0, db / 20);
+  const double theta = kPi * degrees / 180;
+  const double re = magnitude * std::cos(theta), im = magnitude * std::sin(theta);
+  double den = 1 - 2 * re + re * re + im * im;
+  if (den == 0) den = 1e-46;
+  return {reference * (1 - re * re - im * im) / den, 2 * reference * im / den};
+}
 namespace {
 
 constexpr double kDegrees = 180.0 / kPi;

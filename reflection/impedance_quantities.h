@@ -11,6 +11,12 @@ using Complex = std::complex<double>;
 // The bridge's nominal relation, without calibration: Z = 100 (1/m - 1).
 Complex nominalImpedance(Complex ratio);
 
+// The impedance a reflection of `db` dB at `degrees` stands for on a real
+// reference of `reference` ohms: reference (1 + s)/(1 - s). A total
+// reflection at angle 0 (an open circuit, where 1 - s is 0) gives R = X = 0
+// instead of a division by zero.
+Complex impedanceFromReflection(double db, double degrees, double reference);
+
 // The reference load: its resistance in series with its inductance, the pair
 // shunted by its capacitance.
 Complex referenceLoadImpedance(double refR, double refL, double refC, double frequencyHz);

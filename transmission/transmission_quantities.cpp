@@ -32,13 +32,21 @@ double groupDelayFromAngles(double degreesNow, double degreesBefore, double freq
   return -1000000 * (step / 360) / (frequencyNow - frequencyBefore);
 }
 
-int delayApertureLimit(int points) { return static_cast<int>(roundHalfEven((8.0 * points - 8) / 50)); }
+// The apertures are powers of two, so that the delay of an aperture lands
+// on the point in its middle: up to the largest one within 16 % of the
+// range (8 points of 51, 128 of 801), never below 2 nor beyond the range.
+int delayApertureLimit(int points) {
+  int a = 2;
+  while (2.0 * a * 50 <= 8.0 * (points - 1)) a *= 2;
+  return std::clamp(points - 1, 1, a);
+}
 
 int stepDelayAperture(int aperture, int points, bool forward) {
-  const int a = std::clamp(aperture, 2, delayApertureLimit(points));
-  if (forward) return 2 * a == (points - 1) * 128 / 400 ? 2 : 2 * a;
-  const int half = static_cast<int>(roundHalfEven(a / 2.0));
-  return half == 1 ? static_cast<int>(roundHalfEven((points - 1) * 64 / 400.0)) : half;
+  const int limit = delayApertureLimit(points);
+  const int smallest = std::min(2, limit);
+  const int a = std::clamp(aperture, smallest, limit);
+  if (forward) return 2 * a > limit ? smallest : 2 * a;
+  return a / 2 < smallest ? limit : a / 2;
 }
 
 double delayAperturePercent(int aperture, int points) { return aperture * 100.0 / (points - 1); }

@@ -29,16 +29,6 @@ MeasurementProfile makeScreenProfile() {
   return p;
 }
 
-// The impedance a reflection of `db` dB at `degrees` stands for on 50 ohm.
-Complex impedanceFromReflection(double db, double degrees) {
-  const double magnitude = std::pow(10.0, db / 20);
-  const double theta = kPi * degrees / 180;
-  const double re = magnitude * std::cos(theta), im = magnitude * std::sin(theta);
-  double den = 1 - 2 * re + re * re + im * im;
-  if (den == 0) den = 1e-46;  // a total reflection at angle 0: an open circuit
-  return {50 * (1 - re * re - im * im) / den, 100 * im / den};
-}
-
 }  // namespace
 
 const ViewerProfile& impedanceViewerProfile() {
@@ -54,17 +44,17 @@ TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) co
   return impedanceViewerColumns(fileName);
 }
 
+// Each port's impedance on the file's reference for that port.
 void ImpedanceViewerHooks::load(const TouchstoneScan& scan) {
   twoPort_ = !scan.db2.empty();
   parameter_ = kFirst;
-  const auto fill = [](Port& port, const std::vector<float>& db, const std::vector<float>& angle) {
-    for (std::size_t i = 0; i < db.size() && i < port.db.size(); ++i) {
-      port.db[i] = db[i];
-      port.impedance[i] = impedanceFromReflection(db[i], angle[i]);
-    }
+  const auto fill = [](Port& port, const std::vector<double>& db, const std::vector<double>& angle, double reference) {
+    port.db = db;
+    port.impedance.resize(db.size());
+    for (std::size_t i = 0; i < db.size(); ++i) port.impedance[i] = impedanceFromReflection(db[i], angle[i], reference);
   };
-  fill(input_, scan.db1, scan.angle1);
-  if (twoPort_) fill(output_, scan.db2, scan.angle2);
+  fill(input_, scan.db1, scan.angle1, scan.reference1);
+  fill(output_, scan.db2, scan.angle2, scan.reference2);
 }
 
 // The analyzer's quantities of the port's impedance; the s11 modes show the
@@ -86,6 +76,7 @@ void ImpedanceViewerHooks::derivePoint(int i) {
   const auto p = static_cast<std::size_t>(i);
   ScanRecord& r = state_.record;
   const auto fill = [&](const Port& port, PointArray<double>& first, PointArray<double>& second) {
+    if (p >= port.db.size()) return;
     const Quantities q = quantitiesOf(port, i);
     first[p] = q.first;
     second[p] = q.second;

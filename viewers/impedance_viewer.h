@@ -4,6 +4,7 @@
 #pragma once
 
 #include <filesystem>
+#include <vector>
 
 #include "measurement/scan_record.h"
 #include "reflection/impedance_quantities.h"
@@ -29,8 +30,8 @@ class ImpedanceViewerHooks : public ViewerHooks {
 
  private:
   struct Port {
-    PointArray<double> db{};
-    PointArray<Complex> impedance{};  // rebuilt from the file's dB and angle
+    std::vector<double> db;
+    std::vector<Complex> impedance;  // rebuilt from the file's dB and angle
   };
   Quantities quantitiesOf(const Port& port, int i) const;
 

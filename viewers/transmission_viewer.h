@@ -30,7 +30,7 @@ class TransmissionViewerHooks : public ViewerHooks {
 
  private:
   struct Curves {
-    std::vector<float> db, angle;
+    std::vector<double> db, angle;
   };
   struct GainPhase {
     double gain = 0, phase = 0;

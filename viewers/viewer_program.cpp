@@ -1,11 +1,10 @@
 #include "viewers/viewer_program.h"
 
 #include <algorithm>
-#include <fstream>
-#include <iterator>
 #include <vector>
 
 #include "display/layout.h"
+#include "files/atomic_file.h"
 #include "files/file_list_screen.h"
 
 namespace vna {
@@ -70,8 +69,8 @@ int ViewerProgram::run() {
   for (;;) {
     const std::optional<std::string> name = chooseFile(screen_, measurement_.latch(), profile_.program, directory_);
     if (!name) return 0;
-    if (!load(*name)) {
-      showNotCompatible(screen_);
+    if (const std::string reason = load(*name); !reason.empty()) {
+      showNotCompatible(screen_, reason);
       markersBackToStart();
       continue;
     }
@@ -99,25 +98,28 @@ void ViewerProgram::markersBackToStart() {
   state_.plan.markerOffset2 = 200;
 }
 
-bool ViewerProgram::load(const std::string& name) {
-  std::ifstream in(directory_ / name, std::ios::binary);
-  const std::vector<std::uint8_t> bytes{std::istreambuf_iterator<char>(in), {}};
-  if (!in && !in.eof()) return false;
-  const std::optional<TouchstoneScan> scan = readTouchstone(bytes, hooks_.columnsFor(name));
-  if (!scan) return false;
-  planForScan(*scan, state_.plan, state_.record.frequency);
+std::string ViewerProgram::load(const std::string& name) {
+  const ReadResult file = readWholeFile(directory_ / name);
+  if (!file.bytes) return " " + file.reason + " ";
+  const auto& text = *file.bytes;
+  const TouchstoneReading reading =
+      readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, hooks_.columnsFor(name));
+  if (!reading.ok()) return reading.reason;
+  const TouchstoneScan& scan = *reading.scan;
+  state_.record.makeRoomFor(scan.points());
+  planForScan(scan, state_.plan, state_.record.frequency);
   ScanControl& c = state_.control;
   c.scanComplete = true;
   c.restartPending = false;
   c.memoryValid = false;
   c.currentPoint = 0;
   c.resumePoint = state_.plan.points - 1;
-  hooks_.load(*scan);
+  hooks_.load(scan);
   measurement_.recomputeAll();
   measurement_.redrawAll();
   measurement_.checkScales();
   measurement_.clearHover();
-  return true;
+  return {};
 }
 
 }  // namespace vna

@@ -115,8 +115,9 @@ class ViewerProgram {
 
  private:
   void startUp();
-  // Reads the file and puts it on the screen; false when it is not compatible.
-  bool load(const std::string& name);
+  // Reads the file and puts it on the screen; or the reason it cannot be
+  // shown, and the screen is left as it was.
+  std::string load(const std::string& name);
   void markersBackToStart();
 
   Screen& screen_;

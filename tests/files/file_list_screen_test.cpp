@@ -303,15 +303,16 @@ TEST_F(FileListScreenTest, NotCompatibleStaysThreeSecondsOrUntilAKeyWhichItTakes
   backend.actionAt(2.9, [&] {
     ++checksRun;
     expectText(5, 5, 0, 6, " error : the file is not compatible  ");
+    expectText(6, 5, 0, 6, " line 7: 5 numbers where a two-port line has 9 ");
     expectText(7, 5, 0, 6, " Wait ");
   });
   ++checksScheduled;
-  showNotCompatible(screen);
+  showNotCompatible(screen, " line 7: 5 numbers where a two-port line has 9 ");
   EXPECT_NEAR(backend.now(), 3.0, 0.02);
 
   const double start = backend.now();
   backend.keyAt(start + 1.0, kEsc);
-  showNotCompatible(screen);
+  showNotCompatible(screen, " no data: the file holds no points ");
   EXPECT_NEAR(backend.now(), start + 1.0, 0.02);
   EXPECT_EQ(screen.readKey(), "");
 }
