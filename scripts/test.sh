@@ -1,7 +1,9 @@
 #!/usr/bin/env bash
 # Builds everything and runs all tests (unit, scenario and end-to-end), then
 # builds once more with the address and undefined-behaviour sanitizers and
-# runs the unit and scenario tests there; exits non-zero when one fails.
+# runs the unit and scenario tests there, then fuzzes the file readers for a
+# few seconds each (scripts/fuzz.sh); exits non-zero when one fails.
+# VNA_SKIP_SANITIZERS=1 skips the sanitizer build, VNA_SKIP_FUZZ=1 the fuzzing.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -17,4 +19,8 @@ if [[ ${VNA_SKIP_SANITIZERS:-0} != 1 ]]; then
   cmake --build "$sanitize_dir" -j2
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
     ctest --test-dir "$sanitize_dir" --output-on-failure -j2 -L 'unit|scenario'
+fi
+
+if [[ ${VNA_SKIP_FUZZ:-0} != 1 ]]; then
+  bash scripts/fuzz.sh 10
 fi
