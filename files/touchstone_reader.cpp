@@ -90,6 +90,16 @@ void append(std::vector<double>& db, std::vector<double>& angle, double dbValue,
   angle.push_back(singlePrecision(degrees));
 }
 
+// A number the viewer does not need is only checked for its characters:
+// converting it would cost more than the rest of the line.
+bool looksLikeNumber(std::string_view word) {
+  const std::string_view digits = (word.front() == '-' || word.front() == '+') ? word.substr(1) : word;
+  if (digits.empty() || !(isDigit(digits.front()) || digits.front() == '.')) return false;
+  return std::all_of(digits.begin(), digits.end(), [](char c) {
+    return isDigit(c) || c == '.' || c == 'e' || c == 'E' || c == '+' || c == '-';
+  });
+}
+
 // ---------------------------------------------------------------- the file's layout
 
 struct Options {
@@ -231,7 +241,9 @@ bool Reader::optionLine(std::string_view text) {
       const char f = lower(word.front());
       options_.format = f == 'd' ? PairFormat::DbAngle : f == 'm' ? PairFormat::MagnitudeAngle : PairFormat::RealImaginary;
     } else if (sameWord(word, "R")) {
-      const std::optional<double> r = numberOf(nextWord(text));
+      const std::string_view value = nextWord(text);
+      if (value.starts_with("(")) return failAtLine("a complex reference R " + quoted(value) + " cannot be shown");
+      const std::optional<double> r = numberOf(value);
       if (!r || !(*r > 0)) return failAtLine("R needs a positive resistance");
       options_.resistance = *r;
     } else {
@@ -344,7 +356,7 @@ bool Reader::dataLine(std::string_view text) {
       const std::optional<double> value = numberOf(word);
       if (!value) return failAtLine(quoted(word) + " is not a number");
       numbers_[static_cast<std::size_t>(number)] = *value;
-    } else if (!numberOf(word)) {
+    } else if (!looksLikeNumber(word)) {
       return failAtLine(quoted(word) + " is not a number");
     }
   }
@@ -477,17 +489,6 @@ bool spacedLogarithmically(const TouchstoneScan& scan, const SweepPlan& plan) {
   return !(std::fabs(pointFrequency(linear, t) - read) < std::fabs(pointFrequency(logarithmic, t) - read));
 }
 
-// The analyzers write their frequencies to 16 digits, other tools to 6 or
-// more: a millionth keeps both even and finds a segmented sweep at once.
-bool spacedEvenly(const TouchstoneScan& scan, const SweepPlan& plan) {
-  constexpr double kLargestDeviation = 1e-6;
-  for (int i = 1; i < scan.points(); ++i) {
-    const double rebuilt = pointFrequency(plan, i);
-    if (std::fabs(scan.frequency[static_cast<std::size_t>(i)] - rebuilt) > kLargestDeviation * rebuilt) return false;
-  }
-  return true;
-}
-
 }  // namespace
 
 // In any case of its letters, as the file list matches it: a two-port file
@@ -504,7 +505,8 @@ TouchstoneReading readTouchstone(std::span<const std::uint8_t> bytes, Touchstone
   Reader reader(columns);
   while (!text.empty()) {
     // A line ends at CR LF, LF or CR; the last one may have no end.
-    const std::size_t end = std::min(text.find_first_of("\r\n"), text.size());
+    std::size_t end = 0;
+    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
     if (!reader.line(text.substr(0, end))) break;
     std::size_t next = end;
     if (next < text.size()) next += text.compare(next, 2, "\r\n") == 0 ? 2 : 1;
@@ -522,11 +524,18 @@ void planForScan(const TouchstoneScan& scan, SweepPlan& plan, std::span<double> 
   plan.centerSpanEntry = false;  // the range came as its two ends
   deriveRange(plan);
   plan.logSweep = spacedLogarithmically(scan, plan);
-  plan.evenSpacing = spacedEvenly(scan, plan);
   rescaleMarkers(plan);
+  // The analyzers write their frequencies to 16 digits, other tools to 6 or
+  // more: a millionth keeps both even and finds a segmented sweep at once.
+  constexpr double kLargestDeviation = 1e-6;
   const std::size_t shown = std::min(static_cast<std::size_t>(n), frequency.size());
-  for (std::size_t i = 0; i < shown; ++i)
-    frequency[i] = plan.evenSpacing ? pointFrequency(plan, static_cast<int>(i)) : scan.frequency[i];
+  plan.evenSpacing = true;
+  for (std::size_t i = 0; i < static_cast<std::size_t>(n); ++i) {
+    const double rebuilt = pointFrequency(plan, static_cast<int>(i));
+    if (i < shown) frequency[i] = rebuilt;
+    if (std::fabs(scan.frequency[i] - rebuilt) > kLargestDeviation * rebuilt) plan.evenSpacing = false;
+  }
+  if (!plan.evenSpacing) std::copy_n(scan.frequency.begin(), shown, frequency.begin());
 }
 
 }  // namespace vna
