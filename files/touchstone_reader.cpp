@@ -5,6 +5,7 @@
 #include <charconv>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <limits>
 #include <string>
 #include <system_error>
@@ -35,7 +36,9 @@ bool sameWord(std::string_view a, std::string_view b) {
 
 // The next blank-separated word of `text`, taken off its front.
 std::string_view nextWord(std::string_view& text) {
-  text = trimmed(text);
+  std::size_t start = 0;
+  while (start < text.size() && isBlank(text[start])) ++start;
+  text.remove_prefix(start);
   std::size_t end = 0;
   while (end < text.size() && !isBlank(text[end])) ++end;
   const std::string_view word = text.substr(0, end);
@@ -50,6 +53,37 @@ std::string quoted(std::string_view word) {
   return text + (word.size() > 16 ? "...\"" : "\"");
 }
 
+// The common short number at a fraction of the cost of a general parser:
+// up to 15 digits are exact in a double, and so are the powers of ten up to
+// 1e22, so one multiplication or division rounds the value correctly
+// (Clinger's fast path). Anything else is left to the general parser.
+std::optional<double> shortDecimal(std::string_view text) {
+  static constexpr double kPowers[] = {1e0,  1e1,  1e2,  1e3,  1e4,  1e5,  1e6,  1e7,  1e8,  1e9,  1e10, 1e11,
+                                       1e12, 1e13, 1e14, 1e15, 1e16, 1e17, 1e18, 1e19, 1e20, 1e21, 1e22};
+  std::uint64_t mantissa = 0;
+  int digits = 0, scale = 0;
+  std::size_t i = 0;
+  for (; i < text.size() && isDigit(text[i]); ++i, ++digits) mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+  if (i < text.size() && text[i] == '.') {
+    for (++i; i < text.size() && isDigit(text[i]); ++i, ++digits, --scale)
+      mantissa = mantissa * 10 + static_cast<unsigned>(text[i] - '0');
+  }
+  if (digits == 0 || digits > 15) return std::nullopt;
+  if (i < text.size() && (text[i] == 'e' || text[i] == 'E')) {
+    ++i;
+    const bool negative = i < text.size() && text[i] == '-';
+    if (i < text.size() && (text[i] == '-' || text[i] == '+')) ++i;
+    int exponent = 0, exponentDigits = 0;
+    for (; i < text.size() && isDigit(text[i]) && exponentDigits < 4; ++i, ++exponentDigits)
+      exponent = exponent * 10 + (text[i] - '0');
+    if (exponentDigits == 0) return std::nullopt;
+    scale += negative ? -exponent : exponent;
+  }
+  if (i != text.size() || scale < -22 || scale > 22) return std::nullopt;
+  const double m = static_cast<double>(mantissa);
+  return scale < 0 ? m / kPowers[-scale] : m * kPowers[scale];
+}
+
 // A whole decimal number: optional sign, digits with an optional point, an
 // optional exponent (".5", "+1.", "1E+09"); no "inf" or "nan". Independent
 // of the locale. A value beyond the double range is not a number here;
@@ -59,6 +93,7 @@ std::optional<double> numberOf(std::string_view word) {
   const bool negative = !digits.empty() && digits.front() == '-';
   if (!digits.empty() && (digits.front() == '-' || digits.front() == '+')) digits.remove_prefix(1);
   if (digits.empty() || !(isDigit(digits.front()) || digits.front() == '.')) return std::nullopt;
+  if (const std::optional<double> quick = shortDecimal(digits)) return negative ? -*quick : *quick;
   double value = 0;
   const char* end = digits.data() + digits.size();
   const auto [stop, error] = std::from_chars(digits.data(), end, value);
@@ -192,11 +227,8 @@ bool Reader::line(std::string_view text) {
   }
   text = trimmed(text);
   if (text.empty()) return true;
-  if (inInformation_) {
-    if (text.front() == '[') return keyword(text);
-    return true;
-  }
   if (text.front() == '[') return keyword(text);
+  if (inInformation_) return true;
   if (text.front() == '#') return optionLine(text.substr(1));
   return dataLine(text);
 }
@@ -503,14 +535,22 @@ TouchstoneReading readTouchstone(std::span<const std::uint8_t> bytes, Touchstone
   std::string_view text(reinterpret_cast<const char*>(bytes.data()), bytes.size());
   if (text.starts_with("\xEF\xBB\xBF")) text.remove_prefix(3);  // a UTF-8 byte order mark
   Reader reader(columns);
-  while (!text.empty()) {
-    // A line ends at CR LF, LF or CR; the last one may have no end.
-    std::size_t end = 0;
-    while (end < text.size() && text[end] != '\n' && text[end] != '\r') ++end;
-    if (!reader.line(text.substr(0, end))) break;
-    std::size_t next = end;
-    if (next < text.size()) next += text.compare(next, 2, "\r\n") == 0 ? 2 : 1;
-    text.remove_prefix(next);
+  // A line ends at CR LF, LF or CR; the last one may have no end. The next
+  // LF and the next CR are each looked for once (memchr), so a file of one
+  // kind of line end is not searched again for the other at every line.
+  const char* const begin = text.data();
+  const std::size_t size = text.size();
+  const auto nextOf = [&](char c, std::size_t from) {
+    const void* at = std::memchr(begin + from, c, size - from);
+    return at ? static_cast<std::size_t>(static_cast<const char*>(at) - begin) : size;
+  };
+  std::size_t lf = nextOf('\n', 0), cr = nextOf('\r', 0);
+  for (std::size_t start = 0; start < size;) {
+    if (lf < start) lf = nextOf('\n', start);
+    if (cr < start) cr = nextOf('\r', start);
+    const std::size_t end = std::min(lf, cr);
+    if (!reader.line(text.substr(start, end - start))) break;
+    start = end + (end == cr && end + 1 == lf ? 2 : 1);
   }
   return reader.finish();
 }

@@ -5,6 +5,9 @@
 
 #include <cmath>
 #include <complex>
+#include <cstdio>
+#include <cstdlib>
+#include <random>
 #include <string>
 
 #include "files/touchstone_reader.h"
@@ -176,6 +179,32 @@ TEST(TouchstoneDataLines, CommentsBlanksLineEndsAndNumberFormsReadAlike) {
     EXPECT_EQ(r.scan->db1, plain.scan->db1) << v;
     EXPECT_EQ(r.scan->angle1, plain.scan->angle1) << v;
   }
+}
+
+// Frequencies are kept in double precision: whatever the form of their
+// text, they read exactly as the C library reads them.
+TEST(TouchstoneDataLines, NumbersReadExactlyAsTheCLibraryReadsThem) {
+  std::mt19937 random(7);
+  std::string file = "# HZ S DB R 50\n";
+  std::vector<double> expected;
+  double at = 1;
+  for (int i = 0; i < 3000; ++i) {
+    at *= 1.001 + (random() % 1000) * 1e-6;
+    char text[64];
+    const int digits = 1 + static_cast<int>(random() % 17);
+    switch (i % 3) {
+      case 0: std::snprintf(text, sizeof text, "%.*g", digits, at); break;
+      case 1: std::snprintf(text, sizeof text, "%.*e", digits, at); break;
+      case 2: std::snprintf(text, sizeof text, "%.*f", digits % 10, at); break;
+    }
+    const double value = std::strtod(text, nullptr);
+    if (!expected.empty() && !(value > expected.back())) continue;
+    expected.push_back(value);
+    file += std::string(text) + " 0 0\n";
+  }
+  const TouchstoneReading r = reading(file, kOnePort);
+  ASSERT_TRUE(r.ok()) << r.reason;
+  EXPECT_EQ(r.scan->frequency, expected);
 }
 
 // A version 1 two-port file of an amplifier ends with its noise parameters
