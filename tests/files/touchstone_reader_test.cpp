@@ -167,6 +167,10 @@ TEST(TouchstoneReader, RefusesFilesItWouldReadWrongAndSaysWhy) {
       {option + "1000 1,5 2\r\n2000 1 2\r\n", kOnePort, " line 2: \"1,5\" is not a number "},
       {option + "-1 0 0\r\n2000 1 2\r\n", kOnePort, " line 2: the frequency must be 0 or above "},
       {option, kOnePort, " no data: the file holds no points "},
+      // Several megabytes on one line, of numbers or of anything else.
+      {option + [] { std::string line; for (int i = 0; i < 2'000'000; ++i) line += "1 "; return line; }(), kOnePort,
+       " line 2: 2000000 numbers where a one-port line has 3 "},
+      {option + "1 2 3\n" + std::string(5'000'000, 'x'), kOnePort, " line 3: \"xxxxxxxxxxxxxxxx...\" is not a number "},
   };
   for (const Case& c : refused) EXPECT_EQ(refusal(c.file, c.columns), c.reason) << c.file.substr(0, 200);
   EXPECT_TRUE(read(twoPort, impedanceViewerColumns("dut.s2p")));
