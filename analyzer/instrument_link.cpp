@@ -66,7 +66,7 @@ AcquisitionProgress Instrument::progress() const {
   return {received, link_.sampleCode - static_cast<int>(received / 7)};
 }
 
-void Instrument::acquirePoint(const AcquisitionPacing& style) {
+bool Instrument::acquirePoint(const AcquisitionPacing& style) {
   link_.timedOut = false;
   const double deadline = host_.now() + kReplyTimeout;
   const int k = std::max(0, sampleCodeIndex(link_.sampleCode));
@@ -84,7 +84,7 @@ void Instrument::acquirePoint(const AcquisitionPacing& style) {
     if (link_.rxBuffer.size() >= complete) {
       decodeSamples(link_.rxBuffer, link_.sampleCode, std::span(link_.sampleR).first(static_cast<std::size_t>(samples)),
                     std::span(link_.sampleA).first(static_cast<std::size_t>(samples)));
-      return;
+      return true;
     }
     // Let about 50 more bytes arrive between polls instead of spinning.
     if (static_cast<long>(link_.rxBuffer.size()) > 50 * pacing) {
@@ -95,7 +95,7 @@ void Instrument::acquirePoint(const AcquisitionPacing& style) {
       ++pacing;
     }
     // Keys read here are dropped, Esc too, but a space may ask to stop.
-    if (!host_.watchKeys(progress())) return;
+    if (!host_.watchKeys(progress())) return false;
     host_.watchButton(progress());
     // Instead of yielding in a loop, wait for the port or the window to have
     // something for us, at most until the time-out.
@@ -105,7 +105,7 @@ void Instrument::acquirePoint(const AcquisitionPacing& style) {
     receiveWaiting();
     if (channel_.vanished() || host_.now() >= deadline) {
       link_.timedOut = true;
-      return;
+      return true;
     }
   }
 }

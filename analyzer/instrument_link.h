@@ -54,6 +54,8 @@ class AcquisitionHost {
   virtual bool watchKeys(const AcquisitionProgress& progress) = 0;
   // One look at the Stop button.
   virtual void watchButton(const AcquisitionProgress& progress) = 0;
+  // Waits plainly until `time` (of now()), for pacing finer than a millisecond.
+  virtual void pauseUntil(double time) = 0;
 };
 
 class Instrument {
@@ -68,9 +70,9 @@ class Instrument {
   void resetInstrument();
   void loadFrequency(double frequencyHz);
   void applyFrequency();
-  // Samples of one point into sampleR/sampleA, or timedOut; returns early,
-  // with neither, when the host abandons it.
-  void acquirePoint(const AcquisitionPacing& pacing);
+  // Samples of one point into sampleR/sampleA, or timedOut; false when the
+  // host abandoned it early, with neither.
+  bool acquirePoint(const AcquisitionPacing& pacing);
   bool reopen();
 
  private:

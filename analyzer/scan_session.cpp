@@ -1,6 +1,5 @@
 #include "analyzer/scan_session.h"
 
-#include "analyzer/sample_conversion.h"
 #include "display/layout.h"
 
 namespace vna {
@@ -22,6 +21,7 @@ ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, Mea
 
 void ScanSession::openInstrument(const ChannelFactory& openChannel) {
   channel_ = openChannel(link_.portNumber);
+  engine_.emplace(link_, *channel_, static_cast<AcquisitionHost&>(*this), style_.pacing);
   if (!channel_->open()) {
     out_.color(0, colour::kText);
     out_.printAt(10, 20, "USB port could not be opended");
@@ -47,12 +47,7 @@ void ScanSession::scanStart() {
   link_.sampleCode = state_.plan.sampleCode;
   // The clock in use may have been changed on the Adjustment screen.
   link_.clockHz = settings_.clockHz;
-  const auto p = static_cast<std::size_t>(c.currentPoint);
-  instrument().loadFrequency(state_.record.frequency[p]);
-  instrument().applyFrequency();
-  sleep(20);
-  instrument().loadFrequency(state_.record.frequency[p + 1]);
-  sleep(20);
+  engine_->start(state_.record.frequency, c.currentPoint);
 }
 
 ScanStep ScanSession::scanPass() {
@@ -60,9 +55,9 @@ ScanStep ScanSession::scanPass() {
   const CalibrationProcedure* procedure = screen_.procedure();
   if (c.currentPoint == 0) sleep(10);
 
-  instrument().acquirePoint(style_.pacing);
+  const Acquired acquired = engine_->acquire();
   if (out_.closeRequested()) return ScanStep::Exit;
-  if (link_.timedOut) {
+  if (acquired == Acquired::TimedOut) {
     c.scanning = false;
     if (procedure) c.procedureState = afterTimeout(*procedure, c.procedureState);
     return handleTimeout();
@@ -76,8 +71,7 @@ ScanStep ScanSession::scanPass() {
   if (k == " " || c.stopRequested) return stopScan();
   if (k.size() == 1 && k[0] == key::kEsc) return ScanStep::Exit;
 
-  instrument().applyFrequency();
-  const double strobe = now();
+  engine_->strobe();
   convertPoint(c.currentPoint);
   screen_.refreshTraces();
 
@@ -96,19 +90,13 @@ ScanStep ScanSession::scanPass() {
 
   // Look-ahead: the instrument already runs at point p + 1 since the strobe,
   // so p + 2 is loaded now (currentPoint has moved on to p + 1).
-  instrument().loadFrequency(state_.record.frequency[static_cast<std::size_t>(c.currentPoint) + 1]);
-  // The instrument needs 37 ms after the strobe before the next acquisition.
-  while (now() - strobe < 0.024) sleep(15);
-  out_.pauseUntil(strobe + 0.037);
+  engine_->loadAheadAndPace(state_.record.frequency[static_cast<std::size_t>(c.currentPoint) + 1]);
   return ScanStep::NextPoint;
 }
 
 void ScanSession::convertPoint(int i) {
   const auto p = static_cast<std::size_t>(i);
-  const auto samples = static_cast<std::size_t>(link_.sampleCode + 1);
-  const ConvertedPoint converted =
-      convertSamples(std::span(link_.sampleR).first(samples), std::span(link_.sampleA).first(samples),
-                     link_.sampleCode, settings_.arGain, settings_.arPhase);
+  const ConvertedPoint converted = engine_->convert(settings_.arGain, settings_.arPhase);
   ScanRecord& r = state_.record;
   r.rawRatio[p] = converted.ratio;
   r.workRatio[p] = converted.ratio;
@@ -194,6 +182,7 @@ void ScanSession::showText(const ProcedureText& t) {
 // ---------------------------------------------------------------- while the instrument transfers
 
 double ScanSession::now() { return out_.timer(); }
+void ScanSession::pauseUntil(double time) { out_.pauseUntil(time); }
 void ScanSession::sleep(int ms) { out_.sleep(ms); }
 void ScanSession::waitForActivity(double seconds, const WakeSource& wake) { out_.waitForActivity(seconds, wake); }
 

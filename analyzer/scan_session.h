@@ -7,9 +7,11 @@
 
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string_view>
 
 #include "analyzer/instrument_link.h"
+#include "analyzer/sweep_engine.h"
 #include "display/measurement_screen.h"
 #include "files/settings_file.h"
 #include "platform/serial_channel.h"
@@ -49,7 +51,7 @@ class ScanSession : private AcquisitionHost {
   void convertPoint(int i);
   void showText(const ProcedureText& text);
   void warnIfLong(const AcquisitionProgress& progress);
-  Instrument instrument() { return Instrument(link_, *channel_, *this); }
+  Instrument instrument() { return engine_->instrument(); }
 
   // What the acquisition asks of the program while it waits.
   double now() override;
@@ -57,6 +59,7 @@ class ScanSession : private AcquisitionHost {
   void waitForActivity(double seconds, const WakeSource& wake) override;
   bool watchKeys(const AcquisitionProgress& progress) override;
   void watchButton(const AcquisitionProgress& progress) override;
+  void pauseUntil(double time) override;
 
   MeasurementScreen& screen_;
   Screen& out_;
@@ -66,6 +69,7 @@ class ScanSession : private AcquisitionHost {
   const SettingsFile& settings_;
   InstrumentLink& link_;
   std::unique_ptr<SerialChannel> channel_;
+  std::optional<SweepEngine> engine_;  // on channel_, once the port is named
   bool stopHighlighted_ = false;  // the Stop button is shown highlighted
 };
 
