@@ -79,9 +79,7 @@ Complex ImpedanceHooks::impedanceOf(int i) const {
 
 // The s11 of the display mode in dB, as a file holds it: single precision.
 TouchstonePoint ImpedanceHooks::pointDbAngle(int i) const {
-  const double f = state_.record.frequency[static_cast<std::size_t>(i)];
-  const Quantities s11 = impedanceQuantities(static_cast<int>(ImpedanceMode::S11Db), impedanceOf(i), f);
-  return {f, static_cast<float>(s11.first), static_cast<float>(s11.second)};
+  return reflectionDbAngle(state_.record.frequency[static_cast<std::size_t>(i)], impedanceOf(i));
 }
 
 void ImpedanceHooks::correctPoint(int i) {

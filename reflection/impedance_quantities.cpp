@@ -69,4 +69,9 @@ Quantities impedanceQuantities(int mode, Complex z, double frequencyHz) {
   }
 }
 
+TouchstonePoint reflectionDbAngle(double frequency, Complex z) {
+  const Quantities s11 = impedanceQuantities(static_cast<int>(ImpedanceMode::S11Db), z, frequency);
+  return {frequency, static_cast<float>(s11.first), static_cast<float>(s11.second)};
+}
+
 }  // namespace vna

@@ -4,6 +4,8 @@
 
 #include <complex>
 
+#include "files/touchstone_writer.h"
+
 namespace vna {
 
 using Complex = std::complex<double>;
@@ -51,5 +53,9 @@ struct Quantities {
 // with its angle. Nothing is clamped: infinite and not-a-number results
 // arise as the formulas give them.
 Quantities impedanceQuantities(int displayMode, Complex impedance, double frequencyHz);
+
+// The saved value of an impedance at a frequency: its s11 on 50 ohm in dB
+// and degrees, in single precision, as the files hold it.
+TouchstonePoint reflectionDbAngle(double frequency, Complex z);
 
 }  // namespace vna
