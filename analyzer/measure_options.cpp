@@ -117,7 +117,9 @@ std::string_view commandName(MeasureCommand c) {
   return "help";
 }
 
-constexpr unsigned bit(MeasureCommand c) { return 1u << static_cast<unsigned>(c); }
+constexpr unsigned bit(MeasureCommand c) {
+  return 1u << static_cast<unsigned>(c);
+}
 constexpr unsigned kMeasuring = bit(MeasureCommand::Reflection) | bit(MeasureCommand::Transmission);
 constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(MeasureCommand::Normalize);
 
@@ -207,9 +209,7 @@ class Parser {
         o_.plan.points = *n;
         return {};
       }
-      case Key::Spacing:
-        o_.plan.logSweep = spec.name == "--log";
-        return {};
+      case Key::Spacing: o_.plan.logSweep = spec.name == "--log"; return {};
       case Key::Ms: {
         const auto ms = parseWhole(value);
         const auto code = ms ? sampleCodeFor(*ms) : std::nullopt;
@@ -239,9 +239,7 @@ class Parser {
         o_.lengthMetres = *v;
         return {};
       }
-      case Key::Quiet:
-        o_.quiet = true;
-        return {};
+      case Key::Quiet: o_.quiet = true; return {};
       case Key::Count: break;
     }
     return {};
@@ -301,9 +299,9 @@ class Parser {
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::array<std::pair<std::string_view, ParameterSlot>, 2> own =
         transmission ? std::array<std::pair<std::string_view, ParameterSlot>, 2>{{{"s21", ParameterSlot::s21},
-                                                                                 {"s12", ParameterSlot::s12}}}
-                     : std::array<std::pair<std::string_view, ParameterSlot>, 2>{{{"s11", ParameterSlot::s11},
-                                                                                 {"s22", ParameterSlot::s22}}};
+                                                                                  {"s12", ParameterSlot::s12}}}
+                     : std::array<std::pair<std::string_view, ParameterSlot>, 2>{
+                           {{"s11", ParameterSlot::s11}, {"s22", ParameterSlot::s22}}};
     for (const auto& [text, chosen] : own) {
       if (value == text) {
         o_.slot = chosen;
@@ -345,7 +343,8 @@ class Parser {
   }
 
   static std::string loadCountError(std::string_view value) {
-    return "--load \"" + std::string(value) + "\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\"";
+    return "--load \"" + std::string(value) +
+           "\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\"";
   }
 
   MeasureOptions& o_;
@@ -378,7 +377,8 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
   MeasureOptions o;
   for (std::string_view a : args)
     if (a == "--help" || a == "-h") return o;
-  if (args.empty()) return refused(o, "no command: calibrate, reflection, normalize or transmission (--help lists the options)");
+  if (args.empty())
+    return refused(o, "no command: calibrate, reflection, normalize or transmission (--help lists the options)");
   const auto command = commandNamed(args[0]);
   if (!command)
     return refused(o, std::string(args[0]) +
@@ -403,8 +403,7 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
       const auto standard = standardNamed(name);
       if (o.command != MeasureCommand::Calibrate || standardGiven)
         return refused(o, std::string(name) + ": unexpected argument");
-      if (!standard)
-        return refused(o, "calibrate " + std::string(name) + ": the standards are open, short and load");
+      if (!standard) return refused(o, "calibrate " + std::string(name) + ": the standards are open, short and load");
       o.standard = *standard;
       standardGiven = true;
       continue;
@@ -425,8 +424,7 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
     if (std::string error = parser.apply(*spec, value.value_or("")); !error.empty())
       return refused(o, std::move(error));
   }
-  if (std::string error = parser.finish(standardGiven, given); !error.empty())
-    return refused(o, std::move(error));
+  if (std::string error = parser.finish(standardGiven, given); !error.empty()) return refused(o, std::move(error));
   return o;
 }
 
@@ -452,9 +450,13 @@ std::string measureUsage() {
          "to 60 MHz at 40 ms per point):\n"
          "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz;\n"
          "                       k and M multiply by 1000 and 1000000 (1k, 2.5M, 60M)\n"
-         "  --points N           " + pointsText() + "\n"
+         "  --points N           " +
+         pointsText() +
+         "\n"
          "  --linear | --log     the spacing of the points\n"
-         "  --ms MS              time per point: " + msText() + "\n"
+         "  --ms MS              time per point: " +
+         msText() +
+         "\n"
          "  --port N             the instrument at /dev/ttyUSB<N> (default: the settings\n"
          "                       file's)\n"
          "  --sweeps K           K sweeps one after the other, into NAME-0001.s1p,\n"

@@ -48,13 +48,13 @@ struct MeasureOptions {
   std::optional<std::string> output;  // "-" is standard output
   bool twoPort = false;               // the output is written as a two-port (.s2p) file
   ParameterSlot slot = ParameterSlot::s11;
-  SweepPlan plan;                     // the start-up plan with --from/--to/--points/--linear/--log/--ms applied
-  std::optional<int> portOverride;    // n of /dev/ttyUSB<n> instead of the settings file's
+  SweepPlan plan;                          // the start-up plan with --from/--to/--points/--linear/--log/--ms applied
+  std::optional<int> portOverride;         // n of /dev/ttyUSB<n> instead of the settings file's
   std::optional<LoadValues> loadOverride;  // instead of the settings file's reference load
-  double lengthMetres = 0;            // transmission without --cal: the cable's electrical length
-  int sweeps = 1;                     // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
+  double lengthMetres = 0;                 // transmission without --cal: the cable's electrical length
+  int sweeps = 1;                          // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
   bool quiet = false;
-  std::string error;                  // one line naming the refused argument; empty when accepted
+  std::string error;  // one line naming the refused argument; empty when accepted
 
   bool ok() const { return error.empty(); }
 };

@@ -11,7 +11,9 @@ namespace {
 
 using Args = std::vector<std::string_view>;
 
-MeasureOptions parse(const Args& args) { return parseMeasureOptions(args); }
+MeasureOptions parse(const Args& args) {
+  return parseMeasureOptions(args);
+}
 
 std::string joined(const Args& args) {
   std::string text;
@@ -58,45 +60,88 @@ TEST(MeasureOptions, AcceptedCommandLinesGiveTheirOptions) {
   };
   const std::vector<Row> rows{
       {{"reflection", "-o", "a.s1p"},
-       [](MeasureOptions& o) { o.command = MeasureCommand::Reflection; o.output = "a.s1p"; }},
-      {{"reflection", "--cal", "c.cal", "--from", "1k", "--to", "2.5M", "--points", "51", "--linear", "--ms", "80",
-        "--port", "0", "-o", "dir/A.S2P", "--slot", "s22", "--sweeps", "3", "--quiet"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Reflection; o.calFile = "c.cal"; o.output = "dir/A.S2P"; o.twoPort = true;
-         o.slot = ParameterSlot::s22; o.plan.freqMin = 1000; o.plan.freqMax = 2500000; o.plan.points = 51;
-         o.plan.logSweep = false; o.plan.sampleCode = 13; o.portOverride = 0; o.sweeps = 3; o.quiet = true;
+         o.command = MeasureCommand::Reflection;
+         o.output = "a.s1p";
        }},
-      {{"reflection", "-o", "-"}, [](MeasureOptions& o) { o.command = MeasureCommand::Reflection; o.output = "-"; }},
+      {{"reflection", "--cal",  "c.cal", "--from", "1k",        "--to",   "2.5M", "--points", "51", "--linear", "--ms",
+        "80",         "--port", "0",     "-o",     "dir/A.S2P", "--slot", "s22",  "--sweeps", "3",  "--quiet"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.calFile = "c.cal";
+         o.output = "dir/A.S2P";
+         o.twoPort = true;
+         o.slot = ParameterSlot::s22;
+         o.plan.freqMin = 1000;
+         o.plan.freqMax = 2500000;
+         o.plan.points = 51;
+         o.plan.logSweep = false;
+         o.plan.sampleCode = 13;
+         o.portOverride = 0;
+         o.sweeps = 3;
+         o.quiet = true;
+       }},
+      {{"reflection", "-o", "-"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.output = "-";
+       }},
       {{"reflection", "--slot", "s11", "-o", "-"},
-       [](MeasureOptions& o) { o.command = MeasureCommand::Reflection; o.output = "-"; o.twoPort = true; }},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.output = "-";
+         o.twoPort = true;
+       }},
       {{"transmission", "-o", "-"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Transmission; o.output = "-"; o.twoPort = true; o.slot = ParameterSlot::s21;
+         o.command = MeasureCommand::Transmission;
+         o.output = "-";
+         o.twoPort = true;
+         o.slot = ParameterSlot::s21;
        }},
       {{"transmission", "-o", "t.s2p", "--slot=s12", "--length", "-1.5", "--from=10", "--to", "99999999.97", "-q"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Transmission; o.output = "t.s2p"; o.twoPort = true; o.quiet = true;
-         o.slot = ParameterSlot::s12; o.lengthMetres = -1.5; o.plan.freqMin = 10; o.plan.freqMax = 99999999.97;
+         o.command = MeasureCommand::Transmission;
+         o.output = "t.s2p";
+         o.twoPort = true;
+         o.quiet = true;
+         o.slot = ParameterSlot::s12;
+         o.lengthMetres = -1.5;
+         o.plan.freqMin = 10;
+         o.plan.freqMax = 99999999.97;
        }},
       {{"calibrate", "short", "--cal", "x.cal", "--load", "49.9 2n 0.5p"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Calibrate; o.standard = Standard::Short; o.calFile = "x.cal";
+         o.command = MeasureCommand::Calibrate;
+         o.standard = Standard::Short;
+         o.calFile = "x.cal";
          o.loadOverride = LoadValues{49.9, 2e-9, 0.5e-12};
        }},
       {{"calibrate", "--cal", "x", "load", "--ms", "5120", "--log", "--points", "801", "--to", "60m", "--load",
         " 1k\t9u 9n "},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Calibrate; o.standard = Standard::Load; o.calFile = "x";
-         o.plan.sampleCode = 895; o.plan.points = 801; o.plan.freqMax = 60e6; o.loadOverride = LoadValues{1e3, 9e-6, 9e-9};
+         o.command = MeasureCommand::Calibrate;
+         o.standard = Standard::Load;
+         o.calFile = "x";
+         o.plan.sampleCode = 895;
+         o.plan.points = 801;
+         o.plan.freqMax = 60e6;
+         o.loadOverride = LoadValues{1e3, 9e-6, 9e-9};
        }},
       {{"calibrate", "open", "--cal", "x", "--from", "50K", "--ms", "160", "--load", "0.1 0 0"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Calibrate; o.calFile = "x"; o.plan.freqMin = 50000; o.plan.sampleCode = 27;
+         o.command = MeasureCommand::Calibrate;
+         o.calFile = "x";
+         o.plan.freqMin = 50000;
+         o.plan.sampleCode = 27;
          o.loadOverride = LoadValues{0.1, 0, 0};
        }},
       {{"normalize", "--cal", "n.cal", "--port", "255", "--points", "101"},
        [](MeasureOptions& o) {
-         o.command = MeasureCommand::Normalize; o.calFile = "n.cal"; o.portOverride = 255; o.plan.points = 101;
+         o.command = MeasureCommand::Normalize;
+         o.calFile = "n.cal";
+         o.portOverride = 255;
+         o.plan.points = 101;
        }},
       {{"reflection", "--help", "--bogus"}, [](MeasureOptions&) {}},
       {{"-h"}, [](MeasureOptions&) {}},
@@ -148,10 +193,14 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
        "--from 200 --to 100: the start frequency must lie below the stop frequency"},
       {{"normalize", "--cal", "c", "--from", "5k", "--to", "5000"},
        "--from 5k --to 5000: the start frequency must lie below the stop frequency"},
-      {{"normalize", "--cal", "c", "--port", "-1"}, "--port -1: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
-      {{"normalize", "--cal", "c", "--port", "256"}, "--port 256: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
-      {{"normalize", "--cal", "c", "--port", "3.0"}, "--port 3.0: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
-      {{"reflection", "-o", "a.s1p", "--sweeps", "0"}, "--sweeps 0: the number of sweeps is a whole number from 1 to 9999"},
+      {{"normalize", "--cal", "c", "--port", "-1"},
+       "--port -1: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"normalize", "--cal", "c", "--port", "256"},
+       "--port 256: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"normalize", "--cal", "c", "--port", "3.0"},
+       "--port 3.0: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"reflection", "-o", "a.s1p", "--sweeps", "0"},
+       "--sweeps 0: the number of sweeps is a whole number from 1 to 9999"},
       {{"reflection", "-o", "a.s1p", "--sweeps", "10000"},
        "--sweeps 10000: the number of sweeps is a whole number from 1 to 9999"},
       {{"reflection", "--sweeps", "2", "-o", "-"}, "--sweeps 2: numbered files cannot go to standard output (-o -)"},
@@ -162,7 +211,8 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
       {{"reflection", "-o", "a.s2p", "--slot", "s21"}, "--slot s21: reflection writes s11 or s22"},
       {{"transmission", "-o", "a.s2p", "--slot", "s11"}, "--slot s11: transmission writes s21 or s12"},
       {{"reflection", "-o", "a.s1p", "--slot", "s22"}, "--slot: a slot needs a two-port output, -o NAME.s2p or -o -"},
-      {{"calibrate", "open", "--cal", "c", "--slot", "s11"}, "--slot: only reflection and transmission take this option"},
+      {{"calibrate", "open", "--cal", "c", "--slot", "s11"},
+       "--slot: only reflection and transmission take this option"},
       {{"reflection", "-o", "a.s1p", "--load", "50 0 0"}, "--load: only calibrate takes this option"},
       {{"reflection", "-o", "a.s1p", "--length", "1"}, "--length: only transmission takes this option"},
       {{"normalize", "--cal", "c", "-o", "a.s2p"}, "-o: only reflection and transmission take this option"},
@@ -201,8 +251,8 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
 
 // The analyzers show the sample code as ms per measurement.
 TEST(MeasureOptions, MillisecondsSelectTheInstrumentsSampleCodes) {
-  const std::vector<std::pair<std::string_view, int>> rows{
-      {"40", 6}, {"80", 13}, {"160", 27}, {"320", 55}, {"640", 111}, {"1280", 223}, {"2560", 447}, {"5120", 895}};
+  const std::vector<std::pair<std::string_view, int>> rows{{"40", 6},    {"80", 13},    {"160", 27},   {"320", 55},
+                                                           {"640", 111}, {"1280", 223}, {"2560", 447}, {"5120", 895}};
   for (const auto& [ms, code] : rows) {
     const MeasureOptions o = parse({"normalize", "--cal", "c", "--ms", ms});
     EXPECT_EQ(o.error, "") << ms;
@@ -212,13 +262,14 @@ TEST(MeasureOptions, MillisecondsSelectTheInstrumentsSampleCodes) {
 
 TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
   const std::string usage = measureUsage();
-  for (std::string_view word : {"calibrate", "reflection", "normalize", "transmission", "--cal", "-o", "--slot",
-                                "--from", "--to", "--points", "--linear", "--log", "--ms", "--port", "--sweeps",
-                                "--load", "--length", "--quiet", "--help"})
+  for (std::string_view word :
+       {"calibrate", "reflection", "normalize", "transmission", "--cal", "-o", "--slot", "--from", "--to", "--points",
+        "--linear", "--log", "--ms", "--port", "--sweeps", "--load", "--length", "--quiet", "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
                         MeasureExit::CannotWrite, MeasureExit::BadCalibration})
-    EXPECT_NE(usage.find("\n  " + std::to_string(static_cast<int>(e)) + "  "), std::string::npos) << +static_cast<int>(e);
+    EXPECT_NE(usage.find("\n  " + std::to_string(static_cast<int>(e)) + "  "), std::string::npos)
+        << +static_cast<int>(e);
 }
 
 }  // namespace
