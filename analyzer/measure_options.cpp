@@ -1,0 +1,485 @@
+#include "analyzer/measure_options.h"
+
+#include <array>
+#include <cctype>
+#include <charconv>
+#include <cmath>
+#include <cstddef>
+#include <system_error>
+#include <utility>
+
+namespace vna {
+namespace {
+
+using namespace std::string_literals;
+
+// A unit letter after a typed number and what it multiplies by.
+struct UnitLetter {
+  char key;
+  double factor;
+};
+
+// The analyzers' typed frequencies take k and m in either case, m being
+// mega there; a resistance takes the same letters as their ohm entries.
+constexpr std::array<UnitLetter, 4> kFrequencyLetters{{{'k', 1e3}, {'K', 1e3}, {'m', 1e6}, {'M', 1e6}}};
+constexpr std::array<UnitLetter, 3> kInductanceLetters{{{'n', 1e-9}, {'u', 1e-6}, {'m', 1e-3}}};
+constexpr std::array<UnitLetter, 3> kCapacitanceLetters{{{'p', 1e-12}, {'n', 1e-9}, {'u', 1e-6}}};
+
+constexpr std::string_view kFrequencyRule =
+    "a frequency above 9 Hz and below 99999999.98 Hz, in Hz or with k or M (1k, 2.5M, 60M)";
+
+// The number, times its unit letter's factor, when `text` is a finite
+// decimal number with at most one of `letters` after it.
+std::optional<double> parseValue(std::string_view text, std::span<const UnitLetter> letters) {
+  double factor = 1;
+  if (!text.empty() && std::isalpha(static_cast<unsigned char>(text.back()))) {
+    const char key = text.back();
+    bool known = false;
+    for (const UnitLetter& u : letters) {
+      if (u.key == key) {
+        factor = u.factor;
+        known = true;
+      }
+    }
+    if (!known) return std::nullopt;
+    text.remove_suffix(1);
+  }
+  double v = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data(), end, v);
+  if (text.empty() || ec != std::errc{} || stop != end || !std::isfinite(v)) return std::nullopt;
+  return v * factor;
+}
+
+std::optional<int> parseWhole(std::string_view text) {
+  int v = 0;
+  const char* end = text.data() + text.size();
+  const auto [stop, ec] = std::from_chars(text.data(), end, v);
+  if (text.empty() || ec != std::errc{} || stop != end) return std::nullopt;
+  return v;
+}
+
+// The shortest decimal that reads back as `hz`, without an exponent.
+std::string hertz(double hz) {
+  std::array<char, 64> buffer{};
+  const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), hz, std::chars_format::fixed);
+  return ec == std::errc{} ? std::string(buffer.data(), end) : std::string("?");
+}
+
+// "a, b, c or d" of the values a cycle of the analyzers steps through.
+template <typename Each>
+std::string alternatives(int first, int (*next)(int, Step), Each shown) {
+  std::string text;
+  int value = first;
+  do {
+    const int following = next(value, Step::Next);
+    if (!text.empty()) text += following == first ? " or " : ", ";
+    text += std::to_string(shown(value));
+    value = following;
+  } while (value != first);
+  return text;
+}
+
+std::string pointsText() {
+  return alternatives(51, stepPoints, [](int n) { return n; });
+}
+std::string msText() {
+  return alternatives(6, stepSampleCode, msPerMeasurement);
+}
+
+bool scannedPoints(int n) {
+  int points = 51;
+  do {
+    if (points == n) return true;
+    points = stepPoints(points, Step::Next);
+  } while (points != 51);
+  return false;
+}
+
+// The sample code the analyzers show as `ms` ms per measurement.
+std::optional<int> sampleCodeFor(int ms) {
+  int code = 6;
+  do {
+    if (msPerMeasurement(code) == ms) return code;
+    code = stepSampleCode(code, Step::Next);
+  } while (code != 6);
+  return std::nullopt;
+}
+
+std::string_view commandName(MeasureCommand c) {
+  switch (c) {
+    case MeasureCommand::Calibrate: return "calibrate";
+    case MeasureCommand::Reflection: return "reflection";
+    case MeasureCommand::Normalize: return "normalize";
+    case MeasureCommand::Transmission: return "transmission";
+    case MeasureCommand::Help: break;
+  }
+  return "help";
+}
+
+constexpr unsigned bit(MeasureCommand c) {
+  return 1u << static_cast<unsigned>(c);
+}
+constexpr unsigned kMeasuring = bit(MeasureCommand::Reflection) | bit(MeasureCommand::Transmission);
+constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(MeasureCommand::Normalize);
+
+// What an option sets; --linear and --log set the same thing, so only one of them may be given.
+enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Load, Length, Quiet, Count };
+
+constexpr std::size_t kKeys = static_cast<std::size_t>(Key::Count);
+
+struct OptionSpec {
+  std::string_view name;
+  Key key;
+  bool takesValue;
+  unsigned commands;  // bits of the commands that take it
+};
+
+constexpr std::array<OptionSpec, 15> kOptions{{
+    {"--cal", Key::Cal, true, kEvery},
+    {"-o", Key::Output, true, kMeasuring},
+    {"--slot", Key::Slot, true, kMeasuring},
+    {"--from", Key::From, true, kEvery},
+    {"--to", Key::To, true, kEvery},
+    {"--points", Key::Points, true, kEvery},
+    {"--linear", Key::Spacing, false, kEvery},
+    {"--log", Key::Spacing, false, kEvery},
+    {"--ms", Key::Ms, true, kEvery},
+    {"--port", Key::Port, true, kEvery},
+    {"--sweeps", Key::Sweeps, true, kMeasuring},
+    {"--load", Key::Load, true, bit(MeasureCommand::Calibrate)},
+    {"--length", Key::Length, true, bit(MeasureCommand::Transmission)},
+    {"--quiet", Key::Quiet, false, kEvery},
+    {"-q", Key::Quiet, false, kEvery},
+}};
+
+const OptionSpec* findOption(std::string_view name) {
+  for (const OptionSpec& o : kOptions)
+    if (o.name == name) return &o;
+  return nullptr;
+}
+
+// "only calibrate takes", "only reflection and transmission take".
+std::string onlyTakenBy(unsigned commands) {
+  std::string names;
+  int count = 0;
+  for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
+                           MeasureCommand::Transmission}) {
+    if (!(commands & bit(c))) continue;
+    if (count++ > 0) names += " and ";
+    names += commandName(c);
+  }
+  return "only " + names + (count > 1 ? " take" : " takes") + " this option";
+}
+
+bool endsWithNoCase(std::string_view text, std::string_view suffix) {
+  if (text.size() < suffix.size()) return false;
+  const std::string_view tail = text.substr(text.size() - suffix.size());
+  for (std::size_t i = 0; i < suffix.size(); ++i)
+    if (std::tolower(static_cast<unsigned char>(tail[i])) != suffix[i]) return false;
+  return true;
+}
+
+// The parse of one command line: the options so far and what was typed.
+class Parser {
+ public:
+  explicit Parser(MeasureOptions& o) : o_(o) {}
+
+  // An empty string when the value is accepted, otherwise the error.
+  std::string apply(const OptionSpec& spec, std::string_view value) {
+    const std::string named = std::string(spec.name) + " " + std::string(value);
+    switch (spec.key) {
+      case Key::Cal:
+        if (value.empty()) return "--cal: the calibration file's name is empty";
+        o_.calFile = std::filesystem::path(value);
+        return {};
+      case Key::Output: return output(value);
+      case Key::Slot: return slot(value);
+      case Key::From:
+      case Key::To: {
+        const auto v = parseValue(value, kFrequencyLetters);
+        if (!v || !acceptTypedFrequency(*v)) return named + ": " + std::string(kFrequencyRule);
+        (spec.key == Key::From ? o_.plan.freqMin : o_.plan.freqMax) = *v;
+        (spec.key == Key::From ? fromText_ : toText_) = value;
+        return {};
+      }
+      case Key::Points: {
+        const auto n = parseWhole(value);
+        if (!n || !scannedPoints(*n)) return named + ": the instrument scans " + pointsText() + " points";
+        o_.plan.points = *n;
+        return {};
+      }
+      case Key::Spacing: o_.plan.logSweep = spec.name == "--log"; return {};
+      case Key::Ms: {
+        const auto ms = parseWhole(value);
+        const auto code = ms ? sampleCodeFor(*ms) : std::nullopt;
+        if (!code) return named + ": the instrument measures a point in " + msText() + " ms";
+        o_.plan.sampleCode = *code;
+        return {};
+      }
+      case Key::Port: {
+        const auto n = parseWhole(value);
+        if (!n || *n < 0 || *n > 255) return named + ": the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255";
+        o_.portOverride = *n;
+        return {};
+      }
+      case Key::Sweeps: {
+        const auto n = parseWhole(value);
+        if (!n || *n < 1 || *n > 9999) return named + ": the number of sweeps is a whole number from 1 to 9999";
+        o_.sweeps = *n;
+        sweepsText_ = value;
+        return {};
+      }
+      case Key::Load: return load(value);
+      case Key::Length: {
+        // The analyzers' typed length, shown with four decimals.
+        const auto v = parseValue(value, {});
+        if (!v || !(*v > -999.99991 && *v < 9999.99991))
+          return named + ": the electrical length is in metres, from -999.9999 to 9999.9999";
+        o_.lengthMetres = *v;
+        return {};
+      }
+      case Key::Quiet: o_.quiet = true; return {};
+      case Key::Count: break;
+    }
+    return {};
+  }
+
+  // The rules that concern the whole line, once every argument is read.
+  std::string finish(bool standardGiven, const std::array<bool, kKeys>& given) {
+    const bool slotGiven = given[static_cast<std::size_t>(Key::Slot)];
+    const MeasureCommand c = o_.command;
+    const std::string name(commandName(c));
+    if (c == MeasureCommand::Calibrate && !standardGiven) return "calibrate needs a standard: open, short or load";
+    if ((c == MeasureCommand::Calibrate || c == MeasureCommand::Normalize) && !o_.calFile)
+      return name + " needs --cal FILE";
+    if (c == MeasureCommand::Reflection && !o_.output) return "reflection needs -o NAME.s1p, -o NAME.s2p or -o -";
+    if (c == MeasureCommand::Transmission && !o_.output) return "transmission needs -o NAME.s2p or -o -";
+    SweepPlan& plan = o_.plan;
+    if (!(plan.freqMin < plan.freqMax)) {
+      const std::string from = fromText_.empty() ? hertz(plan.freqMin) : std::string(fromText_);
+      const std::string to = toText_.empty() ? hertz(plan.freqMax) : std::string(toText_);
+      return "--from " + from + " --to " + to + ": the start frequency must lie below the stop frequency";
+    }
+    plan.centerSpanEntry = false;
+    deriveRange(plan);
+    rescaleMarkers(plan);
+    const bool toStdout = o_.output && *o_.output == "-";
+    if (slotGiven && toStdout) o_.twoPort = true;
+    if (slotGiven && !o_.twoPort) return "--slot: a slot needs a two-port output, -o NAME.s2p or -o -";
+    if (!sweepsText_.empty() && toStdout)
+      return "--sweeps " + std::string(sweepsText_) + ": numbered files cannot go to standard output (-o -)";
+    if (c == MeasureCommand::Transmission && o_.calFile && given[static_cast<std::size_t>(Key::Length)])
+      return "--length: the normalization already includes the cables; leave --length out with --cal";
+    return {};
+  }
+
+ private:
+  std::string output(std::string_view value) {
+    const bool transmission = o_.command == MeasureCommand::Transmission;
+    const std::string named = "-o " + std::string(value);
+    if (value == "-") {
+      o_.output = "-";
+      o_.twoPort = transmission;
+      return {};
+    }
+    const std::size_t slash = value.rfind('/');
+    const std::string_view base = slash == std::string_view::npos ? value : value.substr(slash + 1);
+    const bool onePort = endsWithNoCase(base, ".s1p"), twoPort = endsWithNoCase(base, ".s2p");
+    if (base.size() <= 4 || (!onePort && !twoPort))
+      return named + (transmission ? ": the output is NAME.s2p, or - for standard output"
+                                   : ": the output is NAME.s1p or NAME.s2p, or - for standard output");
+    if (transmission && onePort) return named + ": transmission writes a two-port file, NAME.s2p";
+    o_.output = std::string(value);
+    o_.twoPort = twoPort;
+    return {};
+  }
+
+  std::string slot(std::string_view value) {
+    const bool transmission = o_.command == MeasureCommand::Transmission;
+    const std::array<std::pair<std::string_view, ParameterSlot>, 2> own =
+        transmission ? std::array<std::pair<std::string_view, ParameterSlot>, 2>{{{"s21", ParameterSlot::s21},
+                                                                                  {"s12", ParameterSlot::s12}}}
+                     : std::array<std::pair<std::string_view, ParameterSlot>, 2>{
+                           {{"s11", ParameterSlot::s11}, {"s22", ParameterSlot::s22}}};
+    for (const auto& [text, chosen] : own) {
+      if (value == text) {
+        o_.slot = chosen;
+        return {};
+      }
+    }
+    return "--slot " + std::string(value) + ": " + std::string(commandName(o_.command)) + " writes " +
+           std::string(own[0].first) + " or " + std::string(own[1].first);
+  }
+
+  // "R L C" in one argument, each within the limits of the analyzers'
+  // Reference Load screen (L and C are typed there in nH and pF).
+  std::string load(std::string_view value) {
+    std::array<std::string_view, 3> fields;
+    std::size_t count = 0, at = 0;
+    while (true) {
+      while (at < value.size() && (value[at] == ' ' || value[at] == '\t')) ++at;
+      if (at == value.size()) break;
+      std::size_t end = at;
+      while (end < value.size() && value[end] != ' ' && value[end] != '\t') ++end;
+      if (count == fields.size()) return loadCountError(value);
+      fields[count++] = value.substr(at, end - at);
+      at = end;
+    }
+    if (count != fields.size()) return loadCountError(value);
+    const auto r = parseValue(fields[0], kFrequencyLetters);
+    if (!r || !(*r > 0.099 && *r < 9999.999))
+      return "--load R " + std::string(fields[0]) + ": the resistance lies above 0.099 and below 9999.999 ohms";
+    const auto l = parseValue(fields[1], kInductanceLetters);
+    if (!l || !(*l >= 0 && *l * 1e9 < 9999.999))
+      return "--load L " + std::string(fields[1]) +
+             ": the inductance lies from 0 to below 9999.999n henries (letters n, u, m)";
+    const auto c = parseValue(fields[2], kCapacitanceLetters);
+    if (!c || !(*c >= 0 && *c * 1e12 < 9999.999))
+      return "--load C " + std::string(fields[2]) +
+             ": the capacitance lies from 0 to below 9999.999p farads (letters p, n, u)";
+    o_.loadOverride = LoadValues{*r, *l, *c};
+    return {};
+  }
+
+  static std::string loadCountError(std::string_view value) {
+    return "--load \"" + std::string(value) +
+           "\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\"";
+  }
+
+  MeasureOptions& o_;
+  std::string_view fromText_, toText_, sweepsText_;
+};
+
+std::optional<MeasureCommand> commandNamed(std::string_view word) {
+  for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
+                           MeasureCommand::Transmission, MeasureCommand::Help}) {
+    if (commandName(c) == word) return c;
+  }
+  return std::nullopt;
+}
+
+std::optional<Standard> standardNamed(std::string_view word) {
+  if (word == "open") return Standard::Open;
+  if (word == "short") return Standard::Short;
+  if (word == "load") return Standard::Load;
+  return std::nullopt;
+}
+
+MeasureOptions refused(MeasureOptions o, std::string error) {
+  o.error = std::move(error);
+  return o;
+}
+
+}  // namespace
+
+MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
+  MeasureOptions o;
+  for (std::string_view a : args)
+    if (a == "--help" || a == "-h") return o;
+  if (args.empty())
+    return refused(o, "no command: calibrate, reflection, normalize or transmission (--help lists the options)");
+  const auto command = commandNamed(args[0]);
+  if (!command)
+    return refused(o, std::string(args[0]) +
+                          ": unknown command; the commands are calibrate, reflection, normalize and transmission");
+  o.command = *command;
+  if (o.command == MeasureCommand::Help) return o;
+  if (o.command == MeasureCommand::Transmission) o.slot = ParameterSlot::s21;
+
+  Parser parser(o);
+  std::array<bool, kKeys> given{};
+  bool standardGiven = false;
+  for (std::size_t i = 1; i < args.size(); ++i) {
+    std::string_view name = args[i];
+    std::optional<std::string_view> value;
+    if (name.starts_with("--")) {
+      if (const std::size_t eq = name.find('='); eq != std::string_view::npos) {
+        value = name.substr(eq + 1);
+        name = name.substr(0, eq);
+      }
+    }
+    if (!name.starts_with("-") || name == "-") {
+      const auto standard = standardNamed(name);
+      if (o.command != MeasureCommand::Calibrate || standardGiven)
+        return refused(o, std::string(name) + ": unexpected argument");
+      if (!standard) return refused(o, "calibrate " + std::string(name) + ": the standards are open, short and load");
+      o.standard = *standard;
+      standardGiven = true;
+      continue;
+    }
+    const OptionSpec* spec = findOption(name);
+    if (!spec) return refused(o, std::string(name) + ": unknown option (--help lists the options)");
+    if (!(spec->commands & bit(o.command))) return refused(o, std::string(name) + ": " + onlyTakenBy(spec->commands));
+    bool& seen = given[static_cast<std::size_t>(spec->key)];
+    if (seen)
+      return refused(o, std::string(name) +
+                            (spec->key == Key::Spacing ? ": give only one of --linear and --log" : ": given twice"));
+    seen = true;
+    if (spec->takesValue && !value) {
+      if (i + 1 >= args.size()) return refused(o, std::string(name) + ": the value is missing");
+      value = args[++i];
+    }
+    if (!spec->takesValue && value) return refused(o, std::string(name) + ": takes no value");
+    if (std::string error = parser.apply(*spec, value.value_or("")); !error.empty())
+      return refused(o, std::move(error));
+  }
+  if (std::string error = parser.finish(standardGiven, given); !error.empty()) return refused(o, std::move(error));
+  return o;
+}
+
+std::string measureUsage() {
+  return "Usage:\n"
+         "  vna-measure calibrate open|short|load --cal FILE [plan] [--load \"R L C\"]\n"
+         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s1p\n"
+         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s2p [--slot s11|s22]\n"
+         "  vna-measure normalize --cal FILE [plan]\n"
+         "  vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p\n"
+         "                           [--slot s21|s12]\n"
+         "\n"
+         "Measures with the instrument, without a window, for scripts.\n"
+         "  calibrate     measures the standard now connected and stores it in the\n"
+         "                calibration file (made if missing) for reflection\n"
+         "  reflection    measures the reflection, corrected by the open, short and load\n"
+         "                of --cal when given\n"
+         "  normalize     measures the through now connected and stores it in --cal\n"
+         "  transmission  measures the transmission, normalized by the through of --cal\n"
+         "                when given\n"
+         "\n"
+         "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
+         "to 60 MHz at 40 ms per point):\n"
+         "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz;\n"
+         "                       k and M multiply by 1000 and 1000000 (1k, 2.5M, 60M)\n"
+         "  --points N           " +
+         pointsText() +
+         "\n"
+         "  --linear | --log     the spacing of the points\n"
+         "  --ms MS              time per point: " +
+         msText() +
+         "\n"
+         "  --port N             the instrument at /dev/ttyUSB<N> (default: the settings\n"
+         "                       file's)\n"
+         "  --sweeps K           K sweeps one after the other, into NAME-0001.s1p,\n"
+         "                       NAME-0002.s1p, ...\n"
+         "\n"
+         "Options:\n"
+         "  --cal FILE           the calibration file; its plan must be the sweep's\n"
+         "  -o NAME              the Touchstone file to write; - writes to standard output\n"
+         "                       (one-port for reflection unless --slot is given)\n"
+         "  --slot S             where a two-port file holds the result (default s11, s21)\n"
+         "  --load \"R L C\"       the reference load in ohms, henries and farads, such as\n"
+         "                       \"49.9 2n 0.5p\" (default: the settings file's)\n"
+         "  --length METRES      the electrical length of the cable, without --cal only\n"
+         "  --quiet, -q          no progress on standard error\n"
+         "  --help, -h           this text\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done\n"
+         "  2  the command line was refused; nothing was measured\n"
+         "  3  no instrument: the port could not be opened or nothing answered\n"
+         "  4  the instrument stopped answering during a sweep\n"
+         "  5  a file could not be written; an existing one is unchanged\n"
+         "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
+}
+
+}  // namespace vna

@@ -1,0 +1,71 @@
+// The command line of vna-measure, the windowless program that makes
+// calibrated measurements from scripts:
+//
+//   vna-measure calibrate open|short|load --cal FILE [plan] [--load "R L C"]
+//   vna-measure reflection [--cal FILE] [plan] -o NAME.s1p | -o NAME.s2p [--slot s11|s22]
+//   vna-measure normalize --cal FILE [plan]
+//   vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p [--slot s21|s12]
+//
+// The plan starts as the analyzers' start-up plan and takes the same values
+// the analyzers let a person set, so that a script can measure nothing the
+// windowed programs could not.
+#pragma once
+
+#include <filesystem>
+#include <optional>
+#include <span>
+#include <string>
+#include <string_view>
+
+#include "files/parameter_slot.h"
+#include "measurement/sweep_plan.h"
+#include "reflection/open_short_load.h"
+
+namespace vna {
+
+enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Help };
+
+// The exit status of vna-measure; a script tells the failures apart by it.
+enum class MeasureExit : int {
+  Ok = 0,              // every sweep was measured and written
+  BadArguments = 2,    // the command line was refused; the instrument was not touched
+  NoInstrument = 3,    // the serial port could not be opened or no instrument answered the reset
+  Silent = 4,          // the instrument stopped answering in the middle of a sweep
+  CannotWrite = 5,     // an output or calibration file could not be written; an old one is unchanged
+  BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
+};
+
+// The reference load the open/short/load correction assumes, in ohms,
+// henries and farads.
+struct LoadValues {
+  double refR = 50, refL = 0, refC = 0;
+};
+
+struct MeasureOptions {
+  MeasureCommand command = MeasureCommand::Help;
+  Standard standard = Standard::Open;  // calibrate only: the standard now connected
+  std::optional<std::filesystem::path> calFile;
+  std::optional<std::string> output;  // "-" is standard output
+  bool twoPort = false;               // the output is written as a two-port (.s2p) file
+  ParameterSlot slot = ParameterSlot::s11;
+  SweepPlan plan;                          // the start-up plan with --from/--to/--points/--linear/--log/--ms applied
+  std::optional<int> portOverride;         // n of /dev/ttyUSB<n> instead of the settings file's
+  std::optional<LoadValues> loadOverride;  // instead of the settings file's reference load
+  double lengthMetres = 0;                 // transmission without --cal: the cable's electrical length
+  int sweeps = 1;                          // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
+  bool quiet = false;
+  std::string error;  // one line naming the refused argument; empty when accepted
+
+  bool ok() const { return error.empty(); }
+};
+
+// `args` without the program's name. "--help" or "-h" anywhere gives the
+// Help command. An option's value is the next argument, or follows "=" in
+// "--option=value"; an option given twice is refused rather than one of the
+// two silently winning.
+MeasureOptions parseMeasureOptions(std::span<const std::string_view> args);
+
+// What --help prints: the commands, the options and the exit statuses.
+std::string measureUsage();
+
+}  // namespace vna

@@ -1,0 +1,276 @@
+#include "analyzer/measure_options.h"
+
+#include <gtest/gtest.h>
+
+#include <functional>
+#include <string>
+#include <vector>
+
+namespace vna {
+namespace {
+
+using Args = std::vector<std::string_view>;
+
+MeasureOptions parse(const Args& args) {
+  return parseMeasureOptions(args);
+}
+
+std::string joined(const Args& args) {
+  std::string text;
+  for (std::string_view a : args) text += std::string(a) + ' ';
+  return text;
+}
+
+// Every field a command line sets, compared with what the row expects.
+void expectSame(const MeasureOptions& got, const MeasureOptions& want, const std::string& line) {
+  SCOPED_TRACE(line);
+  EXPECT_EQ(got.error, "");
+  EXPECT_EQ(got.command, want.command);
+  if (want.command == MeasureCommand::Calibrate) {
+    EXPECT_EQ(got.standard, want.standard);
+  }
+  EXPECT_EQ(got.calFile, want.calFile);
+  EXPECT_EQ(got.output, want.output);
+  EXPECT_EQ(got.twoPort, want.twoPort);
+  EXPECT_EQ(got.slot, want.slot);
+  EXPECT_EQ(got.plan.freqMin, want.plan.freqMin);
+  EXPECT_EQ(got.plan.freqMax, want.plan.freqMax);
+  EXPECT_EQ(got.plan.points, want.plan.points);
+  EXPECT_EQ(got.plan.logSweep, want.plan.logSweep);
+  EXPECT_EQ(got.plan.sampleCode, want.plan.sampleCode);
+  EXPECT_FALSE(got.plan.centerSpanEntry);
+  EXPECT_EQ(got.plan.center, (want.plan.freqMin + want.plan.freqMax) / 2);
+  EXPECT_EQ(got.plan.span, want.plan.freqMax - want.plan.freqMin);
+  EXPECT_EQ(got.portOverride, want.portOverride);
+  ASSERT_EQ(got.loadOverride.has_value(), want.loadOverride.has_value());
+  if (want.loadOverride) {
+    EXPECT_DOUBLE_EQ(got.loadOverride->refR, want.loadOverride->refR);
+    EXPECT_DOUBLE_EQ(got.loadOverride->refL, want.loadOverride->refL);
+    EXPECT_DOUBLE_EQ(got.loadOverride->refC, want.loadOverride->refC);
+  }
+  EXPECT_EQ(got.lengthMetres, want.lengthMetres);
+  EXPECT_EQ(got.sweeps, want.sweeps);
+  EXPECT_EQ(got.quiet, want.quiet);
+}
+
+TEST(MeasureOptions, AcceptedCommandLinesGiveTheirOptions) {
+  struct Row {
+    Args args;
+    std::function<void(MeasureOptions&)> want;  // changes from the start-up plan and no options
+  };
+  const std::vector<Row> rows{
+      {{"reflection", "-o", "a.s1p"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.output = "a.s1p";
+       }},
+      {{"reflection", "--cal",  "c.cal", "--from", "1k",        "--to",   "2.5M", "--points", "51", "--linear", "--ms",
+        "80",         "--port", "0",     "-o",     "dir/A.S2P", "--slot", "s22",  "--sweeps", "3",  "--quiet"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.calFile = "c.cal";
+         o.output = "dir/A.S2P";
+         o.twoPort = true;
+         o.slot = ParameterSlot::s22;
+         o.plan.freqMin = 1000;
+         o.plan.freqMax = 2500000;
+         o.plan.points = 51;
+         o.plan.logSweep = false;
+         o.plan.sampleCode = 13;
+         o.portOverride = 0;
+         o.sweeps = 3;
+         o.quiet = true;
+       }},
+      {{"reflection", "-o", "-"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.output = "-";
+       }},
+      {{"reflection", "--slot", "s11", "-o", "-"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Reflection;
+         o.output = "-";
+         o.twoPort = true;
+       }},
+      {{"transmission", "-o", "-"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Transmission;
+         o.output = "-";
+         o.twoPort = true;
+         o.slot = ParameterSlot::s21;
+       }},
+      {{"transmission", "-o", "t.s2p", "--slot=s12", "--length", "-1.5", "--from=10", "--to", "99999999.97", "-q"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Transmission;
+         o.output = "t.s2p";
+         o.twoPort = true;
+         o.quiet = true;
+         o.slot = ParameterSlot::s12;
+         o.lengthMetres = -1.5;
+         o.plan.freqMin = 10;
+         o.plan.freqMax = 99999999.97;
+       }},
+      {{"calibrate", "short", "--cal", "x.cal", "--load", "49.9 2n 0.5p"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Calibrate;
+         o.standard = Standard::Short;
+         o.calFile = "x.cal";
+         o.loadOverride = LoadValues{49.9, 2e-9, 0.5e-12};
+       }},
+      {{"calibrate", "--cal", "x", "load", "--ms", "5120", "--log", "--points", "801", "--to", "60m", "--load",
+        " 1k\t9u 9n "},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Calibrate;
+         o.standard = Standard::Load;
+         o.calFile = "x";
+         o.plan.sampleCode = 895;
+         o.plan.points = 801;
+         o.plan.freqMax = 60e6;
+         o.loadOverride = LoadValues{1e3, 9e-6, 9e-9};
+       }},
+      {{"calibrate", "open", "--cal", "x", "--from", "50K", "--ms", "160", "--load", "0.1 0 0"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Calibrate;
+         o.calFile = "x";
+         o.plan.freqMin = 50000;
+         o.plan.sampleCode = 27;
+         o.loadOverride = LoadValues{0.1, 0, 0};
+       }},
+      {{"normalize", "--cal", "n.cal", "--port", "255", "--points", "101"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Normalize;
+         o.calFile = "n.cal";
+         o.portOverride = 255;
+         o.plan.points = 101;
+       }},
+      {{"reflection", "--help", "--bogus"}, [](MeasureOptions&) {}},
+      {{"-h"}, [](MeasureOptions&) {}},
+      {{"help"}, [](MeasureOptions&) {}},
+  };
+  for (const Row& row : rows) {
+    MeasureOptions want;
+    row.want(want);
+    expectSame(parse(row.args), want, joined(row.args));
+  }
+}
+
+TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
+  const std::string frequency =
+      ": a frequency above 9 Hz and below 99999999.98 Hz, in Hz or with k or M (1k, 2.5M, 60M)";
+  const std::string inductance = ": the inductance lies from 0 to below 9999.999n henries (letters n, u, m)";
+  const std::string capacitance = ": the capacitance lies from 0 to below 9999.999p farads (letters p, n, u)";
+  const std::vector<std::pair<Args, std::string>> rows{
+      {{}, "no command: calibrate, reflection, normalize or transmission (--help lists the options)"},
+      {{"measure", "-o", "a.s1p"},
+       "measure: unknown command; the commands are calibrate, reflection, normalize and transmission"},
+      {{"--quiet", "reflection"},
+       "--quiet: unknown command; the commands are calibrate, reflection, normalize and transmission"},
+      {{"reflection"}, "reflection needs -o NAME.s1p, -o NAME.s2p or -o -"},
+      {{"transmission", "--cal", "c"}, "transmission needs -o NAME.s2p or -o -"},
+      {{"calibrate", "--cal", "c"}, "calibrate needs a standard: open, short or load"},
+      {{"calibrate", "open"}, "calibrate needs --cal FILE"},
+      {{"normalize"}, "normalize needs --cal FILE"},
+      {{"calibrate", "through", "--cal", "c"}, "calibrate through: the standards are open, short and load"},
+      {{"calibrate", "open", "short", "--cal", "c"}, "short: unexpected argument"},
+      {{"reflection", "-o", "a.s1p", "extra"}, "extra: unexpected argument"},
+      {{"normalize", "--cal", "c", "-"}, "-: unexpected argument"},
+      {{"reflection", "-o", "a.s1p", "--points", "57"},
+       "--points 57: the instrument scans 51, 101, 201, 401 or 801 points"},
+      {{"reflection", "-o", "a.s1p", "--points", "1601"},
+       "--points 1601: the instrument scans 51, 101, 201, 401 or 801 points"},
+      {{"normalize", "--cal", "c", "--ms", "50"},
+       "--ms 50: the instrument measures a point in 40, 80, 160, 320, 640, 1280, 2560 or 5120 ms"},
+      {{"normalize", "--cal", "c", "--from", "9"}, "--from 9" + frequency},
+      {{"normalize", "--cal", "c", "--to", "99999999.98"}, "--to 99999999.98" + frequency},
+      {{"normalize", "--cal", "c", "--to", "0.1G"}, "--to 0.1G" + frequency},
+      {{"normalize", "--cal", "c", "--from", "1 k"}, "--from 1 k" + frequency},
+      {{"normalize", "--cal", "c", "--from", "nan"}, "--from nan" + frequency},
+      {{"normalize", "--cal", "c", "--from", "+5k"}, "--from +5k" + frequency},
+      {{"normalize", "--cal", "c", "--from="}, "--from " + frequency},
+      {{"normalize", "--cal", "c", "--from", "60M", "--to", "1M"},
+       "--from 60M --to 1M: the start frequency must lie below the stop frequency"},
+      {{"normalize", "--cal", "c", "--to", "100"},
+       "--from 200 --to 100: the start frequency must lie below the stop frequency"},
+      {{"normalize", "--cal", "c", "--from", "5k", "--to", "5000"},
+       "--from 5k --to 5000: the start frequency must lie below the stop frequency"},
+      {{"normalize", "--cal", "c", "--port", "-1"},
+       "--port -1: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"normalize", "--cal", "c", "--port", "256"},
+       "--port 256: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"normalize", "--cal", "c", "--port", "3.0"},
+       "--port 3.0: the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255"},
+      {{"reflection", "-o", "a.s1p", "--sweeps", "0"},
+       "--sweeps 0: the number of sweeps is a whole number from 1 to 9999"},
+      {{"reflection", "-o", "a.s1p", "--sweeps", "10000"},
+       "--sweeps 10000: the number of sweeps is a whole number from 1 to 9999"},
+      {{"reflection", "--sweeps", "2", "-o", "-"}, "--sweeps 2: numbered files cannot go to standard output (-o -)"},
+      {{"reflection", "-o", "a.txt"}, "-o a.txt: the output is NAME.s1p or NAME.s2p, or - for standard output"},
+      {{"reflection", "-o", "dir/.s1p"}, "-o dir/.s1p: the output is NAME.s1p or NAME.s2p, or - for standard output"},
+      {{"transmission", "-o", "a.s2"}, "-o a.s2: the output is NAME.s2p, or - for standard output"},
+      {{"transmission", "-o", "t.s1p"}, "-o t.s1p: transmission writes a two-port file, NAME.s2p"},
+      {{"reflection", "-o", "a.s2p", "--slot", "s21"}, "--slot s21: reflection writes s11 or s22"},
+      {{"transmission", "-o", "a.s2p", "--slot", "s11"}, "--slot s11: transmission writes s21 or s12"},
+      {{"reflection", "-o", "a.s1p", "--slot", "s22"}, "--slot: a slot needs a two-port output, -o NAME.s2p or -o -"},
+      {{"calibrate", "open", "--cal", "c", "--slot", "s11"},
+       "--slot: only reflection and transmission take this option"},
+      {{"reflection", "-o", "a.s1p", "--load", "50 0 0"}, "--load: only calibrate takes this option"},
+      {{"reflection", "-o", "a.s1p", "--length", "1"}, "--length: only transmission takes this option"},
+      {{"normalize", "--cal", "c", "-o", "a.s2p"}, "-o: only reflection and transmission take this option"},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 0"},
+       "--load \"50 0\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\""},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 0 0 0"},
+       "--load \"50 0 0 0\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\""},
+      {{"calibrate", "load", "--cal", "c", "--load", "0.099 0 0"},
+       "--load R 0.099: the resistance lies above 0.099 and below 9999.999 ohms"},
+      {{"calibrate", "load", "--cal", "c", "--load", "10k 0 0"},
+       "--load R 10k: the resistance lies above 0.099 and below 9999.999 ohms"},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 10u 0"}, "--load L 10u" + inductance},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 -1n 0"}, "--load L -1n" + inductance},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 1p 0"}, "--load L 1p" + inductance},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 0 10n"}, "--load C 10n" + capacitance},
+      {{"calibrate", "load", "--cal", "c", "--load", "50 0 1m"}, "--load C 1m" + capacitance},
+      {{"transmission", "--cal", "c", "-o", "t.s2p", "--length", "0"},
+       "--length: the normalization already includes the cables; leave --length out with --cal"},
+      {{"transmission", "-o", "t.s2p", "--length", "10000"},
+       "--length 10000: the electrical length is in metres, from -999.9999 to 9999.9999"},
+      {{"transmission", "-o", "t.s2p", "--length", "1k"},
+       "--length 1k: the electrical length is in metres, from -999.9999 to 9999.9999"},
+      {{"normalize", "--cal", "c", "--from", "1k", "--from", "2k"}, "--from: given twice"},
+      {{"normalize", "--cal", "c", "--linear", "--log"}, "--log: give only one of --linear and --log"},
+      {{"normalize", "--cal", "c", "--bogus"}, "--bogus: unknown option (--help lists the options)"},
+      {{"normalize", "--cal", "c", "--from"}, "--from: the value is missing"},
+      {{"normalize", "--cal", "c", "--quiet=1"}, "--quiet: takes no value"},
+      {{"normalize", "--cal", ""}, "--cal: the calibration file's name is empty"},
+  };
+  for (const auto& [args, message] : rows) {
+    const MeasureOptions o = parse(args);
+    EXPECT_EQ(o.error, message) << joined(args);
+    EXPECT_FALSE(o.ok()) << joined(args);
+  }
+}
+
+// The analyzers show the sample code as ms per measurement.
+TEST(MeasureOptions, MillisecondsSelectTheInstrumentsSampleCodes) {
+  const std::vector<std::pair<std::string_view, int>> rows{{"40", 6},    {"80", 13},    {"160", 27},   {"320", 55},
+                                                           {"640", 111}, {"1280", 223}, {"2560", 447}, {"5120", 895}};
+  for (const auto& [ms, code] : rows) {
+    const MeasureOptions o = parse({"normalize", "--cal", "c", "--ms", ms});
+    EXPECT_EQ(o.error, "") << ms;
+    EXPECT_EQ(o.plan.sampleCode, code) << ms;
+  }
+}
+
+TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
+  const std::string usage = measureUsage();
+  for (std::string_view word :
+       {"calibrate", "reflection", "normalize", "transmission", "--cal", "-o", "--slot", "--from", "--to", "--points",
+        "--linear", "--log", "--ms", "--port", "--sweeps", "--load", "--length", "--quiet", "--help"})
+    EXPECT_NE(usage.find(word), std::string::npos) << word;
+  for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
+                        MeasureExit::CannotWrite, MeasureExit::BadCalibration})
+    EXPECT_NE(usage.find("\n  " + std::to_string(static_cast<int>(e)) + "  "), std::string::npos)
+        << +static_cast<int>(e);
+}
+
+}  // namespace
+}  // namespace vna
