@@ -18,9 +18,6 @@
 
 namespace vna {
 
-// Makes the channel to the instrument for a port number ("/dev/ttyUSB" + n).
-using ChannelFactory = std::function<std::unique_ptr<SerialChannel>(int portNumber)>;
-
 // What differs between the analyzers' scan loops.
 struct ScanStyle {
   AcquisitionPacing pacing;

@@ -36,7 +36,6 @@ void SweepEngine::loadAheadAndPace(double frequencyAfterNext) {
 
 Acquired measureSweep(SweepEngine& engine, std::span<const double> frequency, int points, double arGain,
                       double arPhaseDegrees, const std::function<void(const MeasuredPoint&)>& onPoint) {
-  engine.start(frequency, 0);
   for (int i = 0; i < points; ++i) {
     if (const Acquired a = engine.acquire(); a != Acquired::Point) return a;
     engine.strobe();

@@ -53,9 +53,11 @@ class SweepEngine {
   double strobeTime_ = 0;
 };
 
-// One whole sweep from point 0 to N-1 for a program without a window:
-// `onPoint` gets each point as it is measured. Returns how it ended: every
-// point measured, a time-out, or the host abandoned it.
+// One whole sweep from point 0 to N-1 for a program without a window, the
+// instrument standing at point 0 (after start(), or after the sweep before:
+// the look-ahead wraps round): `onPoint` gets each point as it is measured.
+// Returns how it ended: every point measured, a time-out, or the host
+// abandoned it.
 struct MeasuredPoint {
   int index = 0;
   double frequency = 0;

@@ -4,7 +4,9 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <limits>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -40,5 +42,8 @@ class SerialChannel {
   // Human-readable device name, for messages ("/dev/ttyUSB3").
   virtual std::string name() const = 0;
 };
+
+// Makes the channel to the instrument for a port number ("/dev/ttyUSB" + n).
+using ChannelFactory = std::function<std::unique_ptr<SerialChannel>(int portNumber)>;
 
 }  // namespace vna

@@ -553,7 +553,8 @@ std::string stopAndSetFiftyOnePoints(const WindowDriver& window) {
   return {};
 }
 
-SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device) {
+SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device,
+                                         const std::vector<std::string>& options) {
   char dir[] = "/tmp/vna-simulator-XXXXXX";
   if (mkdtemp(dir) == nullptr) {
     error_ = "cannot make a directory for the control FIFO";
@@ -569,8 +570,9 @@ SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const st
       error_ = "no free /dev/ttyUSB number";
       return;
     }
-    run_.emplace(display, programPath("instrument-simulator"), ProgramRun::Prepare{},
-                 std::vector<std::string>{"--device", device, "--port", std::to_string(port_), "--control", fifo_});
+    std::vector<std::string> args{"--device", device, "--port", std::to_string(port_), "--control", fifo_};
+    args.insert(args.end(), options.begin(), options.end());
+    run_.emplace(display, programPath("instrument-simulator"), ProgramRun::Prepare{}, args);
     const std::string serving = " as /dev/ttyUSB" + std::to_string(port_) + "\n";
     const auto start = Clock::now();
     while (run_->output().find(serving) == std::string::npos && !run_->waitForExit(0.0) && secondsSince(start) < 10.0)

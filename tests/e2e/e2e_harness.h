@@ -179,7 +179,9 @@ class ProgramRun {
 // through its control FIFO, as a user changes what is connected.
 class SimulatedInstrument {
  public:
-  SimulatedInstrument(const VirtualDisplay& display, const std::string& device);
+  // `options` go to the simulator too ("--no-errors", "--noise", "0").
+  SimulatedInstrument(const VirtualDisplay& display, const std::string& device,
+                      const std::vector<std::string>& options = {});
   ~SimulatedInstrument();  // stops it (which removes the link) and the FIFO
   SimulatedInstrument(const SimulatedInstrument&) = delete;
   SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;

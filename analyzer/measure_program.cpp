@@ -1,0 +1,280 @@
+#include "analyzer/measure_program.h"
+
+#include <unistd.h>
+
+#include <cerrno>
+#include <cmath>
+#include <complex>
+#include <cstring>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "analyzer/calibration_file.h"
+#include "analyzer/sweep_engine.h"
+#include "files/atomic_file.h"
+#include "files/settings_file.h"
+#include "files/touchstone_writer.h"
+#include "reflection/impedance_quantities.h"
+#include "transmission/transmission_quantities.h"
+
+namespace vna {
+namespace {
+
+namespace fs = std::filesystem;
+using Ratios = std::vector<Complex>;
+
+int failure(MeasureSetting& s, MeasureExit status, const std::string& message) {
+  std::fprintf(s.err, "vna-measure: %s\n", message.c_str());
+  return static_cast<int>(status);
+}
+
+// The analyzers' own values from "configu", those a command line names
+// instead; a missing or damaged file gives the defaults and is left alone.
+SettingsFile settingsFor(const MeasureOptions& o, const fs::path& directory) {
+  SettingsFile s = usableSettings(readSettings(directory / kSettingsFileName).value_or(SettingsFile{}));
+  if (o.portOverride) s.portNumber = static_cast<std::int16_t>(*o.portOverride);
+  if (o.loadOverride) {
+    s.refR = static_cast<float>(o.loadOverride->refR);
+    s.refL = static_cast<float>(o.loadOverride->refL);
+    s.refC = static_cast<float>(o.loadOverride->refC);
+  }
+  return s;
+}
+
+// The calibration a command starts from: the file's, checked against the
+// plan, or a new one when calibrating into a file not there yet.
+struct CalibrationStart {
+  std::optional<Calibration> calibration;
+  std::string problem;
+};
+
+CalibrationStart calibrationFor(const MeasureOptions& o, const fs::path& file) {
+  std::error_code error;
+  const bool measuring = o.command == MeasureCommand::Calibrate || o.command == MeasureCommand::Normalize;
+  if (measuring && !fs::exists(file, error)) return {Calibration{}, {}};
+  const ReadResult read = readWholeFile(file);
+  if (!read.bytes) return {std::nullopt, read.reason};
+  CalibrationReading reading = readCalibration(*read.bytes);
+  if (!reading.calibration) return {std::nullopt, file.filename().string() + ": " + reading.reason};
+  if (const std::string differs = planDifference(reading.calibration->plan, o.plan); !differs.empty())
+    return {std::nullopt, file.filename().string() + ": " + differs};
+  return {std::move(reading.calibration), {}};
+}
+
+// The one progress line on a terminal: points done and the time left.
+class Progress {
+ public:
+  Progress(MeasureSetting& s, int sweeps, int points) : s_(s), sweeps_(sweeps), points_(points), start_(s.host.now()) {}
+  void point(int sweep, int index) {
+    if (!s_.progress) return;
+    const int done = sweep * points_ + index + 1, all = sweeps_ * points_;
+    const double left = (s_.host.now() - start_) / done * (all - done);
+    std::fprintf(s_.err, "\rvna-measure: sweep %d/%d, point %d/%d, %.0f s left   ", sweep + 1, sweeps_, index + 1,
+                 points_, std::ceil(left));
+    std::fflush(s_.err);
+  }
+  ~Progress() {
+    if (s_.progress) std::fprintf(s_.err, "\n");
+  }
+
+ private:
+  MeasureSetting& s_;
+  int sweeps_, points_;
+  double start_;
+};
+
+// The instrument on its port, reset, and the sweep engine on it.
+class Measurement {
+ public:
+  Measurement(MeasureSetting& s, const SettingsFile& settings, const SweepPlan& plan)
+      : s_(s), settings_(settings), plan_(plan), frequency_(static_cast<std::size_t>(plan.points) + 2) {
+    link_.portNumber = settings.portNumber;
+    link_.clockHz = settings.clockHz;
+    link_.sampleCode = plan.sampleCode;
+    buildFrequencyList(plan, frequency_);
+  }
+
+  // False with the reason when the port cannot be opened.
+  bool open(std::string& reason) {
+    channel_ = s_.openChannel(link_.portNumber);
+    engine_.emplace(link_, *channel_, s_.host, AcquisitionPacing{});
+    if (!channel_->open()) {
+      reason = channel_->name() + " cannot be opened: is the instrument connected (and its port yours)?";
+      return false;
+    }
+    // The converter needs a moment after opening before the instrument listens.
+    s_.host.sleep(1500);
+    engine_->instrument().resetInstrument();
+    engine_->start(frequency_, 0);
+    return true;
+  }
+
+  // One sweep's ratios; after a time-out the port is reset and the sweep
+  // measured again once, as the analyzers do.
+  MeasureExit sweep(Ratios& ratios, Progress& progress, int sweepIndex, std::string& reason) {
+    for (int attempt = 0; attempt < 2; ++attempt) {
+      ratios.assign(static_cast<std::size_t>(plan_.points), Complex{});
+      const Acquired a = measureSweep(*engine_, frequency_, plan_.points, settings_.arGain, settings_.arPhase,
+                                      [&](const MeasuredPoint& p) {
+                                        ratios[static_cast<std::size_t>(p.index)] = p.converted.ratio;
+                                        progress.point(sweepIndex, p.index);
+                                      });
+      if (a == Acquired::Point) return MeasureExit::Ok;
+      if (a == Acquired::Abandoned || s_.interrupted()) {
+        reason = "interrupted: nothing written";
+        return MeasureExit::Interrupted;
+      }
+      channel_->close();
+      s_.host.sleep(1200);
+      if (!engine_->instrument().reopen()) {
+        reason = channel_->name() + " went away and cannot be opened again";
+        return MeasureExit::NoInstrument;
+      }
+      s_.host.sleep(1600);
+      engine_->start(frequency_, 0);
+    }
+    reason = "the instrument on " + channel_->name() + " does not answer (no reply within 7 s, twice)";
+    return MeasureExit::Silent;
+  }
+
+  double frequency(int i) const { return frequency_[static_cast<std::size_t>(i)]; }
+
+ private:
+  MeasureSetting& s_;
+  const SettingsFile& settings_;
+  const SweepPlan& plan_;
+  std::vector<double> frequency_;
+  InstrumentLink link_;
+  std::unique_ptr<SerialChannel> channel_;
+  std::optional<SweepEngine> engine_;
+};
+
+// The points of the file: corrected with the calibration's standards when
+// there is one, as the analyzers show them otherwise.
+std::vector<TouchstonePoint> reflectionPoints(const Ratios& ratios, const Measurement& m,
+                                              const std::optional<Calibration>& cal) {
+  std::vector<TouchstonePoint> points;
+  for (std::size_t i = 0; i < ratios.size(); ++i) {
+    const double f = m.frequency(static_cast<int>(i));
+    Complex z = nominalImpedance(ratios[i]);
+    if (cal) {
+      const Complex load = referenceLoadImpedance(cal->refR, cal->refL, cal->refC, f);
+      z = correctedImpedance(ratios[i], (*cal->open)[i], (*cal->shortCircuit)[i], (*cal->load)[i], load);
+    }
+    points.push_back(reflectionDbAngle(f, z));
+  }
+  return points;
+}
+
+std::vector<TouchstonePoint> transmissionPoints(const Ratios& ratios, const Measurement& m,
+                                                const std::optional<Calibration>& cal, double lengthMetres) {
+  std::vector<TouchstonePoint> points;
+  for (std::size_t i = 0; i < ratios.size(); ++i) {
+    const double f = m.frequency(static_cast<int>(i));
+    const Complex t = cal ? normalized(ratios[i], (*cal->through)[i]) : rotateByElectricalLength(ratios[i], lengthMetres, f);
+    points.push_back(transmissionDbAngle(f, t));
+  }
+  return points;
+}
+
+// NAME.s1p, or NAME-0003.s1p of several sweeps.
+fs::path outputFile(const MeasureOptions& o, const fs::path& directory, int sweep) {
+  fs::path file = directory / *o.output;
+  if (o.sweeps == 1) return file;
+  char number[16];
+  std::snprintf(number, sizeof number, "-%04d", sweep + 1);
+  return file.parent_path() / (file.stem().string() + number + file.extension().string());
+}
+
+// As the Save As dialog saves: a new .s1p or .s2p, or the slot merged into
+// an existing .s2p; "-" to standard output.
+SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::path& file,
+                       const std::vector<TouchstonePoint>& points) {
+  const FileOrigin origin =
+      o.command == MeasureCommand::Reflection ? FileOrigin::impedanceAnalyzer : FileOrigin::transmissionAnalyzer;
+  if (*o.output == "-") {
+    const std::string text = o.twoPort ? s2pContent(origin, o.slot, points) : s1pContent(points);
+    if (std::fwrite(text.data(), 1, text.size(), s.out) != text.size() || std::fflush(s.out) != 0)
+      return SaveResult::failure(std::string("standard output: ") + std::strerror(errno));
+    return SaveResult::success();
+  }
+  if (!o.twoPort) return saveS1p(file, points);
+  std::error_code error;
+  if (fs::is_regular_file(file, error)) return mergeS2pFile(file, o.slot, points);
+  return saveS2p(file, origin, o.slot, points);
+}
+
+}  // namespace
+
+int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
+  if (!o.ok()) return failure(s, MeasureExit::BadArguments, o.error + " (vna-measure --help lists the options)");
+  if (o.command == MeasureCommand::Help) {
+    std::fputs(measureUsage().c_str(), s.out);
+    return 0;
+  }
+  const SettingsFile settings = settingsFor(o, s.directory);
+  std::optional<Calibration> cal;
+  if (o.calFile) {
+    CalibrationStart start = calibrationFor(o, s.directory / *o.calFile);
+    if (!start.calibration) return failure(s, MeasureExit::BadCalibration, start.problem);
+    cal = std::move(start.calibration);
+    const bool reflection = o.command == MeasureCommand::Reflection;
+    if (reflection && !(cal->open && cal->shortCircuit && cal->load))
+      return failure(s, MeasureExit::BadCalibration,
+                     o.calFile->string() + " lacks a standard: calibrate with open, short and load first");
+    if (o.command == MeasureCommand::Transmission && !cal->through)
+      return failure(s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
+  }
+
+  Measurement m(s, settings, o.plan);
+  std::string reason;
+  if (!m.open(reason)) return failure(s, MeasureExit::NoInstrument, reason);
+  const int sweeps = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission ? o.sweeps : 1;
+  Progress progress(s, sweeps, o.plan.points);
+  Ratios ratios;
+  for (int k = 0; k < sweeps; ++k) {
+    if (const MeasureExit e = m.sweep(ratios, progress, k, reason); e != MeasureExit::Ok) return failure(s, e, reason);
+    SaveResult saved = SaveResult::success();
+    fs::path file;
+    switch (o.command) {
+      case MeasureCommand::Calibrate:
+      case MeasureCommand::Normalize: {
+        Calibration next = *cal;
+        next.plan = o.plan;
+        next.clockHz = settings.clockHz;
+        next.arGain = settings.arGain;
+        next.arPhase = settings.arPhase;
+        if (o.command == MeasureCommand::Normalize) {
+          next.through = ratios;
+        } else {
+          // The reference load's values belong to the load standard: an
+          // open or short measured later keeps those it was measured with.
+          if (o.standard == Standard::Load || !next.load) {
+            next.refR = settings.refR;
+            next.refL = settings.refL;
+            next.refC = settings.refC;
+          }
+          auto& slot = o.standard == Standard::Open ? next.open : o.standard == Standard::Short ? next.shortCircuit : next.load;
+          slot = ratios;
+        }
+        file = s.directory / *o.calFile;
+        saved = saveCalibration(file, next);
+        break;
+      }
+      case MeasureCommand::Reflection:
+        file = outputFile(o, s.directory, k);
+        saved = writePoints(o, s, file, reflectionPoints(ratios, m, cal));
+        break;
+      case MeasureCommand::Transmission:
+        file = outputFile(o, s.directory, k);
+        saved = writePoints(o, s, file, transmissionPoints(ratios, m, cal, o.lengthMetres));
+        break;
+      case MeasureCommand::Help: break;
+    }
+    if (!saved) return failure(s, MeasureExit::CannotWrite, saved.reason());
+  }
+  return 0;
+}
+
+}  // namespace vna

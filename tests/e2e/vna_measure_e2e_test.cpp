@@ -1,0 +1,193 @@
+// vna-measure as a script uses it, against the real instrument-simulator on
+// a pseudo-terminal: calibrate with open, short and a 50 ohm load, measure a
+// series 100 ohm and 1 uH; normalize on a through and measure a low-pass;
+// and each way a run can fail, with its message, its status and no file.
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <filesystem>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+#include "analyzer/measure_options.h"
+#include "files/touchstone_reader.h"
+#include "reflection/impedance_quantities.h"
+#include "simulator/device_models.h"
+#include "tests/e2e/e2e_harness.h"
+
+namespace vna::e2e {
+namespace {
+
+namespace fs = std::filesystem;
+
+struct Outcome {
+  int status = -1;
+  std::string output;  // standard output and error
+};
+
+class VnaMeasure : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    const std::string missing = missingTools({"Xvfb"});
+    if (!missing.empty()) GTEST_SKIP() << "needs " << missing << " (scripts/install-deps.sh installs it)";
+    if (::geteuid() != 0) GTEST_SKIP() << "linking /dev/ttyUSB<n> to the simulator needs root";
+    char dir[] = "/tmp/vna-measure-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    work_ = dir;
+  }
+  void TearDown() override {
+    std::error_code ignored;
+    if (!work_.empty()) fs::remove_all(work_, ignored);
+  }
+
+  // vna-measure with `args`, in a directory of its own (no "configu": the
+  // port comes from --port); paths in `args` are made absolute by the caller.
+  Outcome measure(std::vector<std::string> args, double timeout = 120) {
+    ProgramRun run(display_, programPath("vna-measure"), {}, args);
+    const std::optional<int> status = run.waitForExit(timeout);
+    return {status.value_or(-1), run.output()};
+  }
+  std::string at(const std::string& name) const { return (work_ / name).string(); }
+  static std::vector<std::string> plan(int port) {
+    return {"--port", std::to_string(port), "--from", "1k", "--to", "10M", "--points", "51", "--log", "--quiet"};
+  }
+  static std::vector<std::string> with(std::vector<std::string> a, const std::vector<std::string>& b) {
+    a.insert(a.end(), b.begin(), b.end());
+    return a;
+  }
+  TouchstoneScan read(const std::string& name, TouchstoneColumns columns) const {
+    std::ifstream in(work_ / name, std::ios::binary);
+    const std::string text{std::istreambuf_iterator<char>(in), {}};
+    const TouchstoneReading r = readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, columns);
+    EXPECT_TRUE(r.ok()) << name << r.reason;
+    return r.scan.value_or(TouchstoneScan{});
+  }
+
+  // Calibrates over the plan with the three standards, then measures the
+  // series circuit; the worst relative error of its impedance.
+  double calibratedSeriesError(const std::vector<std::string>& simulatorOptions) {
+    SimulatedInstrument instrument(display_, "open", simulatorOptions);
+    EXPECT_TRUE(instrument.ready()) << instrument.error();
+    const auto calibrate = [&](const std::string& standard, const std::string& device) {
+      EXPECT_TRUE(instrument.connect(device));
+      const Outcome r = measure(with({"calibrate", standard, "--cal", at("cal.txt")}, plan(instrument.port())));
+      EXPECT_EQ(r.status, 0) << standard << ": " << r.output;
+    };
+    calibrate("open", "open");
+    calibrate("short", "short");
+    calibrate("load", "load 50");
+    EXPECT_TRUE(instrument.connect("rlc-series 100 1u 0"));
+    const Outcome r = measure(with({"reflection", "--cal", at("cal.txt"), "-o", at("dut.s1p")}, plan(instrument.port())));
+    EXPECT_EQ(r.status, 0) << r.output;
+    const TouchstoneScan scan = read("dut.s1p", TouchstoneColumns::OnePortS11);
+    EXPECT_EQ(scan.points(), 51);
+    double worst = 0;
+    for (int i = 0; i < scan.points(); ++i) {
+      const auto k = static_cast<std::size_t>(i);
+      const std::complex<double> truth(100, 2 * M_PI * scan.frequency[k] * 1e-6);
+      const std::complex<double> z = impedanceFromReflection(scan.db1[k], scan.angle1[k], 50);
+      worst = std::max(worst, std::abs(z - truth) / std::abs(truth));
+    }
+    return worst;
+  }
+
+  VirtualDisplay display_;  // the simulator's harness runs its programs on one
+  fs::path work_;
+};
+
+TEST_F(VnaMeasure, CalibratedReflectionGivesTheTrueImpedance) {
+  ASSERT_TRUE(display_.ok()) << display_.error();
+  const double ideal = calibratedSeriesError({"--no-errors", "--noise", "0"});
+  EXPECT_LT(ideal, 1e-4);
+  // The instrument's own errors and its default noise, calibrated away.
+  const double real = calibratedSeriesError({});
+  EXPECT_LT(real, 5e-3);
+  std::printf("worst impedance error: %.5f %% ideal instrument, %.4f %% with errors and noise\n", 100 * ideal,
+              100 * real);
+}
+
+TEST_F(VnaMeasure, NormalizedTransmissionGivesTheFiltersResponse) {
+  ASSERT_TRUE(display_.ok()) << display_.error();
+  SimulatedInstrument instrument(display_, "through", {"--no-errors", "--noise", "0"});
+  ASSERT_TRUE(instrument.ready()) << instrument.error();
+  const std::vector<std::string> linear = {"--port", std::to_string(instrument.port()), "--from", "1M", "--to", "51M",
+                                           "--points", "51", "--linear", "--quiet"};
+  const Outcome normalize = measure(with({"normalize", "--cal", at("cal.txt")}, linear));
+  ASSERT_EQ(normalize.status, 0) << normalize.output;
+  ASSERT_TRUE(instrument.connect("lowpass-lc 10M 5"));
+  const Outcome r = measure(with({"transmission", "--cal", at("cal.txt"), "-o", at("filter.s2p")}, linear));
+  ASSERT_EQ(r.status, 0) << r.output;
+  const TouchstoneScan scan = read("filter.s2p", TouchstoneColumns::TwoPortS21S12);
+  ASSERT_EQ(scan.points(), 51);
+  const Device filter = Device::lowpassLc(10e6, 5);
+  double worst = 0;
+  for (int i = 0; i < scan.points(); ++i) {
+    const auto k = static_cast<std::size_t>(i);
+    const double expected = 20 * std::log10(std::abs(responseAt(filter, scan.frequency[k])));
+    if (expected < -60) continue;  // below the noise floor of the converter
+    EXPECT_NEAR(scan.db1[k], expected, 0.01) << "at " << scan.frequency[k] << " Hz";
+    worst = std::max(worst, std::fabs(scan.db1[k] - expected));
+  }
+  std::printf("worst s21 deviation down to -60 dB: %.5f dB\n", worst);
+  // Written to standard output as well, exactly as into a file.
+  const Outcome piped = measure(with({"transmission", "--cal", at("cal.txt"), "-o", "-"}, linear));
+  EXPECT_EQ(piped.status, 0);
+  EXPECT_NE(piped.output.find("# HZ S DB R 50\r\n"), std::string::npos);
+}
+
+TEST_F(VnaMeasure, EachFailureSaysWhyWithItsStatusAndLeavesNoFile) {
+  ASSERT_TRUE(display_.ok()) << display_.error();
+  const auto status = [](MeasureExit e) { return static_cast<int>(e); };
+  // A bad option value and a point count the instrument cannot scan.
+  const Outcome bad = measure({"reflection", "--ms", "50", "-o", at("a.s1p")});
+  EXPECT_EQ(bad.status, status(MeasureExit::BadArguments));
+  EXPECT_NE(bad.output.find("--ms"), std::string::npos) << bad.output;
+  const Outcome points = measure({"reflection", "--points", "57", "-o", at("a.s1p")});
+  EXPECT_EQ(points.status, status(MeasureExit::BadArguments));
+  EXPECT_NE(points.output.find("57"), std::string::npos) << points.output;
+  // No instrument on the port.
+  const Outcome none = measure({"reflection", "--port", "249", "-o", at("a.s1p")});
+  EXPECT_EQ(none.status, status(MeasureExit::NoInstrument)) << none.output;
+  EXPECT_NE(none.output.find("/dev/ttyUSB249"), std::string::npos) << none.output;
+
+  SimulatedInstrument instrument(display_, "short", {"--no-errors", "--noise", "0"});
+  ASSERT_TRUE(instrument.ready()) << instrument.error();
+  ASSERT_EQ(measure(with({"calibrate", "open", "--cal", at("cal.txt")}, plan(instrument.port()))).status, 0);
+  // A calibration of another plan.
+  const Outcome other = measure({"calibrate", "short", "--cal", at("cal.txt"), "--port", std::to_string(instrument.port()),
+                             "--points", "101", "--quiet"});
+  EXPECT_EQ(other.status, status(MeasureExit::BadCalibration));
+  EXPECT_NE(other.output.find("51"), std::string::npos) << other.output;
+  // A calibration without all its standards.
+  const Outcome lacking = measure(with({"reflection", "--cal", at("cal.txt"), "-o", at("a.s1p")}, plan(instrument.port())));
+  EXPECT_EQ(lacking.status, status(MeasureExit::BadCalibration)) << lacking.output;
+  // An output that cannot be written.
+  const Outcome unwritable = measure(with({"reflection", "-o", at("no/such/dir/a.s1p")}, plan(instrument.port())));
+  EXPECT_EQ(unwritable.status, status(MeasureExit::CannotWrite)) << unwritable.output;
+  // A silent instrument: the reopen and the retry the analyzers make, then
+  // the message; the file of the name is kept as it was.
+  SimulatedInstrument silentOne(display_, "short", {"--fault", "silence"});
+  ASSERT_TRUE(silentOne.ready()) << silentOne.error();
+  std::ofstream(work_ / "old.s1p") << "kept";
+  const Outcome silent = measure(with({"reflection", "-o", at("old.s1p")}, plan(silentOne.port())), 90);
+  EXPECT_EQ(silent.status, status(MeasureExit::Silent)) << silent.output;
+  std::stringstream kept;
+  kept << std::ifstream(work_ / "old.s1p").rdbuf();
+  EXPECT_EQ(kept.str(), "kept");
+  EXPECT_FALSE(fs::exists(work_ / "a.s1p"));
+}
+
+TEST(VnaMeasureBuild, LinksWithoutX11) {
+  const CommandResult ldd = runCommand({"ldd", programPath("vna-measure")}, "", 20);
+  ASSERT_EQ(ldd.status, 0) << ldd.output;
+  EXPECT_NE(ldd.output.find("libc.so"), std::string::npos) << ldd.output;
+  EXPECT_EQ(ldd.output.find("libX11"), std::string::npos) << ldd.output;
+}
+
+}  // namespace
+}  // namespace vna::e2e
