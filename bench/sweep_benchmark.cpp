@@ -1,15 +1,16 @@
-// Sweep speed and CPU use of the impedance analyzer against the virtual
-// instrument on a pseudo-terminal, in real time. Prints figures; asserts
-// nothing (the machines are shared and noisy).
+// Sweep speed and CPU use of the sweep engine the analyzers and vna-measure
+// share, against the virtual instrument on a pseudo-terminal, in real time:
+// one sweep after the other of the start-up plan, waiting with poll() as
+// vna-measure does. Prints figures; asserts nothing (the machines are shared
+// and noisy).
 //
 // Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps, default 3]
-// With DISPLAY set the program draws into a real X11 window (run it under
-// Xvfb to count the cost of presenting); otherwise headless, in real time.
 #include <algorithm>
 #include <array>
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
 #include <string>
 #include <vector>
@@ -19,12 +20,11 @@
 #include <sys/wait.h>
 #include <unistd.h>
 
-#include "analyzer/impedance_analyzer.h"
+#include "analyzer/measure_host.h"
 #include "analyzer/protocol.h"
+#include "analyzer/sweep_engine.h"
 #include "measurement/sweep_plan.h"
-#include "platform/headless_backend.h"
 #include "platform/serial_port.h"
-#include "platform/x11_backend.h"
 #include "simulator/instrument_model.h"
 
 namespace {
@@ -62,31 +62,6 @@ double replySeconds(int sampleCode) {
   }
   return last - command;
 }
-
-// Looks at the program's state each time it reads input or waits.
-class ProbingBackend : public Backend {
- public:
-  ProbingBackend(Backend& inner, std::function<void()> probe) : inner_(inner), probe_(std::move(probe)) {}
-  void pump(Framebuffer& fb, int shownPage, InputState& input) override {
-    inner_.pump(fb, shownPage, input);
-    probe_();
-    if (close_) input.closeRequested = true;
-  }
-  void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
-                 const WakeSource& wake) override {
-    inner_.waitUntil(deadline, fb, shownPage, input, wakeOnActivity, wake);
-    probe_();
-    if (close_) input.closeRequested = true;
-  }
-  double now() const override { return inner_.now(); }
-  void movePointer(int x, int y, InputState& input) override { inner_.movePointer(x, y, input); }
-  void close() { close_ = true; }
-
- private:
-  Backend& inner_;
-  std::function<void()> probe_;
-  bool close_ = false;
-};
 
 // The real port, watched: the shortest time from a strobe to the next
 // acquisition command, which the instrument needs to be 37 ms at least.
@@ -178,71 +153,46 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sweep_benchmark: could not start %s\n", simulator.c_str());
     return 1;
   }
-  const std::filesystem::path work = std::filesystem::temp_directory_path() / ("vna-bench-" + std::to_string(::getpid()));
-  std::filesystem::create_directories(work);
-
-  HeadlessBackend headless(600.0, HeadlessClock::Real);
-  std::unique_ptr<X11Backend> window;
-  Backend* inner = &headless;
-  if (std::getenv("DISPLAY")) {
-    window = std::make_unique<X11Backend>("impedance-analyzer");
-    if (window->ok()) inner = window.get();
-  }
-  std::unique_ptr<ImpedanceAnalyzer> program;
-
-  // The first sweep ends when the scan is first complete; each further
-  // sweep when its last point is completed; then the scan is stopped (with
-  // the Stop button's key, space) and the program closed.
-  const int points = SweepPlan{}.points;
-  double sweepStart = -1, sweepEnd = -1, cpuStart = 0, cpuEnd = 0, lastEnd = -1;
-  int finished = 0, lastResume = -1;
-  std::vector<double> sweepTimes;
-  ProbingBackend* probing = nullptr;
-  ProbingBackend backend(*inner, [&] {
-    if (!program) return;
-    const ScanControl& c = program->control();
-    if (sweepEnd >= 0) {
-      if (!c.scanning) probing->close();
-      return;
-    }
-    if (c.resumePoint == lastResume) return;
-    lastResume = c.resumePoint;
-    if (c.resumePoint != points - 1 || !c.scanComplete) return;
-    const double now = inner->now();
-    if (lastEnd >= 0) sweepTimes.push_back(now - lastEnd);
-    lastEnd = now;
-    if (finished == 0) {
-      sweepStart = inner->now();
-      cpuStart = cpuSeconds();
-    } else if (finished == sweeps) {
-      sweepEnd = inner->now();
-      cpuEnd = cpuSeconds();
-      probing->close();
-    }
-    ++finished;
-  });
-  probing = &backend;
-  Screen screen(backend);
-  PacedPort* port = nullptr;
-  program = std::make_unique<ImpedanceAnalyzer>(
-      screen,
-      [&](int) {
-        auto p = std::make_unique<PacedPort>(sim.pty, [inner] { return inner->now(); });
-        port = p.get();
-        return p;
-      },
-      work / "configu");
-  std::printf("backend                   %s\n", inner == &headless ? "headless, real time" : "X11 window");
-  program->run();
-  ::kill(sim.pid, SIGTERM);
-  ::waitpid(sim.pid, nullptr, 0);
-  std::filesystem::remove_all(work);
-  if (sweepEnd < 0) {
-    std::fprintf(stderr, "sweep_benchmark: no complete sweep measured\n");
+  SystemHost host;
+  PacedPort port(sim.pty, [&host] { return host.now(); });
+  const SweepPlan plan;
+  const int points = plan.points;
+  std::vector<double> frequency(static_cast<std::size_t>(points) + 2);
+  buildFrequencyList(plan, frequency);
+  InstrumentLink link;
+  link.sampleCode = plan.sampleCode;
+  SweepEngine engine(link, port, host, AcquisitionPacing{});
+  if (!port.open()) {
+    std::fprintf(stderr, "sweep_benchmark: cannot open %s\n", sim.pty.c_str());
     return 1;
   }
+  host.sleep(1500);
+  engine.instrument().resetInstrument();
+  engine.start(frequency, 0);
+  // The first sweep brings the instrument and the program up to pace; the
+  // sweeps after it, back to back, are timed.
+  std::vector<double> sweepTimes;
+  double sweepStart = 0, cpuStart = 0;
+  Acquired outcome = Acquired::Point;
+  for (int k = 0; k <= sweeps && outcome == Acquired::Point; ++k) {
+    const double start = host.now();
+    if (k == 1) {
+      sweepStart = start;
+      cpuStart = cpuSeconds();
+    }
+    outcome = measureSweep(engine, frequency, points, 1.0, 0.0, [](const MeasuredPoint&) {});
+    if (k > 0) sweepTimes.push_back(host.now() - start);
+  }
+  const double sweepEnd = host.now(), cpuEnd = cpuSeconds();
+  ::kill(sim.pid, SIGTERM);
+  ::waitpid(sim.pid, nullptr, 0);
+  if (outcome != Acquired::Point) {
+    std::fprintf(stderr, "sweep_benchmark: the instrument did not answer\n");
+    return 1;
+  }
+  std::printf("engine                    vna-measure's host: monotonic clock, poll() on the port\n");
 
-  const int sampleCode = SweepPlan{}.sampleCode;
+  const int sampleCode = plan.sampleCode;
   const double reply = replySeconds(sampleCode);
   // Per point: the 37 ms from strobe to the next command, the instrument's
   // reply, and the converter's 1 ms USB frame that delivers its last bytes.
@@ -260,12 +210,12 @@ int main(int argc, char** argv) {
   const double fastest = *std::min_element(sweepTimes.begin(), sweepTimes.end());
   std::printf("fastest sweep             %.3f s, %.2f %% above the minimum\n", fastest,
               100.0 * (fastest - minimum) / minimum);
-  std::printf("strobe to command          %.2f ms mean, %.2f ms at least\n", port->pacing().mean() * 1e3,
-              port->shortestPacing() * 1e3);
-  std::printf("command to last byte      %.2f ms mean, %.2f ms at most (whole run)\n", port->reply().mean() * 1e3,
-              port->reply().max * 1e3);
-  std::printf("last byte to strobe       %.2f ms mean, %.2f ms at most\n", port->afterReply().mean() * 1e3,
-              port->afterReply().max * 1e3);
+  std::printf("strobe to command          %.2f ms mean, %.2f ms at least\n", port.pacing().mean() * 1e3,
+              port.shortestPacing() * 1e3);
+  std::printf("command to last byte      %.2f ms mean, %.2f ms at most (whole run)\n", port.reply().mean() * 1e3,
+              port.reply().max * 1e3);
+  std::printf("last byte to strobe       %.2f ms mean, %.2f ms at most\n", port.afterReply().mean() * 1e3,
+              port.afterReply().max * 1e3);
   std::printf("CPU during the sweeps     %.3f s, %.2f %% of one core\n", cpuEnd - cpuStart,
               100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
   return 0;
