@@ -22,7 +22,7 @@ MeasurementProfile makeScreenProfile() {
   p.displayChoiceColumn = P + 12;
   p.stepDisplayChoice = stepImpedanceDisplayChoice;
   p.procedure = &openShortLoadProcedure();
-  p.help = &helpPage(ProgramKind::ImpedanceAnalyzer);
+  p.help = &impedanceAnalyzerHelp();
   p.splash.subtitle = "To measure R,L,C and impedances";
   return p;
 }
@@ -41,7 +41,7 @@ ImpedanceHooks::ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflec
       reflection_(reflection),
       settings_(settings),
       settingsFile_(std::move(settingsFile)),
-      files_(ProgramKind::ImpedanceAnalyzer, state, settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
+      files_(impedanceAnalyzerSaveAs(), state, settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
              [this](int i) { return pointDbAngle(i); }) {}
 
 // Electrical length while calibration is off, the open/short/load correction

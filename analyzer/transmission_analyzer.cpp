@@ -31,7 +31,7 @@ MeasurementProfile makeScreenProfile() {
   p.stepDisplayChoice = stepTransmissionDisplayChoice;
   p.shownDisplayChoice = shownTransmissionDisplayChoice;
   p.procedure = &normalizationProcedure();
-  p.help = &helpPage(ProgramKind::TransmissionAnalyzer);
+  p.help = &transmissionAnalyzerHelp();
   p.splash.subtitle = "To measure Filters and Amplifiers";
   return p;
 }
@@ -50,7 +50,7 @@ TransmissionHooks::TransmissionHooks(MeasurementState& state, TransmissionRecord
       transmission_(transmission),
       settings_(settings),
       settingsFile_(std::move(settingsFile)),
-      files_(ProgramKind::TransmissionAnalyzer, state,
+      files_(transmissionAnalyzerSaveAs(), state,
              settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
              [this](int i) { return pointDbAngle(i); }) {}
 

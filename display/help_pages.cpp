@@ -147,18 +147,9 @@ constexpr HelpPage kTransmissionViewerPage{kTransmissionViewerLines, 14};
 
 }  // namespace
 
-const HelpPage& helpPage(ProgramKind program) {
-  switch (program) {
-    case ProgramKind::ImpedanceAnalyzer:
-      return kImpedanceAnalyzerPage;
-    case ProgramKind::TransmissionAnalyzer:
-      return kTransmissionAnalyzerPage;
-    case ProgramKind::ImpedanceViewer:
-      return kImpedanceViewerPage;
-    case ProgramKind::TransmissionViewer:
-      return kTransmissionViewerPage;
-  }
-  return kImpedanceAnalyzerPage;
-}
+const HelpPage& impedanceAnalyzerHelp() { return kImpedanceAnalyzerPage; }
+const HelpPage& transmissionAnalyzerHelp() { return kTransmissionAnalyzerPage; }
+const HelpPage& impedanceViewerHelp() { return kImpedanceViewerPage; }
+const HelpPage& transmissionViewerHelp() { return kTransmissionViewerPage; }
 
 }  // namespace vna

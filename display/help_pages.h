@@ -4,7 +4,6 @@
 #include <span>
 #include <string_view>
 
-#include "display/program_kind.h"
 
 namespace vna {
 
@@ -23,6 +22,10 @@ struct HelpPage {
   int pauseMs;                      // pause per pass of the Help screen's loop
 };
 
-const HelpPage& helpPage(ProgramKind program);
+// Each program's page.
+const HelpPage& impedanceAnalyzerHelp();
+const HelpPage& transmissionAnalyzerHelp();
+const HelpPage& impedanceViewerHelp();
+const HelpPage& transmissionViewerHelp();
 
 }  // namespace vna

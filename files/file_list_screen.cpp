@@ -180,8 +180,8 @@ void arrowBox(Screen& s, const Zone& z, bool up) {
 
 class FileListScreen {
  public:
-  FileListScreen(Screen& screen, ClickLatch& latch, ProgramKind viewer, std::vector<std::string> names)
-      : s_(screen), latch_(latch), table_(fileListTable(viewer)), names_(std::move(names)) {}
+  FileListScreen(Screen& screen, ClickLatch& latch, const FileListTable& table, std::vector<std::string> names)
+      : s_(screen), latch_(latch), table_(table), names_(std::move(names)) {}
 
   std::optional<std::string> run();
 
@@ -386,14 +386,12 @@ FileListScreen::Outcome FileListScreen::press(const MouseState& m) {
 
 }  // namespace
 
-const FileListTable& fileListTable(ProgramKind viewer) {
-  return viewer == ProgramKind::TransmissionViewer ? kTransmissionViewerTable : kImpedanceViewerTable;
-}
+const FileListTable& impedanceViewerFiles() { return kImpedanceViewerTable; }
+const FileListTable& transmissionViewerFiles() { return kTransmissionViewerTable; }
 
 // A symbolic link to a normal file is listed as the file it leads to; a
 // directory, a device or a dangling link of a matching name is not.
-std::vector<std::string> listedFiles(ProgramKind viewer, const fs::path& directory) {
-  const FileListTable& table = fileListTable(viewer);
+std::vector<std::string> listedFiles(const FileListTable& table, const fs::path& directory) {
   std::vector<std::string> names;
   std::error_code ec;
   fs::directory_iterator it(directory, ec);
@@ -405,9 +403,9 @@ std::vector<std::string> listedFiles(ProgramKind viewer, const fs::path& directo
   return names;
 }
 
-std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, ProgramKind viewer,
+std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, const FileListTable& table,
                                       const fs::path& directory) {
-  return FileListScreen(screen, latch, viewer, listedFiles(viewer, directory)).run();
+  return FileListScreen(screen, latch, table, listedFiles(table, directory)).run();
 }
 
 // Keys typed before the message are dropped so that none of them hides it at

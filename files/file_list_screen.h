@@ -16,7 +16,6 @@
 #include <vector>
 
 #include "display/click_latch.h"
-#include "display/program_kind.h"
 #include "platform/screen.h"
 
 namespace vna {
@@ -41,18 +40,20 @@ struct FileListTable {
 
 // The table of impedance-viewer or transmission-viewer (the analyzers have
 // no file list; they get the impedance viewer's).
-const FileListTable& fileListTable(ProgramKind viewer);
+// Each viewer's list.
+const FileListTable& impedanceViewerFiles();
+const FileListTable& transmissionViewerFiles();
 
 // The names of the normal files of `directory` that `viewer` lists, in the
 // order the directory search returns them, at most the table's capacity.
 // A directory that cannot be read lists nothing.
-std::vector<std::string> listedFiles(ProgramKind viewer, const std::filesystem::path& directory);
+std::vector<std::string> listedFiles(const FileListTable& table, const std::filesystem::path& directory);
 
 // The viewer's start screen: its texts, the matching files of `directory` (in
 // the order the directory search returns them) and the user's choice. Returns
 // the chosen file's name (as listed), or nothing when the user leaves (Escape,
 // or the Exit button). Draws on a cleared screen; the caller redraws after it.
-std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, ProgramKind viewer,
+std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, const FileListTable& table,
                                       const std::filesystem::path& directory);
 
 // Says that the chosen file cannot be shown, and on the row below why, over

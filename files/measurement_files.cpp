@@ -8,7 +8,7 @@ namespace vna {
 
 bool MeasurementFiles::saveAs(Screen& screen, ClickLatch& latch) {
   SaveAsRequest request;
-  request.program = program_;
+  request.table = &saveAs_;
   request.directory = directory_;
   request.points = [this] {
     std::vector<TouchstonePoint> points;

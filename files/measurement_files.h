@@ -6,7 +6,7 @@
 #include <functional>
 
 #include "display/click_latch.h"
-#include "display/program_kind.h"
+#include "files/save_as_dialog.h"
 #include "files/touchstone_writer.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
@@ -16,9 +16,9 @@ namespace vna {
 class MeasurementFiles {
  public:
   // `pointDbAngle` gives the saved value of point i as the file holds it.
-  MeasurementFiles(ProgramKind program, MeasurementState& state, std::filesystem::path directory,
+  MeasurementFiles(const SaveAsTable& saveAs, MeasurementState& state, std::filesystem::path directory,
                    std::function<TouchstonePoint(int i)> pointDbAngle)
-      : program_(program), state_(state), directory_(std::move(directory)), pointDbAngle_(std::move(pointDbAngle)) {}
+      : saveAs_(saveAs), state_(state), directory_(std::move(directory)), pointDbAngle_(std::move(pointDbAngle)) {}
 
   // The dialog; true when the user asked for a copy of the screen, which
   // copyScreen then makes once the caller has redrawn its screen.
@@ -28,7 +28,7 @@ class MeasurementFiles {
   bool copyScreen(Screen& screen);
 
  private:
-  ProgramKind program_;
+  const SaveAsTable& saveAs_;
   MeasurementState& state_;
   std::filesystem::path directory_;
   std::function<TouchstonePoint(int)> pointDbAngle_;

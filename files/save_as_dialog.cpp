@@ -93,7 +93,7 @@ bool normalFileExists(const fs::path& file) {
 class SaveAsDialog {
  public:
   SaveAsDialog(Screen& screen, ClickLatch& latch, const SaveAsRequest& request)
-      : s_(screen), latch_(latch), request_(request), table_(saveAsTable(request.program)) {}
+      : s_(screen), latch_(latch), request_(request), table_(*request.table) {}
 
   SaveAsResult run();
 

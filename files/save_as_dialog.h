@@ -18,7 +18,6 @@
 #include <vector>
 
 #include "display/click_latch.h"
-#include "display/program_kind.h"
 #include "files/parameter_slot.h"
 #include "files/touchstone_writer.h"
 #include "platform/screen.h"
@@ -62,10 +61,14 @@ struct SaveAsTable {
   std::string_view existsEnding;  // closes "The file <name> already exists"
 };
 
-const SaveAsTable& saveAsTable(ProgramKind program);
+// Each program's dialog.
+const SaveAsTable& impedanceAnalyzerSaveAs();
+const SaveAsTable& transmissionAnalyzerSaveAs();
+const SaveAsTable& impedanceViewerSaveAs();
+const SaveAsTable& transmissionViewerSaveAs();
 
 struct SaveAsRequest {
-  ProgramKind program = ProgramKind::ImpedanceAnalyzer;
+  const SaveAsTable* table = &impedanceAnalyzerSaveAs();
   // Where the files go: the programs use their current directory.
   std::filesystem::path directory = ".";
   // The current scan, point 0 first, as the file is to hold it. Asked only

@@ -86,14 +86,9 @@ constexpr SaveAsTable kTransmissionViewerTable{
 
 }  // namespace
 
-const SaveAsTable& saveAsTable(ProgramKind program) {
-  switch (program) {
-    case ProgramKind::ImpedanceAnalyzer: return kImpedanceAnalyzerTable;
-    case ProgramKind::TransmissionAnalyzer: return kTransmissionAnalyzerTable;
-    case ProgramKind::ImpedanceViewer: return kImpedanceViewerTable;
-    case ProgramKind::TransmissionViewer: return kTransmissionViewerTable;
-  }
-  return kImpedanceViewerTable;
-}
+const SaveAsTable& impedanceAnalyzerSaveAs() { return kImpedanceAnalyzerTable; }
+const SaveAsTable& transmissionAnalyzerSaveAs() { return kTransmissionAnalyzerTable; }
+const SaveAsTable& impedanceViewerSaveAs() { return kImpedanceViewerTable; }
+const SaveAsTable& transmissionViewerSaveAs() { return kTransmissionViewerTable; }
 
 }  // namespace vna

@@ -25,7 +25,7 @@ MeasurementProfile makeScreenProfile() {
   p.scales = impedanceScaleFormat();
   p.fields = kFields;
   p.displayChoiceColumn = P + 12;
-  setViewerBasics(p, ProgramKind::ImpedanceViewer);
+  setViewerBasics(p, impedanceViewerHelp());
   return p;
 }
 
@@ -33,12 +33,12 @@ MeasurementProfile makeScreenProfile() {
 
 const ViewerProfile& impedanceViewerProfile() {
   static const MeasurementProfile screen = makeScreenProfile();
-  static const ViewerProfile profile{screen, ProgramKind::ImpedanceViewer};
+  static const ViewerProfile profile{screen, impedanceViewerFiles()};
   return profile;
 }
 
 ImpedanceViewerHooks::ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : ViewerHooks(state, ProgramKind::ImpedanceViewer, std::move(directory)), state_(state) {}
+    : ViewerHooks(state, impedanceViewerSaveAs(), std::move(directory)), state_(state) {}
 
 TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) const {
   return impedanceViewerColumns(fileName);

@@ -24,7 +24,7 @@ MeasurementProfile makeScreenProfile() {
   setTransmissionLook(p);
   p.modes = modes.modes();
   p.fields = kFields;
-  setViewerBasics(p, ProgramKind::TransmissionViewer);
+  setViewerBasics(p, transmissionViewerHelp());
   return p;
 }
 
@@ -32,12 +32,12 @@ MeasurementProfile makeScreenProfile() {
 
 const ViewerProfile& transmissionViewerProfile() {
   static const MeasurementProfile screen = makeScreenProfile();
-  static const ViewerProfile profile{screen, ProgramKind::TransmissionViewer};
+  static const ViewerProfile profile{screen, transmissionViewerFiles()};
   return profile;
 }
 
 TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : ViewerHooks(state, ProgramKind::TransmissionViewer, std::move(directory)), state_(state) {}
+    : ViewerHooks(state, transmissionViewerSaveAs(), std::move(directory)), state_(state) {}
 
 void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
   fileFrequency_ = scan.frequency;

@@ -27,9 +27,9 @@ ViewerModes::ViewerModes(std::span<const ModeSpec> analyzerModes, std::string_vi
   }
 }
 
-void setViewerBasics(MeasurementProfile& p, ProgramKind viewer) {
+void setViewerBasics(MeasurementProfile& p, const HelpPage& help) {
   p.stepDisplayChoice = toggleDisplayChoice;
-  p.help = &helpPage(viewer);
+  p.help = &help;
   p.levelMeter = false;
   p.zoomKey = false;
 }
@@ -67,7 +67,7 @@ ViewerProgram::ViewerProgram(Screen& screen, MeasurementState& state, const View
 int ViewerProgram::run() {
   startUp();
   for (;;) {
-    const std::optional<std::string> name = chooseFile(screen_, measurement_.latch(), profile_.program, directory_);
+    const std::optional<std::string> name = chooseFile(screen_, measurement_.latch(), profile_.fileList, directory_);
     if (!name) return 0;
     if (const std::string reason = load(*name); !reason.empty()) {
       showNotCompatible(screen_, reason);

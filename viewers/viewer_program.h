@@ -12,7 +12,8 @@
 #include <vector>
 
 #include "display/measurement_screen.h"
-#include "display/program_kind.h"
+#include "display/help_pages.h"
+#include "files/file_list_screen.h"
 #include "files/measurement_files.h"
 #include "files/touchstone_reader.h"
 
@@ -23,8 +24,8 @@ namespace vna {
 // the file list with its button.
 class ViewerHooks : public MeasurementHooks {
  public:
-  ViewerHooks(MeasurementState& state, ProgramKind viewer, std::filesystem::path directory)
-      : files_(viewer, state, std::move(directory), {}) {}
+  ViewerHooks(MeasurementState& state, const SaveAsTable& saveAs, std::filesystem::path directory)
+      : files_(saveAs, state, std::move(directory), {}) {}
 
   // The columns of the file `fileName` this viewer takes.
   virtual TouchstoneColumns columnsFor(std::string_view fileName) const = 0;
@@ -43,7 +44,7 @@ class ViewerHooks : public MeasurementHooks {
 
 struct ViewerProfile {
   const MeasurementProfile& screen;
-  ProgramKind program;
+  const FileListTable& fileList;
 };
 
 inline constexpr int kParameterRow = 24;
@@ -101,7 +102,7 @@ void showParameter(Screen& screen, const ParameterTexts& texts, int parameter, b
 
 // What every viewer's screen profile has: no memory, no instrument, the
 // range of the file.
-void setViewerBasics(MeasurementProfile& profile, ProgramKind viewer);
+void setViewerBasics(MeasurementProfile& profile, const HelpPage& help);
 
 class ViewerProgram {
  public:

@@ -10,8 +10,8 @@
 namespace vna {
 namespace {
 
-constexpr ProgramKind kAllPrograms[] = {ProgramKind::ImpedanceAnalyzer, ProgramKind::TransmissionAnalyzer,
-                                        ProgramKind::ImpedanceViewer, ProgramKind::TransmissionViewer};
+const HelpPage* const kAllPages[] = {&impedanceAnalyzerHelp(), &transmissionAnalyzerHelp(), &impedanceViewerHelp(),
+                                     &transmissionViewerHelp()};
 const std::string kEsc(1, static_cast<char>(key::kEsc));
 
 // A point inside the "Exit Help" button (x 25..151, y 705..720).
@@ -22,7 +22,7 @@ class HelpScreenTest : public ::testing::Test {
  protected:
   HelpScreenTest() : backend(100.0), screen(backend) {}
 
-  void run(ProgramKind program) { helpScreen(screen, latch, helpPage(program)); }
+  void run(const HelpPage& page) { helpScreen(screen, latch, page); }
   const TextCell& cell(int row, int column) const { return screen.framebuffer().cell(0, row, column); }
   // The text is at its place and every one of its cells has `colour` on black.
   void expectLine(int row, int column, int colour, std::string_view text) const {
@@ -40,8 +40,8 @@ class HelpScreenTest : public ::testing::Test {
 };
 
 TEST(HelpPages, EveryLineFitsTheGridAndEveryKeyWordMatchesTheLineItColours) {
-  for (const ProgramKind program : kAllPrograms) {
-    const HelpPage& page = helpPage(program);
+  for (const HelpPage* const each : kAllPages) {
+    const HelpPage& page = *each;
     ASSERT_FALSE(page.lines.empty());
     EXPECT_EQ(page.lines.front().text, "Help");
     EXPECT_EQ(page.lines.front().column, 33);
@@ -65,14 +65,14 @@ TEST(HelpPages, EveryLineFitsTheGridAndEveryKeyWordMatchesTheLineItColours) {
       }
     }
   }
-  EXPECT_EQ(helpPage(ProgramKind::ImpedanceAnalyzer).lines.size(), 33u);
-  EXPECT_EQ(helpPage(ProgramKind::TransmissionAnalyzer).lines.size(), 37u);
-  EXPECT_EQ(helpPage(ProgramKind::ImpedanceViewer).lines.size(), 26u);
-  EXPECT_EQ(helpPage(ProgramKind::TransmissionViewer).lines.size(), 25u);
-  EXPECT_EQ(helpPage(ProgramKind::ImpedanceAnalyzer).pauseMs, 14);
-  EXPECT_EQ(helpPage(ProgramKind::TransmissionAnalyzer).pauseMs, 2);
-  EXPECT_EQ(helpPage(ProgramKind::ImpedanceViewer).pauseMs, 14);
-  EXPECT_EQ(helpPage(ProgramKind::TransmissionViewer).pauseMs, 14);
+  EXPECT_EQ(impedanceAnalyzerHelp().lines.size(), 33u);
+  EXPECT_EQ(transmissionAnalyzerHelp().lines.size(), 37u);
+  EXPECT_EQ(impedanceViewerHelp().lines.size(), 26u);
+  EXPECT_EQ(transmissionViewerHelp().lines.size(), 25u);
+  EXPECT_EQ(impedanceAnalyzerHelp().pauseMs, 14);
+  EXPECT_EQ(transmissionAnalyzerHelp().pauseMs, 2);
+  EXPECT_EQ(impedanceViewerHelp().pauseMs, 14);
+  EXPECT_EQ(transmissionViewerHelp().pauseMs, 14);
 }
 
 TEST_F(HelpScreenTest, ImpedanceAnalyzerPage) {
@@ -94,7 +94,7 @@ TEST_F(HelpScreenTest, ImpedanceAnalyzerPage) {
     EXPECT_EQ(screen.textAt(2, 1, 128), std::string(128, ' '));
   });
   backend.keyAt(0.2, kEsc);
-  run(ProgramKind::ImpedanceAnalyzer);
+  run(impedanceAnalyzerHelp());
 }
 
 TEST_F(HelpScreenTest, TransmissionAnalyzerPageWithItsKeyWords) {
@@ -121,7 +121,7 @@ TEST_F(HelpScreenTest, TransmissionAnalyzerPageWithItsKeyWords) {
     expectLine(28, 4, 15, "temperature");
   });
   backend.keyAt(0.2, kEsc);
-  run(ProgramKind::TransmissionAnalyzer);
+  run(transmissionAnalyzerHelp());
 }
 
 TEST_F(HelpScreenTest, ImpedanceViewerPage) {
@@ -137,7 +137,7 @@ TEST_F(HelpScreenTest, ImpedanceViewerPage) {
     expectLine(25, 50, 6, "Copy Screen to File");
   });
   backend.keyAt(0.2, kEsc);
-  run(ProgramKind::ImpedanceViewer);
+  run(impedanceViewerHelp());
 }
 
 TEST_F(HelpScreenTest, TransmissionViewerPage) {
@@ -155,23 +155,23 @@ TEST_F(HelpScreenTest, TransmissionViewerPage) {
     expectLine(22, 50, 6, "Copy Screen to File");
   });
   backend.keyAt(0.2, kEsc);
-  run(ProgramKind::TransmissionViewer);
+  run(transmissionViewerHelp());
 }
 
 TEST_F(HelpScreenTest, EscAndClicksOnTheButtonLeave) {
   backend.keyAt(0.5, kEsc);
-  run(ProgramKind::ImpedanceAnalyzer);
+  run(impedanceAnalyzerHelp());
   EXPECT_GE(backend.now(), 0.5);
   EXPECT_LT(backend.now(), 0.6);
   EXPECT_EQ(screen.textAt(1, 33, 4), "Help");  // leaving does not clear: the caller redraws
 
   backend.clickAt(1.0, kButtonX, kButtonY, 1);
-  run(ProgramKind::TransmissionAnalyzer);
+  run(transmissionAnalyzerHelp());
   EXPECT_GE(backend.now(), 1.0);
   EXPECT_LT(backend.now(), 1.1);
 
   backend.clickAt(2.0, 151, 720, 2);  // right button, corner of the zone
-  run(ProgramKind::TransmissionViewer);
+  run(transmissionViewerHelp());
   EXPECT_GE(backend.now(), 2.0);
   EXPECT_LT(backend.now(), 2.1);
 }
@@ -194,7 +194,7 @@ TEST_F(HelpScreenTest, ClicksOutsideTheZoneOtherKeysAndTheWheelDoNothing) {
     EXPECT_EQ(screen.textAt(45, 4, 15), "Exit Help (ESC)");
   });
   backend.keyAt(2.0, kEsc);
-  run(ProgramKind::ImpedanceViewer);
+  run(impedanceViewerHelp());
   EXPECT_GE(backend.now(), 2.0);
   EXPECT_LT(backend.now(), 2.1);
 }
@@ -214,7 +214,7 @@ TEST_F(HelpScreenTest, HoveringRecoloursTheButton) {
     EXPECT_EQ(cell(45, 18), (TextCell{')', 1, 0}));
   });
   backend.keyAt(0.6, kEsc);
-  run(ProgramKind::TransmissionAnalyzer);
+  run(transmissionAnalyzerHelp());
 }
 
 TEST_F(HelpScreenTest, AButtonHeldFromTheCallerDoesNotLeaveUntilPressedAgain) {
@@ -222,7 +222,7 @@ TEST_F(HelpScreenTest, AButtonHeldFromTheCallerDoesNotLeaveUntilPressedAgain) {
   backend.mouseAt(0.0, kButtonX, kButtonY, 1);
   backend.buttonsAt(0.3, 0);
   backend.buttonsAt(0.5, 1);
-  run(ProgramKind::ImpedanceAnalyzer);
+  run(impedanceAnalyzerHelp());
   EXPECT_GE(backend.now(), 0.5);
   EXPECT_LT(backend.now(), 0.6);
 }
@@ -232,7 +232,7 @@ TEST_F(HelpScreenTest, DrawsOnTheDrawingPage) {
   screen.printAt(1, 1, "main screen");
   screen.setPages(2, 0);
   backend.keyAt(0.1, kEsc);
-  run(ProgramKind::ImpedanceViewer);
+  run(impedanceViewerHelp());
   EXPECT_EQ(screen.textAtPage(2, 2, 33, 4), "Help");
   EXPECT_EQ(screen.textAtPage(1, 1, 1, 11), "main screen");
   EXPECT_EQ(screen.textAtPage(0, 2, 33, 4), "    ");

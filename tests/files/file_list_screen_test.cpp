@@ -66,7 +66,7 @@ class FileListScreenTest : public ::testing::Test {
     return names;
   }
 
-  std::optional<std::string> run(ProgramKind viewer = ProgramKind::ImpedanceViewer) {
+  std::optional<std::string> run(const FileListTable& viewer = impedanceViewerFiles()) {
     return chooseFile(screen, latch, viewer, dir.path());
   }
 
@@ -132,7 +132,7 @@ TEST_F(FileListScreenTest, EachViewersTextsAndExitWithEitherButton) {
     EXPECT_EQ(screen.textAt(8, 8, 30), std::string(30, ' '));
   });
   click(151, 735, 2);
-  EXPECT_EQ(run(ProgramKind::TransmissionViewer), std::nullopt);
+  EXPECT_EQ(run(transmissionViewerFiles()), std::nullopt);
   EXPECT_LT(backend.now(), t + 0.1);
 }
 
@@ -149,7 +149,7 @@ TEST_F(FileListScreenTest, WithoutAFileOnlyEscLeaves) {
   check([&] { expectText(27, 8, 0, 6, " with the s2p extension                    "); });
   key(kEsc);
   const double escAt = t;
-  EXPECT_EQ(run(ProgramKind::TransmissionViewer), std::nullopt);
+  EXPECT_EQ(run(transmissionViewerFiles()), std::nullopt);
   EXPECT_NEAR(backend.now(), escAt, 0.02);
 
   fs::remove(dir.path() / "one_port.s1p");
@@ -168,19 +168,19 @@ TEST_F(FileListScreenTest, ListsTheNormalFilesEachViewerCanLoadInAnyCaseUpToItsC
     std::sort(names.begin(), names.end());
     return names;
   };
-  EXPECT_EQ(sorted(listedFiles(ProgramKind::ImpedanceViewer, dir.path())),
+  EXPECT_EQ(sorted(listedFiles(impedanceViewerFiles(), dir.path())),
             (std::vector<std::string>{"a.s1p", "b.S2P", "c.s2p", "d.S1p", "j.s1p"}));
-  EXPECT_EQ(sorted(listedFiles(ProgramKind::TransmissionViewer, dir.path())),
+  EXPECT_EQ(sorted(listedFiles(transmissionViewerFiles(), dir.path())),
             (std::vector<std::string>{"b.S2P", "c.s2p"}));
-  EXPECT_TRUE(listedFiles(ProgramKind::ImpedanceViewer, dir.path() / "missing").empty());
+  EXPECT_TRUE(listedFiles(impedanceViewerFiles(), dir.path() / "missing").empty());
 
   // The first 301 (or 401) in the directory's order, the rest left out.
   fs::create_directory(dir.path() / "many");
   makeFiles(410, ".s2p", "many");
   const std::vector<std::string> order = directoryOrder("many");
-  EXPECT_EQ(listedFiles(ProgramKind::ImpedanceViewer, dir.path() / "many"),
+  EXPECT_EQ(listedFiles(impedanceViewerFiles(), dir.path() / "many"),
             std::vector<std::string>(order.begin(), order.begin() + 301));
-  EXPECT_EQ(listedFiles(ProgramKind::TransmissionViewer, dir.path() / "many"),
+  EXPECT_EQ(listedFiles(transmissionViewerFiles(), dir.path() / "many"),
             std::vector<std::string>(order.begin(), order.begin() + 401));
 }
 

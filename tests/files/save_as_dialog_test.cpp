@@ -61,8 +61,8 @@ class SaveAsDialogTest : public ::testing::Test {
     for (int i = 0; i < times; ++i) click(kTypeX, kTypeY, button);
   }
 
-  SaveAsResult run(ProgramKind program = ProgramKind::ImpedanceAnalyzer) {
-    const SaveAsRequest request{program, directory, [this] {
+  SaveAsResult run(const SaveAsTable& table = impedanceAnalyzerSaveAs()) {
+    const SaveAsRequest request{&table, directory, [this] {
                                   ++pointsAsked;
                                   return scan;
                                 }};
@@ -116,14 +116,14 @@ TEST_F(SaveAsDialogTest, OpensOnEachProgramsTextsAndLeavesACleanScreen) {
     expectText(25, 3, 6, 0, "added to the existing file .");
   });
   key(kEsc);
-  EXPECT_EQ(run(ProgramKind::TransmissionAnalyzer).kind, SaveKind::s2pS21);
+  EXPECT_EQ(run(transmissionAnalyzerSaveAs()).kind, SaveKind::s2pS21);
 
   check([&] {
     expectText(10, 22, 15, 0, " bmp       ");
     for (int row = 19; row <= 25; ++row) EXPECT_EQ(screen.textAt(row, 3, 60), std::string(60, ' ')) << row;
   });
   click(kExitX, kExitY, 2);  // Exit, with either button
-  EXPECT_EQ(run(ProgramKind::TransmissionViewer).outcome, SaveAsOutcome::Left);
+  EXPECT_EQ(run(transmissionViewerSaveAs()).outcome, SaveAsOutcome::Left);
   EXPECT_LT(backend.now(), t + 0.1);
   EXPECT_EQ(pointsAsked, 0);
   EXPECT_TRUE(dir.entries().empty());
@@ -178,13 +178,13 @@ TEST_F(SaveAsDialogTest, TypeCyclesForwardWithTheLeftButtonAndBackWithTheRight) 
   clickType(1, 2);
   check([&] { expectText(10, 23, 0, 15, "  BMP     "); });
   key(kEsc);
-  EXPECT_EQ(run(ProgramKind::TransmissionAnalyzer).kind, SaveKind::bmp);
+  EXPECT_EQ(run(transmissionAnalyzerSaveAs()).kind, SaveKind::bmp);
 
   // A viewer has one kind: its type neither lights up nor changes.
   clickType(2);
   check([&] { expectText(10, 22, 15, 0, "  bmp     "); });
   key(kEsc);
-  EXPECT_EQ(run(ProgramKind::ImpedanceViewer).kind, SaveKind::bmp);
+  EXPECT_EQ(run(impedanceViewerSaveAs()).kind, SaveKind::bmp);
 }
 
 TEST_F(SaveAsDialogTest, TheNameTakesOnlyItsCharactersUpTo41AndOnlyUnderThePointer) {
@@ -258,7 +258,7 @@ TEST_F(SaveAsDialogTest, TwoPortSavesUnderOneNameBuildUpOneFile) {
   // The transmission analyzer's new file carries its own header and slot.
   typeName("amp");
   click(kSaveX, kSaveY);
-  EXPECT_EQ(run(ProgramKind::TransmissionAnalyzer).outcome, SaveAsOutcome::Written);
+  EXPECT_EQ(run(transmissionAnalyzerSaveAs()).outcome, SaveAsOutcome::Written);
   EXPECT_EQ(fileText("amp.s2p"), s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, kSecondScan));
 }
 
@@ -297,7 +297,7 @@ TEST_F(SaveAsDialogTest, WarnsOfFilesThatExistUnderEachAcceptedName) {
                "If you save as \"s2p(s21) or s2p(s12)\", then the data (s21 or s12) will be added to the file.");
   });
   key(kEsc);
-  run(ProgramKind::TransmissionAnalyzer);
+  run(transmissionAnalyzerSaveAs());
 
   typeName("probe");
   check([&] {
@@ -306,7 +306,7 @@ TEST_F(SaveAsDialogTest, WarnsOfFilesThatExistUnderEachAcceptedName) {
     rowsBlank(34, 35);
   });
   key(kEsc);
-  run(ProgramKind::ImpedanceViewer);
+  run(impedanceViewerSaveAs());
 }
 
 TEST_F(SaveAsDialogTest, BmpOnlyRequestsTheCopyFromTheCaller) {
@@ -319,12 +319,12 @@ TEST_F(SaveAsDialogTest, BmpOnlyRequestsTheCopyFromTheCaller) {
   EXPECT_EQ(r.file, dir.path() / "shot.bmp");
 
   click(kSaveX, kSaveY);
-  r = run(ProgramKind::TransmissionViewer);
+  r = run(transmissionViewerSaveAs());
   EXPECT_TRUE(r.bmpRequested());
   EXPECT_EQ(r.file, dir.path() / "noname.bmp");
 
   key(kEsc);  // the request does not outlive the dialog that made it
-  EXPECT_FALSE(run(ProgramKind::ImpedanceViewer).bmpRequested());
+  EXPECT_FALSE(run(impedanceViewerSaveAs()).bmpRequested());
   EXPECT_EQ(pointsAsked, 0);
   EXPECT_TRUE(dir.entries().empty());
 }
