@@ -49,15 +49,6 @@ std::string quoted(std::string_view field) {
   return text + (field.size() > kLongest ? "...\"" : "\"");
 }
 
-bool scannedPoints(int n) {
-  int points = 51;
-  do {
-    if (points == n) return true;
-    points = stepPoints(points, Step::Next);
-  } while (points != 51);
-  return false;
-}
-
 // The lines of the text; after the title, blank lines and comments are passed over.
 class Lines {
  public:
@@ -207,7 +198,7 @@ class Reader {
     if (!(p.freqMin < p.freqMax))
       return fail("from " + hertz(p.freqMin) + " Hz is not below to " + hertz(p.freqMax) + " Hz");
     const auto points = wholeNumber((*f)[6]);
-    if (!points || !scannedPoints(*points))
+    if (!points || !isScanLength(*points))
       return fail("points " + quoted((*f)[6]) + ": the instrument scans 51, 101, 201, 401 or 801 points");
     const auto code = wholeNumber((*f)[9]);
     if (!code || sampleCodeIndex(*code) < 0)

@@ -87,15 +87,6 @@ std::string msText() {
   return alternatives(6, stepSampleCode, msPerMeasurement);
 }
 
-bool scannedPoints(int n) {
-  int points = 51;
-  do {
-    if (points == n) return true;
-    points = stepPoints(points, Step::Next);
-  } while (points != 51);
-  return false;
-}
-
 // The sample code the analyzers show as `ms` ms per measurement.
 std::optional<int> sampleCodeFor(int ms) {
   int code = 6;
@@ -205,7 +196,7 @@ class Parser {
       }
       case Key::Points: {
         const auto n = parseWhole(value);
-        if (!n || !scannedPoints(*n)) return named + ": the instrument scans " + pointsText() + " points";
+        if (!n || !isScanLength(*n)) return named + ": the instrument scans " + pointsText() + " points";
         o_.plan.points = *n;
         return {};
       }

@@ -55,6 +55,15 @@ int stepPoints(int points, Step step) {
                                                               : static_cast<int>(previous);
 }
 
+bool isScanLength(int points) {
+  int n = 51;
+  do {
+    if (n == points) return true;
+    n = stepPoints(n, Step::Next);
+  } while (n != 51);
+  return false;
+}
+
 int stepSampleCode(int sampleCode, Step step) {
   const int first = kSampleCodes.front(), last = kSampleCodes.back();
   if (step == Step::Next) {

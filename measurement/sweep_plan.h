@@ -36,6 +36,8 @@ void deriveRange(SweepPlan& plan);
 
 // Measurements per scan: 51, 101, 201, 401, 801 and round again.
 int stepPoints(int points, Step step);
+// One of the point counts the instrument scans.
+bool isScanLength(int points);
 // Sample codes 6, 13, 27, 55, 111, 223, 447, 895 and round again.
 int stepSampleCode(int sampleCode, Step step);
 

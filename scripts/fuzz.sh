@@ -14,22 +14,8 @@ shift $(($# > 0))
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
 cd "$root"
 
-# clang and its libFuzzer runtime (Debian 12).
-packages=(clang-14 libclang-rt-14-dev)
-missing=()
-for package in "${packages[@]}"; do
-  [[ $(dpkg-query -W -f='${Status}' "$package" 2>/dev/null || true) == "install ok installed" ]] || missing+=("$package")
-done
-if ((${#missing[@]})); then
-  if [[ $(id -u) -ne 0 ]]; then
-    echo "fuzz: missing packages (${missing[*]}); run this script as root" >&2
-    exit 1
-  fi
-  echo "fuzz: installing ${missing[*]}"
-  export DEBIAN_FRONTEND=noninteractive
-  apt-get update -q
-  apt-get install -y -q --no-install-recommends "${missing[@]}"
-fi
+# clang and its libFuzzer runtime come with the project's packages.
+bash scripts/install-deps.sh
 
 # Seeds from outside the repository, per harness: other tools' files find
 # paths through a reader that our own files never take.

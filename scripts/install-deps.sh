@@ -2,7 +2,8 @@
 # Installs what building and testing need on Debian 12: the compiler and
 # build tools, libX11, GoogleTest, the VGA console font the screen font is
 # made from, the virtual X server and tools of the end-to-end tests, and
-# the Python readers that check the saved files.
+# the Python readers that check the saved files, and clang with libFuzzer
+# for fuzzing the readers.
 # Does nothing (quickly) when everything is there already. Run as root.
 set -euo pipefail
 
@@ -13,6 +14,7 @@ packages=(
   console-setup-linux               # /usr/share/consolefonts/Uni2-VGA16.psf.gz
   xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
   python3-scikit-rf python3-pil     # independent readers of the saved Touchstone and BMP files
+  clang-14 libclang-rt-14-dev       # libFuzzer and the sanitizers for scripts/fuzz.sh
 )
 
 missing=()
