@@ -66,27 +66,6 @@ std::string hertz(double hz) {
   return ec == std::errc{} ? std::string(buffer.data(), end) : std::string("?");
 }
 
-// "a, b, c or d" of the values a cycle of the analyzers steps through.
-template <typename Each>
-std::string alternatives(int first, int (*next)(int, Step), Each shown) {
-  std::string text;
-  int value = first;
-  do {
-    const int following = next(value, Step::Next);
-    if (!text.empty()) text += following == first ? " or " : ", ";
-    text += std::to_string(shown(value));
-    value = following;
-  } while (value != first);
-  return text;
-}
-
-std::string pointsText() {
-  return alternatives(51, stepPoints, [](int n) { return n; });
-}
-std::string msText() {
-  return alternatives(6, stepSampleCode, msPerMeasurement);
-}
-
 // The sample code the analyzers show as `ms` ms per measurement.
 std::optional<int> sampleCodeFor(int ms) {
   int code = 6;
@@ -119,14 +98,14 @@ enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps,
 
 constexpr std::size_t kKeys = static_cast<std::size_t>(Key::Count);
 
-struct OptionSpec {
+struct OptionRule {
   std::string_view name;
   Key key;
   bool takesValue;
   unsigned commands;  // bits of the commands that take it
 };
 
-constexpr std::array<OptionSpec, 15> kOptions{{
+constexpr std::array<OptionRule, 15> kOptions{{
     {"--cal", Key::Cal, true, kEvery},
     {"-o", Key::Output, true, kMeasuring},
     {"--slot", Key::Slot, true, kMeasuring},
@@ -144,8 +123,8 @@ constexpr std::array<OptionSpec, 15> kOptions{{
     {"-q", Key::Quiet, false, kEvery},
 }};
 
-const OptionSpec* findOption(std::string_view name) {
-  for (const OptionSpec& o : kOptions)
+const OptionRule* findOption(std::string_view name) {
+  for (const OptionRule& o : kOptions)
     if (o.name == name) return &o;
   return nullptr;
 }
@@ -177,9 +156,9 @@ class Parser {
   explicit Parser(MeasureOptions& o) : o_(o) {}
 
   // An empty string when the value is accepted, otherwise the error.
-  std::string apply(const OptionSpec& spec, std::string_view value) {
-    const std::string named = std::string(spec.name) + " " + std::string(value);
-    switch (spec.key) {
+  std::string apply(const OptionRule& rule, std::string_view value) {
+    const std::string named = std::string(rule.name) + " " + std::string(value);
+    switch (rule.key) {
       case Key::Cal:
         if (value.empty()) return "--cal: the calibration file's name is empty";
         o_.calFile = std::filesystem::path(value);
@@ -190,8 +169,8 @@ class Parser {
       case Key::To: {
         const auto v = parseValue(value, kFrequencyLetters);
         if (!v || !acceptTypedFrequency(*v)) return named + ": " + std::string(kFrequencyRule);
-        (spec.key == Key::From ? o_.plan.freqMin : o_.plan.freqMax) = *v;
-        (spec.key == Key::From ? fromText_ : toText_) = value;
+        (rule.key == Key::From ? o_.plan.freqMin : o_.plan.freqMax) = *v;
+        (rule.key == Key::From ? fromText_ : toText_) = value;
         return {};
       }
       case Key::Points: {
@@ -200,7 +179,7 @@ class Parser {
         o_.plan.points = *n;
         return {};
       }
-      case Key::Spacing: o_.plan.logSweep = spec.name == "--log"; return {};
+      case Key::Spacing: o_.plan.logSweep = rule.name == "--log"; return {};
       case Key::Ms: {
         const auto ms = parseWhole(value);
         const auto code = ms ? sampleCodeFor(*ms) : std::nullopt;
@@ -399,78 +378,24 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
       standardGiven = true;
       continue;
     }
-    const OptionSpec* spec = findOption(name);
-    if (!spec) return refused(o, std::string(name) + ": unknown option (--help lists the options)");
-    if (!(spec->commands & bit(o.command))) return refused(o, std::string(name) + ": " + onlyTakenBy(spec->commands));
-    bool& seen = given[static_cast<std::size_t>(spec->key)];
+    const OptionRule* rule = findOption(name);
+    if (!rule) return refused(o, std::string(name) + ": unknown option (--help lists the options)");
+    if (!(rule->commands & bit(o.command))) return refused(o, std::string(name) + ": " + onlyTakenBy(rule->commands));
+    bool& seen = given[static_cast<std::size_t>(rule->key)];
     if (seen)
       return refused(o, std::string(name) +
-                            (spec->key == Key::Spacing ? ": give only one of --linear and --log" : ": given twice"));
+                            (rule->key == Key::Spacing ? ": give only one of --linear and --log" : ": given twice"));
     seen = true;
-    if (spec->takesValue && !value) {
+    if (rule->takesValue && !value) {
       if (i + 1 >= args.size()) return refused(o, std::string(name) + ": the value is missing");
       value = args[++i];
     }
-    if (!spec->takesValue && value) return refused(o, std::string(name) + ": takes no value");
-    if (std::string error = parser.apply(*spec, value.value_or("")); !error.empty())
+    if (!rule->takesValue && value) return refused(o, std::string(name) + ": takes no value");
+    if (std::string error = parser.apply(*rule, value.value_or("")); !error.empty())
       return refused(o, std::move(error));
   }
   if (std::string error = parser.finish(standardGiven, given); !error.empty()) return refused(o, std::move(error));
   return o;
-}
-
-std::string measureUsage() {
-  return "Usage:\n"
-         "  vna-measure calibrate open|short|load --cal FILE [plan] [--load \"R L C\"]\n"
-         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s1p\n"
-         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s2p [--slot s11|s22]\n"
-         "  vna-measure normalize --cal FILE [plan]\n"
-         "  vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p\n"
-         "                           [--slot s21|s12]\n"
-         "\n"
-         "Measures with the instrument, without a window, for scripts.\n"
-         "  calibrate     measures the standard now connected and stores it in the\n"
-         "                calibration file (made if missing) for reflection\n"
-         "  reflection    measures the reflection, corrected by the open, short and load\n"
-         "                of --cal when given\n"
-         "  normalize     measures the through now connected and stores it in --cal\n"
-         "  transmission  measures the transmission, normalized by the through of --cal\n"
-         "                when given\n"
-         "\n"
-         "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
-         "to 60 MHz at 40 ms per point):\n"
-         "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz;\n"
-         "                       k and M multiply by 1000 and 1000000 (1k, 2.5M, 60M)\n"
-         "  --points N           " +
-         pointsText() +
-         "\n"
-         "  --linear | --log     the spacing of the points\n"
-         "  --ms MS              time per point: " +
-         msText() +
-         "\n"
-         "  --port N             the instrument at /dev/ttyUSB<N> (default: the settings\n"
-         "                       file's)\n"
-         "  --sweeps K           K sweeps one after the other, into NAME-0001.s1p,\n"
-         "                       NAME-0002.s1p, ...\n"
-         "\n"
-         "Options:\n"
-         "  --cal FILE           the calibration file; its plan must be the sweep's\n"
-         "  -o NAME              the Touchstone file to write; - writes to standard output\n"
-         "                       (one-port for reflection unless --slot is given)\n"
-         "  --slot S             where a two-port file holds the result (default s11, s21)\n"
-         "  --load \"R L C\"       the reference load in ohms, henries and farads, such as\n"
-         "                       \"49.9 2n 0.5p\" (default: the settings file's)\n"
-         "  --length METRES      the electrical length of the cable, without --cal only\n"
-         "  --quiet, -q          no progress on standard error\n"
-         "  --help, -h           this text\n"
-         "\n"
-         "Exit status:\n"
-         "  0  done\n"
-         "  2  the command line was refused; nothing was measured\n"
-         "  3  no instrument: the port could not be opened or nothing answered\n"
-         "  4  the instrument stopped answering during a sweep\n"
-         "  5  a file could not be written; an existing one is unchanged\n"
-         "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
 }
 
 }  // namespace vna

@@ -69,4 +69,9 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args);
 // What --help prints: the commands, the options and the exit statuses.
 std::string measureUsage();
 
+// The point counts and the times per point the instrument offers, as the
+// messages and the usage name them ("51, 101, 201, 401 or 801").
+std::string pointsText();
+std::string msText();
+
 }  // namespace vna

@@ -1,4 +1,4 @@
-// fuzz-sources: files/touchstone_reader.cpp files/network_parameters.cpp measurement/sweep_plan.cpp
+// fuzz-sources: files/touchstone_reader.cpp files/touchstone_text.cpp files/touchstone_plan.cpp files/network_parameters.cpp measurement/sweep_plan.cpp
 //
 // The viewers open whatever file a user points them at, so the reader must
 // turn any bytes into either a scan the display can draw or a reason it can

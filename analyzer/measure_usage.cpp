@@ -1,0 +1,87 @@
+// What "vna-measure --help" prints, and the values the instrument offers as
+// its messages name them.
+#include "analyzer/measure_options.h"
+
+#include <string>
+
+namespace vna {
+namespace {
+
+// "a, b, c or d" of the values a cycle of the analyzers steps through.
+template <typename Each>
+std::string alternatives(int first, int (*next)(int, Step), Each shown) {
+  std::string text;
+  int value = first;
+  do {
+    const int following = next(value, Step::Next);
+    if (!text.empty()) text += following == first ? " or " : ", ";
+    text += std::to_string(shown(value));
+    value = following;
+  } while (value != first);
+  return text;
+}
+
+}  // namespace
+
+std::string pointsText() {
+  return alternatives(51, stepPoints, [](int n) { return n; });
+}
+std::string msText() {
+  return alternatives(6, stepSampleCode, msPerMeasurement);
+}
+
+std::string measureUsage() {
+  return "Usage:\n"
+         "  vna-measure calibrate open|short|load --cal FILE [plan] [--load \"R L C\"]\n"
+         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s1p\n"
+         "  vna-measure reflection [--cal FILE] [plan] -o NAME.s2p [--slot s11|s22]\n"
+         "  vna-measure normalize --cal FILE [plan]\n"
+         "  vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p\n"
+         "                           [--slot s21|s12]\n"
+         "\n"
+         "Measures with the instrument, without a window, for scripts.\n"
+         "  calibrate     measures the standard now connected and stores it in the\n"
+         "                calibration file (made if missing) for reflection\n"
+         "  reflection    measures the reflection, corrected by the open, short and load\n"
+         "                of --cal when given\n"
+         "  normalize     measures the through now connected and stores it in --cal\n"
+         "  transmission  measures the transmission, normalized by the through of --cal\n"
+         "                when given\n"
+         "\n"
+         "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
+         "to 60 MHz at 40 ms per point):\n"
+         "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz;\n"
+         "                       k and M multiply by 1000 and 1000000 (1k, 2.5M, 60M)\n"
+         "  --points N           " +
+         pointsText() +
+         "\n"
+         "  --linear | --log     the spacing of the points\n"
+         "  --ms MS              time per point: " +
+         msText() +
+         "\n"
+         "  --port N             the instrument at /dev/ttyUSB<N> (default: the settings\n"
+         "                       file's)\n"
+         "  --sweeps K           K sweeps one after the other, into NAME-0001.s1p,\n"
+         "                       NAME-0002.s1p, ...\n"
+         "\n"
+         "Options:\n"
+         "  --cal FILE           the calibration file; its plan must be the sweep's\n"
+         "  -o NAME              the Touchstone file to write; - writes to standard output\n"
+         "                       (one-port for reflection unless --slot is given)\n"
+         "  --slot S             where a two-port file holds the result (default s11, s21)\n"
+         "  --load \"R L C\"       the reference load in ohms, henries and farads, such as\n"
+         "                       \"49.9 2n 0.5p\" (default: the settings file's)\n"
+         "  --length METRES      the electrical length of the cable, without --cal only\n"
+         "  --quiet, -q          no progress on standard error\n"
+         "  --help, -h           this text\n"
+         "\n"
+         "Exit status:\n"
+         "  0  done\n"
+         "  2  the command line was refused; nothing was measured\n"
+         "  3  no instrument: the port could not be opened or nothing answered\n"
+         "  4  the instrument stopped answering during a sweep\n"
+         "  5  a file could not be written; an existing one is unchanged\n"
+         "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
+}
+
+}  // namespace vna
