@@ -93,6 +93,22 @@ class VnaMeasure : public ::testing::Test {
       const std::complex<double> z = impedanceFromReflection(scan.db1[k], scan.angle1[k], 50);
       worst = std::max(worst, std::abs(z - truth) / std::abs(truth));
     }
+    // scikit-rf, Debian's, reads the same impedances from the file.
+    const CommandResult skrf = runCommand(
+        {"/usr/bin/python3", "-c",
+         "import sys, numpy, skrf\n"
+         "n = skrf.Network(sys.argv[1])\n"
+         "s, z0 = n.s[:, 0, 0], n.z0[:, 0]\n"  // its own .z needs an older numpy
+         "z = z0 * (1 + s) / (1 - s)\n"
+         "truth = 100 + 2j * numpy.pi * n.f * 1e-6\n"
+         "print('worst', max(abs(z - truth) / abs(truth)))\n",
+         at("dut.s1p")},
+        "", 60);
+    double skrfWorst = -1;
+    if (const auto found = skrf.output.find("worst "); found != std::string::npos)
+      skrfWorst = std::stod(skrf.output.substr(found + 6));
+    EXPECT_GE(skrfWorst, 0) << skrf.output;
+    EXPECT_NEAR(skrfWorst, worst, 1e-6 + 1e-3 * worst);
     return worst;
   }
 
