@@ -106,7 +106,7 @@ struct ExtremeQuantities : ::testing::Test {
       backend.actionAt(t + 0.45, [this] { look("stepped"); });
     }
     backend.keyAt(t, "\x1b");
-    ASSERT_EQ(program.run(), 0);
+    program.run();
     EXPECT_EQ(program.control().displayMode, 0);  // eleven steps: every mode once, and round
     for (const std::string& p : problems) ADD_FAILURE() << p;
   }
