@@ -1,7 +1,5 @@
 #include "analyzer/measure_program.h"
 
-#include <unistd.h>
-
 #include <cerrno>
 #include <cmath>
 #include <complex>
