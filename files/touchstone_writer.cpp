@@ -237,6 +237,11 @@ std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const To
 MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<const TouchstonePoint> points) {
   // Keeping the first N data lines of nothing would empty the file.
   if (points.empty()) return {std::nullopt, "no points to save"};
+  // The viewers end a line at a lone CR as well; the merge keeps lines by
+  // their LF, so in such a file it would fill other lines than the viewers
+  // read.
+  for (std::size_t i = 0; i + 1 < existing.size(); ++i)
+    if (existing[i] == '\r' && existing[i + 1] != '\n') return notCompatible();
   const std::size_t p = static_cast<std::size_t>(dbFieldOf(slot));
   std::string out;
   out.reserve(existing.size() + 64);

@@ -128,6 +128,10 @@ TEST(TouchstoneMerge, RefusesFilesItCannotFillCorrectly) {
       "# HZ S DB R 75\r\n" + line,                    // another reference
       "! no option line\r\n",                         // nothing says what the columns are
       "# HZ S DB R 50\r\n! no data\r\n",              // nowhere to put the values
+      // A lone CR ends a line for the viewers: the bare '#' would be their
+      // option line, and "! note\r100 ..." a comment here but data there.
+      "!\r#\n# HZ S DB R 50\n" + line,
+      "# HZ S DB R 50\n! note\r" + line,
   };
   for (const std::string& file : refused) {
     const MergeResult merged = mergeS2p(file, ParameterSlot::s11, Points(3, {1, 2, 3}));
