@@ -137,7 +137,8 @@ bool writeReferenceLoad(const std::filesystem::path& file, float refR, float ref
 SettingsFile usableSettings(const SettingsFile& read) {
   const SettingsFile defaults;
   SettingsFile s = read;
-  s.arGain = finiteOr(read.arGain, defaults.arGain);
+  // Input A is divided by the gain: 0 would make every point not a number.
+  s.arGain = read.arGain > 0 ? finiteOr(read.arGain, defaults.arGain) : defaults.arGain;
   s.arPhase = finiteOr(read.arPhase, defaults.arPhase);
   s.refR = finiteOr(read.refR, defaults.refR);
   s.refL = finiteOr(read.refL, defaults.refL);

@@ -196,13 +196,21 @@ TEST(SettingsFile, UsableSettingsReplaceOnlyValuesThatBreakTheArithmetic) {
 
   SettingsFile read;
   read.portNumber = -4;     // only names a device that will not open
-  read.arGain = 0.0f;       // finite: used as it is
+  read.arGain = 0.5f;       // finite and positive: used as it is
   read.arPhase = -400.0f;
   read.refR = 0.0f;
   read.clockHz = 1;
   read.refL = 1e-3f;
   read.refC = -1e-12f;
   EXPECT_EQ(usableSettings(read), read);
+
+  // Input A is divided by the gain: a damaged file's 0 would leave every
+  // point not a number.
+  for (const float badGain : {0.0f, -0.0f, -1.0f}) {
+    SettingsFile s;
+    s.arGain = badGain;
+    EXPECT_EQ(usableSettings(s).arGain, defaults.arGain) << badGain;
+  }
 
   for (const std::int32_t badClock : {0, -5, std::numeric_limits<std::int32_t>::min()}) {
     SettingsFile s;

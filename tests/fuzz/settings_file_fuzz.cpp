@@ -57,7 +57,10 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 
   REQUIRE(usable.portNumber == read.portNumber);
   REQUIRE(usable.clockHz == (read.clockHz > 0 ? read.clockHz : defaults.clockHz));
-  REQUIRE(keptOrDefault(read.arGain, usable.arGain, defaults.arGain));
+  // The gain divides input A: it must also be above 0.
+  REQUIRE(usable.arGain > 0);
+  REQUIRE(read.arGain > 0 ? keptOrDefault(read.arGain, usable.arGain, defaults.arGain)
+                          : sameBits(usable.arGain, defaults.arGain));
   REQUIRE(keptOrDefault(read.arPhase, usable.arPhase, defaults.arPhase));
   REQUIRE(keptOrDefault(read.refR, usable.refR, defaults.refR));
   REQUIRE(keptOrDefault(read.refL, usable.refL, defaults.refL));
