@@ -11,7 +11,6 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <optional>
 #include <string>
 #include <string_view>
@@ -19,18 +18,13 @@
 
 #include "analyzer/calibration_file.h"
 #include "measurement/sweep_plan.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(const char* rule) {
-  std::fprintf(stderr, "calibration_file_fuzz: %s\n", rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                \
-  do {                                    \
-    if (!(condition)) broken(#condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("calibration_file_fuzz", "", #condition); \
   } while (false)
 
 void checkReason(const std::string& reason) {

@@ -20,25 +20,19 @@
 #include <complex>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <vector>
 
 #include "analyzer/protocol.h"
 #include "analyzer/sample_conversion.h"
 #include "measurement/sweep_plan.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(int sampleCode, const char* rule) {
-  std::fprintf(stderr, "instrument_reply_fuzz: code %d: %s\n", sampleCode, rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                            \
-  do {                                                \
-    if (!(condition)) broken(sampleCode, #condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("instrument_reply_fuzz", "code " + std::to_string(sampleCode), #condition); \
   } while (false)
 
 constexpr std::array<int, 14> kCodes{6, 13, 27, 55, 111, 223, 447, 895, -7, -1, 0, 1, 7, 900};

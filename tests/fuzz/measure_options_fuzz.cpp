@@ -13,25 +13,19 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 #include <string_view>
 #include <vector>
 
 #include "analyzer/measure_options.h"
 #include "measurement/sweep_plan.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(const char* rule) {
-  std::fprintf(stderr, "measure_options_fuzz: %s\n", rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                \
-  do {                                    \
-    if (!(condition)) broken(#condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("measure_options_fuzz", "", #condition); \
   } while (false)
 
 constexpr std::size_t kMostArguments = 20;

@@ -15,22 +15,16 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <span>
 
 #include "files/settings_file.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(const char* rule) {
-  std::fprintf(stderr, "settings_file_fuzz: %s\n", rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                \
-  do {                                    \
-    if (!(condition)) broken(#condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("settings_file_fuzz", "", #condition); \
   } while (false)
 
 bool sameBits(float a, float b) { return std::bit_cast<std::uint32_t>(a) == std::bit_cast<std::uint32_t>(b); }

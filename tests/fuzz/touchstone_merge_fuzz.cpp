@@ -14,7 +14,6 @@
 #include <array>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <cstdlib>
 #include <optional>
 #include <span>
@@ -23,6 +22,7 @@
 
 #include "files/touchstone_reader.h"
 #include "files/touchstone_writer.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
@@ -39,15 +39,9 @@ const char* nameOf(ParameterSlot slot) {
   return "?";
 }
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(ParameterSlot slot, const char* rule) {
-  std::fprintf(stderr, "touchstone_merge_fuzz: %s: %s\n", nameOf(slot), rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                       \
-  do {                                           \
-    if (!(condition)) broken(slot, #condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("touchstone_merge_fuzz", nameOf(slot), #condition); \
   } while (false)
 
 // Frequencies are not merged (the file keeps its own); the values are what

@@ -10,7 +10,6 @@
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
 #include <limits>
 #include <span>
 #include <string>
@@ -18,6 +17,7 @@
 
 #include "files/touchstone_reader.h"
 #include "measurement/sweep_plan.h"
+#include "tests/fuzz/fuzz_rule.h"
 
 namespace {
 
@@ -32,15 +32,9 @@ const char* nameOf(TouchstoneColumns columns) {
   return "?";
 }
 
-// The message tells which rule broke when a crash file is replayed.
-[[noreturn]] void broken(TouchstoneColumns columns, const char* rule) {
-  std::fprintf(stderr, "touchstone_reader_fuzz: %s: %s\n", nameOf(columns), rule);
-  __builtin_trap();
-}
-
-#define REQUIRE(condition)                          \
-  do {                                              \
-    if (!(condition)) broken(columns, #condition); \
+#define REQUIRE(condition) \
+  do { \
+    if (!(condition)) brokenRule("touchstone_reader_fuzz", nameOf(columns), #condition); \
   } while (false)
 
 // The reason goes into one line of the screen's text grid between the
