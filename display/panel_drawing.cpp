@@ -4,12 +4,12 @@
 
 #include "display/layout.h"
 #include "display/measurement_screen.h"
+#include "display/typed_entry.h"
 
 namespace vna {
 namespace {
 
 constexpr int P = kPanelColumn;
-constexpr std::string_view kFrequencyPicture = "#########.##";
 
 void drawTraceBlock(Screen& s, int nameRow, std::string_view name, std::string_view unit, int nameColour,
                     std::string_view picture, double max, double min, bool showDivision) {
@@ -106,7 +106,7 @@ void MeasurementScreen::drawPanel() {
   if (const int row = rowOf(PanelItem::Length); row && fieldActive(PanelItem::Length)) {
     s.printAt(row, P + 2, "length(m):");
     s.locate(row, P + 13);
-    s.printPicture("####.####", state_.cableLength);
+    s.printPicture(kLengthPicture, state_.cableLength);
   }
   if (const int row = rowOf(PanelItem::Procedure); row && profile_.procedure) {
     s.printAt(row, P + 2, profile_.procedure->label);

@@ -4,15 +4,13 @@
 
 #include "display/layout.h"
 #include "display/measurement_screen.h"
+#include "display/typed_entry.h"
 
 namespace vna {
 namespace {
 
 constexpr int P = kPanelColumn;
 
-bool isScale(PanelItem item) { return item >= PanelItem::Trace1Max && item <= PanelItem::Trace2Min; }
-bool isTrace1(PanelItem item) { return item == PanelItem::Trace1Max || item == PanelItem::Trace1Min; }
-bool isFrequency(PanelItem item) { return item >= PanelItem::FreqMax && item <= PanelItem::Span; }
 bool isCenterOrSpan(PanelItem item) { return item == PanelItem::Center || item == PanelItem::Span; }
 
 double& scaleValue(ScaleSet& scales, PanelItem item, int mode) {
@@ -45,21 +43,6 @@ bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, 
     case PanelItem::Trace2Max: return inRange && v > s.trace2Min;
     default: return inRange && v < s.trace2Max;
   }
-}
-
-std::optional<double> unitFactor(const UnitLetters& letters, char k) {
-  if (k == key::kEnter) return 1.0;
-  for (const UnitLetter& u : letters)
-    if (u.key != 0 && u.key == k) return u.factor;
-  return std::nullopt;
-}
-
-// Frequencies take k and m (either case), and only after a value above 0.
-std::optional<double> frequencyFactor(char k, double typed) {
-  if (k == key::kEnter) return 1.0;
-  if (typed > 0 && (k == 'k' || k == 'K')) return 1e3;
-  if (typed > 0 && (k == 'm' || k == 'M')) return 1e6;
-  return std::nullopt;
 }
 
 }  // namespace
@@ -154,41 +137,17 @@ void MeasurementScreen::frequencyChanged(PanelItem item, bool typed) {
 void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField* field = findField(profile_.fields, item);
   if (!field) return;
-  const ScaleFormat& f = profile_.scales;
-  const ModeSpec& current = mode();
-  EntrySpec entry;
+  EntrySpec entry = typedEntryRule(item, profile_.scales, mode());
   entry.row = field->row;
   entry.column = P + 12;
-  if (isTrace1(item)) {
-    entry.blanks = 14;
-    entry.maxLength = f.entryLength1;
-    entry.factorOf = [&current](char k, double) { return unitFactor(current.trace1Units, k); };
-    entry.accept = [&f, log = current.logTrace1](double v) {
-      return v < f.entryHigh1 && (log ? v > f.logFloor : v > f.entryLow1);
-    };
-  } else if (isScale(item)) {
-    entry.blanks = 14;
-    entry.maxLength = f.entryLength2;
-    entry.factorOf = [&current](char k, double) { return unitFactor(current.trace2Units, k); };
-    entry.accept = [&f](double v) { return v > f.entryLow2 && v < f.entryHigh2; };
-  } else if (item == PanelItem::Length) {
-    entry.maxLength = 11;
-    entry.factorOf = [](char k, double) { return unitFactor({}, k); };
-    entry.accept = [](double v) { return v > -999.99991 && v < 9999.99991; };
-  } else {
-    entry.maxLength = 11;
-    entry.allowMinus = false;
-    entry.factorOf = frequencyFactor;
-    entry.accept = acceptTypedFrequency;
-    // The first character typed already invalidates the scan.
-    entry.onFirstCharacter = [this] { state_.control.invalidateScan(); };
-  }
+  // The first character typed into a frequency already invalidates the scan.
+  if (isFrequencyItem(item)) entry.onFirstCharacter = [this] { state_.control.invalidateScan(); };
   const EntryResult result = enterNumber(screen_, entry, std::move(pendingKey));
   if (result.end == EntryEnd::Exit) {
     state_.control.exitRequested = true;
     return;
   }
-  if (isFrequency(item)) {
+  if (isFrequencyItem(item)) {
     frequencyValue(state_.plan, item) = result.value;
     frequencyChanged(item, true);
     panel_.clearHover();
@@ -207,7 +166,7 @@ void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
 void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int delta) {
   const double sign = delta > 0 ? 1.0 : -1.0;
   const int m = state_.control.displayMode;
-  if (isScale(item)) {
+  if (isScaleItem(item)) {
     double& value = scaleValue(state_.scales, item, m);
     const double v = value + sign * vna::wheelStep(mouse.x, profile_.scales.wheelWeights);
     if (v == value || !acceptScaleStep(profile_.scales, state_.scales.of(m), item, mode().logTrace1, v)) return;
@@ -282,7 +241,7 @@ void MeasurementScreen::showField(const PanelField& f, bool hovered) {
     case PanelItem::Length:
       s.printAt(f.row, P + 12, std::string(12, ' '));
       s.locate(f.row, P + 13);
-      s.printPicture("####.####", state_.cableLength);
+      s.printPicture(kLengthPicture, state_.cableLength);
       break;
     case PanelItem::Procedure:
       if (profile_.procedure)

@@ -27,6 +27,14 @@ extra_seeds() {
 
 out=build-fuzz
 mkdir -p "$out"
+
+# The screen font's glyph table, made as the build makes it, for the
+# harnesses that draw on a screen.
+if [[ ! -s $out/cp437_font_table.cpp ]]; then
+  clang++-14 -std=c++20 -O1 platform/font_table_generator.cpp -o "$out/font_table_generator"
+  gzip -dc /usr/share/consolefonts/Uni2-VGA16.psf.gz >"$out/console_font.psf"
+  "$out/font_table_generator" "$out/console_font.psf" "$out/cp437_font_table.cpp"
+fi
 found=0
 for harness in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$harness" _fuzz.cpp)
