@@ -151,6 +151,36 @@ for p in "${programs[@]}"; do
   check "manual page of $p renders without warnings" page_renders "$prefix" "$p"
 done
 
+# The launcher, moved into a tree whose impedance-analyzer only tells where
+# it was started: the folder it picks for each kind of user-dirs.dirs line.
+stub=$work/stub
+mkdir -p "$stub/bin" "$stub/libexec/vna-software"
+cp "$prefix/libexec/vna-software/menu-start" "$stub/libexec/vna-software/"
+printf '#!/bin/sh\npwd\n' >"$stub/bin/impedance-analyzer"
+chmod +x "$stub/bin/impedance-analyzer"
+launcher_opens() { # DIRS_LINE FOLDER (under the scratch home; no line: no file)
+  local home=$work/launcher-home where
+  rm -rf "$home"
+  mkdir -p "$home/.config"
+  [[ -z $1 ]] || echo "$1" >"$home/.config/user-dirs.dirs"
+  where=$(cd / && env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$home" \
+    "$stub/libexec/vna-software/menu-start" impedance-analyzer 2>&1) || { echo "  $where" >&2; return 1; }
+  [[ $where == "$home/$2" && -d $home/$2 ]] || { echo "  started in $where, not $home/$2" >&2; return 1; }
+}
+launcher_refuses() { # ARGUMENTS...
+  local said status=0
+  said=$(HOME=$work "$stub/libexec/vna-software/menu-start" "$@" 2>&1) || status=$?
+  [[ $status -eq 2 && $said == "menu-start: "*usage:* ]] || { echo "  exit $status: $said" >&2; return 1; }
+}
+# shellcheck disable=SC2016 # user-dirs.dirs holds $HOME literally
+check "the launcher opens ~/Papers/VNA for XDG_DOCUMENTS_DIR=\"\$HOME/Papers\"" \
+  launcher_opens 'XDG_DOCUMENTS_DIR="$HOME/Papers"' Papers/VNA
+check "the launcher opens an absolute XDG_DOCUMENTS_DIR's VNA" \
+  launcher_opens "XDG_DOCUMENTS_DIR=\"$work/launcher-home/Absolute docs\"" "Absolute docs/VNA"
+check "the launcher opens ~/Documents/VNA without user-dirs.dirs" launcher_opens "" Documents/VNA
+check "the launcher refuses an unknown program" launcher_refuses vna-measure
+check "the launcher refuses no program" launcher_refuses
+
 # ---------------------------------------------------------------------------
 # 2. The Debian package
 # ---------------------------------------------------------------------------
