@@ -245,7 +245,8 @@ for _ in $(seq 100); do
   sleep 0.1
 done
 [[ -s $number_file ]] || give_up "Xvfb did not start: $(cat "$work/xvfb.log")"
-export DISPLAY=":$(head -n 1 "$number_file")"
+DISPLAY=":$(head -n 1 "$number_file")"
+export DISPLAY
 
 screen_rows() { # WINDOW FIRST LAST
   xwd -silent -id "$1" | "$screen_text" "$2" "$3"
@@ -316,8 +317,11 @@ check "the moved desktop entry still validates" entry_valid "$entry"
 check "impedance-viewer from the menu lists and shows the file of ~/Papers/VNA" \
   shows_file impedance-viewer menu-resistor.s1p "s11" "$work/menu.pid"
 check "impedance-viewer from the menu ends on Esc" ends_on_escape "$work/menu.pid"
-[[ -z $(ls -A "$work/elsewhere") ]] && pass "the menu start left gio's directory alone" ||
+if [[ -z $(ls -A "$work/elsewhere") ]]; then
+  pass "the menu start left gio's directory alone"
+else
   fail "the menu start wrote into gio's directory: $(ls -A "$work/elsewhere")"
+fi
 
 # From a shell: the current directory, wherever the documents folder is.
 mkdir -p "$work/shell" "$home/Papers/VNA"
