@@ -15,6 +15,7 @@
 #include <cmath>
 #include <cstring>
 #include <ctime>
+#include <string>
 #include <utility>
 #include <vector>
 
@@ -183,6 +184,14 @@ X11Backend::X11Backend(const std::string& windowTitle, const std::string& displa
   XChangeProperty(d, x->window, XInternAtom(d, "_NET_WM_NAME", False), XInternAtom(d, "UTF8_STRING", False), 8,
                   PropModeReplace, reinterpret_cast<const unsigned char*>(windowTitle.data()),
                   static_cast<int>(windowTitle.size()));
+  // The class is the program's name, as the desktop entry's StartupWMClass
+  // says, so that a desktop shows the window under its entry and icon.
+  std::string className = windowTitle;  // XClassHint holds non-const strings
+  XClassHint* classHint = XAllocClassHint();
+  classHint->res_name = className.data();
+  classHint->res_class = className.data();
+  XSetClassHint(d, x->window, classHint);
+  XFree(classHint);
   const long pid = static_cast<long>(getpid());
   XChangeProperty(d, x->window, XInternAtom(d, "_NET_WM_PID", False), XA_CARDINAL, 32, PropModeReplace,
                   reinterpret_cast<const unsigned char*>(&pid), 1);

@@ -2,8 +2,8 @@
 # Installs what building and testing need on Debian 12: the compiler and
 # build tools, libX11, GoogleTest, the VGA console font the screen font is
 # made from, the virtual X server and tools of the end-to-end tests, and
-# the Python readers that check the saved files, and clang with libFuzzer
-# for fuzzing the readers.
+# the Python readers that check the saved files, clang with libFuzzer for
+# fuzzing the readers, and what packaging and its checks use.
 # Does nothing (quickly) when everything is there already. Run as root.
 set -euo pipefail
 
@@ -15,6 +15,10 @@ packages=(
   xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
   python3-scikit-rf python3-pil     # independent readers of the saved Touchstone and BMP files
   clang-14 libclang-rt-14-dev       # libFuzzer and the sanitizers for scripts/fuzz.sh
+  librsvg2-bin                      # rsvg-convert: the PNG icons
+  dpkg-dev file                     # dpkg-shlibdeps for scripts/package.sh (CPack), file
+  desktop-file-utils libglib2.0-bin # scripts/check-install.sh: desktop-file-validate, gio launch
+  groff-base                        # scripts/check-install.sh: the manual pages rendered
 )
 
 missing=()

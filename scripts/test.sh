@@ -2,8 +2,10 @@
 # Builds everything and runs all tests (unit, scenario and end-to-end), then
 # builds once more with the address and undefined-behaviour sanitizers and
 # runs the unit and scenario tests there, then fuzzes the file readers for a
-# few seconds each (scripts/fuzz.sh); exits non-zero when one fails.
-# VNA_SKIP_SANITIZERS=1 skips the sanitizer build, VNA_SKIP_FUZZ=1 the fuzzing.
+# few seconds each (scripts/fuzz.sh), then checks the installation and the
+# Debian package (scripts/check-install.sh); exits non-zero when one fails.
+# VNA_SKIP_SANITIZERS=1 skips the sanitizer build, VNA_SKIP_FUZZ=1 the
+# fuzzing, VNA_SKIP_PACKAGE=1 the installation and package checks.
 set -euo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -23,4 +25,8 @@ fi
 
 if [[ ${VNA_SKIP_FUZZ:-0} != 1 ]]; then
   bash scripts/fuzz.sh 10
+fi
+
+if [[ ${VNA_SKIP_PACKAGE:-0} != 1 ]]; then
+  bash scripts/check-install.sh
 fi
