@@ -2,9 +2,9 @@
 //
 // Typed number entry into the side panel, with any keys a user (or a stuck
 // keyboard) can send. The first byte picks the program's modes, the display
-// mode and the panel item; the rest are keys, a 0 byte starting a two-byte
-// extended key as the window delivers F-keys and arrows. Esc is always sent
-// last, so every entry ends. Whatever was typed:
+// mode and the panel item; the rest are keys, a byte 255 starting a two-byte
+// extended key (255 and the scan code) as the window delivers F-keys. Esc is
+// always sent last, so every entry ends. Whatever was typed:
 //  - the buffer shown never grows past the item's length, and holds only
 //    "-", "." and digits (no minus where the item takes none);
 //  - an accepted value is finite, within the item's limits, and fits the
@@ -79,8 +79,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
   double t = backend.now();
   for (std::size_t i = 1; i < size; ++i) {
     t += 0.001;
-    if (data[i] == 0 && i + 1 < size) {
-      backend.keyAt(t, std::string{'\0', static_cast<char>(data[i + 1])});
+    if (data[i] == 255 && i + 1 < size) {
+      backend.keyAt(t, std::string{static_cast<char>(255), static_cast<char>(data[i + 1])});
       ++i;
     } else {
       backend.keyAt(t, std::string(1, static_cast<char>(data[i])));
