@@ -67,16 +67,56 @@ TempFile createUniqueTemp(const fs::path& target) {
   return {-1, {}, describe("cannot create a temporary file for", target, error)};
 }
 
+// Whether a fixed temporary name can be used for `target`: a plain name,
+// not the target's own.
+bool usableTempName(const fs::path& target, std::string_view tempName) {
+  return !tempName.empty() && fs::path(tempName).filename() == fs::path(tempName) &&
+         fs::path(tempName).filename() != target.filename();
+}
+
 // A stale file of the fixed name is ours to overwrite; a symbolic link of
 // that name is not followed, so the save cannot write into some other file.
 TempFile createFixedTemp(const fs::path& target, std::string_view tempName) {
   fs::path temp = directoryOf(target) / fs::path(tempName);
-  if (tempName.empty() || fs::path(tempName).filename() != fs::path(tempName) || temp.filename() == target.filename()) {
+  if (!usableTempName(target, tempName)) {
     return {-1, {}, "the temporary name " + std::string(tempName) + " cannot be used for " + target.string()};
   }
   const int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_TRUNC | O_NOFOLLOW | O_CLOEXEC, 0666);
   if (fd < 0) return {-1, temp, describe("cannot create", temp, errno)};
   return {fd, std::move(temp), {}};
+}
+
+// An unnamed file in the target's directory (O_TMPFILE). It gets a name only
+// once its bytes are complete and on the disk, just before the rename, so a
+// program killed while writing (or a power cut) leaves nothing behind: the
+// file system frees a file without a name. -1 and errno when it cannot be
+// made; EOPNOTSUPP, EISDIR or EINVAL say that this file system (or kernel)
+// has no unnamed files.
+int openUnnamed(const fs::path& dir) {
+#ifdef O_TMPFILE
+  return ::open(dir.c_str(), O_TMPFILE | O_WRONLY | O_CLOEXEC, 0666);
+#else
+  errno = EOPNOTSUPP;
+  return -1;
+#endif
+}
+
+bool lacksUnnamedFiles(int error) { return error == EOPNOTSUPP || error == EISDIR || error == EINVAL; }
+
+// Gives the unnamed file `fd` the name `name`: 0, or errno. Through
+// /proc/self/fd, which needs no privilege; without /proc through the
+// descriptor itself, which only root may do.
+int nameUnnamed(int fd, const fs::path& name) {
+  const std::string self = "/proc/self/fd/" + std::to_string(fd);
+  if (::linkat(AT_FDCWD, self.c_str(), AT_FDCWD, name.c_str(), AT_SYMLINK_FOLLOW) == 0) return 0;
+  int error = errno;
+#ifdef AT_EMPTY_PATH
+  if (error == ENOENT && ::access("/proc/self/fd", F_OK) != 0) {
+    if (::linkat(fd, "", AT_FDCWD, name.c_str(), AT_EMPTY_PATH) == 0) return 0;
+    error = errno;
+  }
+#endif
+  return error;
 }
 
 // Nothing but a complete write counts: a short write is retried, and the
@@ -105,22 +145,26 @@ void syncDirectory(const fs::path& dir) {
   ::close(fd);
 }
 
+// Gives the temporary file the permissions of an existing target (a file
+// made read-only for others stays so after a save), writes the bytes and
+// flushes them to the disk; the reason of a failure, or nothing.
+std::optional<std::string> writeOut(int fd, const fs::path& shownAs, const fs::path& target, ByteView bytes) {
+  struct stat old {};
+  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(fd, old.st_mode & 07777) != 0) {
+    return describe("cannot set the permissions of", shownAs, errno);
+  }
+  if (const int error = writeAll(fd, bytes)) return describe("cannot write", shownAs, error);
+  // Delayed write errors (NFS, a full disk with delayed allocation) only show
+  // at fsync or close, so both are checked before the rename.
+  if (::fsync(fd) != 0) return describe("cannot write", shownAs, errno);
+  return std::nullopt;
+}
+
+// A named temporary file, where unnamed ones cannot be had.
 SaveResult finish(TempFile temp, const fs::path& target, ByteView bytes) {
   if (temp.fd < 0) return SaveResult::failure(temp.reason);
 
-  std::optional<std::string> reason;
-  // An existing target keeps its permissions (a file made read-only for
-  // others stays so after a save).
-  struct stat old {};
-  if (::stat(target.c_str(), &old) == 0 && S_ISREG(old.st_mode) && ::fchmod(temp.fd, old.st_mode & 07777) != 0) {
-    reason = describe("cannot set the permissions of", temp.path, errno);
-  }
-  if (!reason) {
-    if (const int error = writeAll(temp.fd, bytes)) reason = describe("cannot write", temp.path, error);
-  }
-  // Delayed write errors (NFS, a full disk with delayed allocation) only show
-  // at fsync or close, so both are checked before the rename.
-  if (!reason && ::fsync(temp.fd) != 0) reason = describe("cannot write", temp.path, errno);
+  std::optional<std::string> reason = writeOut(temp.fd, temp.path, target, bytes);
   if (::close(temp.fd) != 0 && !reason) reason = describe("cannot write", temp.path, errno);
   if (!reason && ::rename(temp.path.c_str(), target.c_str()) != 0) reason = describe("cannot replace", target, errno);
 
@@ -129,6 +173,64 @@ SaveResult finish(TempFile temp, const fs::path& target, ByteView bytes) {
     return SaveResult::failure(*reason);
   }
   syncDirectory(directoryOf(target));
+  return SaveResult::success();
+}
+
+// The save: through an unnamed file when the file system has them, which is
+// named (uniquely, or `tempName`) only for the rename; through a named
+// temporary file from the start otherwise. The messages are the same either
+// way.
+SaveResult save(const fs::path& target, std::string_view tempName, ByteView bytes) {
+  if (!target.has_filename()) return SaveResult::failure("no file name in " + target.string());
+  const bool fixed = !tempName.empty();
+  if (fixed && !usableTempName(target, tempName))
+    return SaveResult::failure("the temporary name " + std::string(tempName) + " cannot be used for " + target.string());
+  const fs::path dir = directoryOf(target);
+  const auto cannotCreate = [&](int error) {
+    return fixed ? describe("cannot create", dir / fs::path(tempName), error)
+                 : describe("cannot create a temporary file for", target, error);
+  };
+
+  const int fd = openUnnamed(dir);
+  if (fd < 0) {
+    const int error = errno;
+    if (!lacksUnnamedFiles(error)) return SaveResult::failure(cannotCreate(error));
+    return finish(fixed ? createFixedTemp(target, tempName) : createUniqueTemp(target), target, bytes);
+  }
+  if (std::optional<std::string> reason = writeOut(fd, target, target, bytes)) {
+    ::close(fd);
+    return SaveResult::failure(*reason);
+  }
+  // The name: a stale file of the fixed name (left by a program that used
+  // it as a file to write into) is replaced; a symbolic link of that name is
+  // removed, not followed.
+  fs::path temp;
+  int error = 0;
+  if (fixed) {
+    temp = dir / fs::path(tempName);
+    ::unlink(temp.c_str());
+    error = nameUnnamed(fd, temp);
+  } else {
+    for (int attempt = 0; attempt < 100; ++attempt) {
+      temp = dir / (target.filename().string() + "." + uniqueSuffix());
+      if ((error = nameUnnamed(fd, temp)) != EEXIST) break;
+    }
+  }
+  if (error) {
+    ::close(fd);
+    return SaveResult::failure(cannotCreate(error));
+  }
+  // The rename follows at once, so that the named file lives for two system
+  // calls only. The bytes are on the disk already (fsync said so), and
+  // closing a file without a delayed write has nothing left to fail.
+  if (::rename(temp.c_str(), target.c_str()) != 0) {
+    const int renameError = errno;
+    ::unlink(temp.c_str());
+    ::close(fd);
+    return SaveResult::failure(describe("cannot replace", target, renameError));
+  }
+  ::close(fd);
+  syncDirectory(dir);
   return SaveResult::success();
 }
 
@@ -142,18 +244,15 @@ ByteView viewOf(std::string_view bytes) {
 }  // namespace
 
 SaveResult saveAtomically(const fs::path& target, std::span<const std::uint8_t> bytes) {
-  if (!target.has_filename()) return SaveResult::failure("no file name in " + target.string());
-  return finish(createUniqueTemp(target), target, viewOf(bytes));
+  return save(target, {}, viewOf(bytes));
 }
 
-SaveResult saveAtomically(const fs::path& target, std::string_view bytes) {
-  if (!target.has_filename()) return SaveResult::failure("no file name in " + target.string());
-  return finish(createUniqueTemp(target), target, viewOf(bytes));
-}
+SaveResult saveAtomically(const fs::path& target, std::string_view bytes) { return save(target, {}, viewOf(bytes)); }
 
 SaveResult saveAtomicallyThrough(const fs::path& target, std::string_view tempName, std::string_view bytes) {
-  if (!target.has_filename()) return SaveResult::failure("no file name in " + target.string());
-  return finish(createFixedTemp(target, tempName), target, viewOf(bytes));
+  if (tempName.empty())
+    return SaveResult::failure("the temporary name " + std::string(tempName) + " cannot be used for " + target.string());
+  return save(target, tempName, viewOf(bytes));
 }
 
 ReadResult readWholeFile(const std::filesystem::path& file) {

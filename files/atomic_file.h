@@ -2,9 +2,13 @@
 //
 // The bytes go to a temporary file in the target's own directory (a rename
 // is only atomic within one file system), are flushed to the disk, and only
-// then is the temporary file renamed over the target. Any failure on the way
-// removes the temporary file and leaves an existing target exactly as it
-// was; the result then says which step failed and why.
+// then is the temporary file renamed over the target. The temporary file has
+// no name while it is written (O_TMPFILE, where the file system has it): a
+// program killed half-way leaves nothing; it is named just for the rename, so
+// only a kill between those two system calls leaves one, under a name no
+// program reads ("meas.s1p.x7Kq2b"). Any failure on the way removes the
+// temporary file and leaves an existing target exactly as it was; the result
+// then says which step failed and why.
 #pragma once
 
 #include <cstdint>
@@ -41,8 +45,8 @@ SaveResult saveAtomically(const std::filesystem::path& target, std::span<const s
 SaveResult saveAtomically(const std::filesystem::path& target, std::string_view bytes);
 
 // The same through a temporary file of the given fixed name in the target's
-// directory, created empty (a stale one left by an earlier crash is
-// overwritten). Used where that name is a convention of the files saved.
+// directory (a stale file of that name is removed first, never written
+// through). Used where that name is a convention of the files saved.
 SaveResult saveAtomicallyThrough(const std::filesystem::path& target, std::string_view tempName,
                                  std::string_view bytes);
 

@@ -67,6 +67,18 @@ TEST(AtomicFile, AFixedTemporaryNameIsUsedAndAStaleOneReplaced) {
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"a.s2p"});
 }
 
+// A file of the fixed name that is another name of some file of the user
+// (a hard link) is removed, not written into: that file keeps its bytes.
+TEST(AtomicFile, AFixedTemporaryNameLinkedToAnotherFileLeavesThatFileAlone) {
+  TempDir dir;
+  writeFile(dir.path() / "notes.txt", kOld);
+  fs::create_hard_link(dir.path() / "notes.txt", dir.path() / "spartemp.tmp");
+  ASSERT_TRUE(saveAtomicallyThrough(dir.path() / "a.s2p", "spartemp.tmp", "new"));
+  EXPECT_EQ(readFile(dir.path() / "notes.txt"), kOld);
+  EXPECT_EQ(readFile(dir.path() / "a.s2p"), (Bytes{'n', 'e', 'w'}));
+  EXPECT_EQ(dir.entries(), (std::vector<std::string>{"a.s2p", "notes.txt"}));
+}
+
 // A write that stops half-way (here at the process's file size limit, which
 // needs no privileges) must neither report success nor touch the old file.
 TEST(AtomicFile, AWriteFailingHalfWayKeepsTheOldFile) {

@@ -2,6 +2,7 @@
 
 #include <gtest/gtest.h>
 
+#include <functional>
 #include <string>
 
 #include "files/settings_file.h"
@@ -31,6 +32,17 @@ class SerialPortScreenTest : public ::testing::Test {
   }
   std::int16_t filePort() const { return readSettings(file).value_or(SettingsFile{}).portNumber; }
   const TextCell& cell(int row, int column) const { return screen.framebuffer().cell(0, row, column); }
+  // Checks what the screen shows at `t`; it runs only while the screen is
+  // open, so each one that never ran fails the test at the end.
+  void checkAt(double t, std::function<void()> f) {
+    ++checksScheduled;
+    backend.actionAt(t, [this, f = std::move(f)] {
+      ++checksRun;
+      f();
+    });
+  }
+  void TearDown() override { EXPECT_EQ(checksRun, checksScheduled) << "the screen closed before every check ran"; }
+  int checksScheduled = 0, checksRun = 0;
 
   TempDir dir;
   fs::path file = dir.path() / kSettingsFileName;
@@ -41,7 +53,7 @@ class SerialPortScreenTest : public ::testing::Test {
 };
 
 TEST_F(SerialPortScreenTest, ShowsItsTextsInTheirPlacesAndColours) {
-  backend.actionAt(0.1, [&] {
+  checkAt(0.1, [&] {
     EXPECT_EQ(screen.textAt(5, 40, 19), "Serial Port Setting");
     EXPECT_EQ(cell(5, 40).fg, 14);
     EXPECT_EQ(screen.textAt(8, 43, 9), "ttyUSB : ");
@@ -70,9 +82,9 @@ TEST_F(SerialPortScreenTest, ShowsItsTextsInTheirPlacesAndColours) {
 
 TEST_F(SerialPortScreenTest, TypedDigitsReplaceTheNumberAndF4SavesIt) {
   backend.keyAt(0.1, "1");
-  backend.actionAt(0.15, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 1"); });
+  checkAt(0.15, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 1"); });
   backend.keyAt(0.2, "2");
-  backend.actionAt(0.25, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 2"); });
+  checkAt(0.25, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 2"); });
   backend.keyAt(0.3, "x");  // not a digit: ignored
   backend.keyAt(0.4, kF4);
   run();
@@ -121,7 +133,7 @@ TEST_F(SerialPortScreenTest, HoveredButtonIsDrawnBlackOnColour1WithinItsExactZon
   double t = 0.1;
   for (const Probe& p : probes) {
     backend.mouseAt(t, p.x, p.y);
-    backend.actionAt(t + 0.02, [&, p] {
+    checkAt(t + 0.02, [&, p] {
       const int exitBg = p.exitLit ? 1 : 0, saveBg = p.saveLit ? 1 : 0;
       EXPECT_EQ(cell(45, 4), (TextCell{'E', static_cast<std::uint8_t>(1 - exitBg), static_cast<std::uint8_t>(exitBg)}))
           << p.x << "," << p.y;
@@ -142,7 +154,7 @@ TEST_F(SerialPortScreenTest, AButtonHeldSinceBeforeTheScreenDoesNotAct) {
   latch.left = true;
   backend.mouseAt(0.0, kSaveX, kButtonY, 1);
   backend.buttonsAt(0.3, 0);
-  backend.actionAt(0.35, [&] { EXPECT_EQ(filePort(), 7); });
+  checkAt(0.35, [&] { EXPECT_EQ(filePort(), 7); });
   backend.buttonsAt(0.4, 1);  // a new press saves
   run(7);
   EXPECT_EQ(inUse, 7);
@@ -151,9 +163,9 @@ TEST_F(SerialPortScreenTest, AButtonHeldSinceBeforeTheScreenDoesNotAct) {
 }
 
 TEST_F(SerialPortScreenTest, ANewDigitBlanksTheRestOfALongerNumber) {
-  backend.actionAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 4), " 123"); });
+  checkAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 4), " 123"); });
   backend.keyAt(0.2, "4");
-  backend.actionAt(0.3, [&] {
+  checkAt(0.3, [&] {
     EXPECT_EQ(screen.textAt(8, 52, 4), " 4  ");
     EXPECT_EQ(cell(8, 55).bg, 0);
   });
@@ -164,7 +176,7 @@ TEST_F(SerialPortScreenTest, ANewDigitBlanksTheRestOfALongerNumber) {
 
 TEST_F(SerialPortScreenTest, WithoutAValidFileTheNumberInUseIsEditedAndAFailedSaveIsShown) {
   const fs::path nowhere = dir.path() / "missing" / kSettingsFileName;
-  backend.actionAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 5"); });
+  checkAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 2), " 5"); });
   backend.keyAt(0.2, "8");
   backend.keyAt(0.3, kF4);
   serialPortScreen(screen, latch, nowhere, inUse);

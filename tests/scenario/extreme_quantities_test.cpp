@@ -63,6 +63,7 @@ struct ExtremeQuantities : ::testing::Test {
                             },
                             dir.settings()};
   std::vector<std::string> problems;
+  int looks = 0;  // a look the program did not live to see checks nothing
 
   // Pixels outside the plot box, left of the panel (whose start button
   // outline is at x = 815) and above the readout rows: the cleared screen,
@@ -76,6 +77,7 @@ struct ExtremeQuantities : ::testing::Test {
   }
 
   void look(const std::string& when) {
+    ++looks;
     const int mode = program.control().displayMode;
     const ReadoutFormat& format = impedanceModes()[static_cast<std::size_t>(mode)].readout;
     for (int row = 45; row <= 47; ++row) {
@@ -107,6 +109,7 @@ struct ExtremeQuantities : ::testing::Test {
     }
     backend.keyAt(t, "\x1b");
     program.run();
+    EXPECT_EQ(looks, 13);  // during and after the scan, and in each of the eleven modes stepped to
     EXPECT_EQ(program.control().displayMode, 0);  // eleven steps: every mode once, and round
     for (const std::string& p : problems) ADD_FAILURE() << p;
   }

@@ -5,6 +5,7 @@
 #include <cmath>
 
 #include "platform/numeric.h"
+#include "reflection/impedance_quantities.h"
 #include "simulator/filter_responses.h"
 #include "simulator/measurement_path.h"
 
@@ -13,23 +14,11 @@ namespace {
 
 using Complex = std::complex<double>;
 
-// The reference load as the impedance analyzer models it for calibration.
-Complex programsReferenceLoad(double r, double l, double c, double f) {
-  const double w = f * kPi * 2.0;
-  const double d = std::pow(1.0 - w * w * l * c, 2) + std::pow(w * c * r, 2);
-  return {r / d, (w * l - r * r * c * w - w * w * w * l * l * c) / d};
-}
-
-// The program's open/short/load correction.
-Complex corrected(Complex m, Complex open, Complex shortStd, Complex load, Complex zl) {
-  return zl * ((open - load) * (shortStd - m)) / ((load - shortStd) * (m - open));
-}
-
 TEST(DeviceModels, TheReferenceLoadIsTheOneTheCalibrationAssumes) {
   for (double f : {1e3, 1e6, 30e6, 99e6}) {
     for (auto [r, l, c] : {std::tuple{50.0, 0.0, 0.0}, {50.0, 10e-9, 0.0}, {49.9, 3e-9, 2e-12}, {1000.0, 0.0, 5e-12}}) {
       const Complex z = impedanceAt(Device::referenceLoad(r, l, c), f);
-      const Complex expected = programsReferenceLoad(r, l, c, f);
+      const Complex expected = referenceLoadImpedance(r, l, c, f);  // the impedance analyzer's own
       EXPECT_NEAR(std::abs(z - expected), 0.0, 1e-9 * std::abs(expected)) << r << " " << l << " " << c << " " << f;
     }
   }
@@ -135,7 +124,7 @@ TEST(MeasurementPath, OpenShortLoadCalibrationRemovesTheBridgeErrorsExactly) {
                               Device::resistor(1e3)}) {
       const Complex m = pathRatioAt(dut, f, PathErrors::Realistic);
       const Complex z = impedanceAt(dut, f);
-      EXPECT_NEAR(std::abs(corrected(m, o, s, l, zl) - z), 0.0, 1e-9 * (1.0 + std::abs(z))) << f;
+      EXPECT_NEAR(std::abs(correctedImpedance(m, o, s, l, zl) - z), 0.0, 1e-9 * (1.0 + std::abs(z))) << f;
     }
   }
 }
