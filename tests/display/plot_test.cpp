@@ -218,11 +218,19 @@ TEST_F(PlotPixels, LevelBarsRiseFromTheFloorAndTurnRedAboveSevenDecibels) {
     EXPECT_EQ(at(960, y), y == 667 ? colour::kMemory2 : 0);
     EXPECT_EQ(at(996, y), y == 667 ? colour::kMemory2 : 0);
   }
-  // 6.9 dB reaches row 560 and is not yet an overload.
-  v.levelA = 0.345;
+  // 6.9 dB reaches row 560 and is not yet an overload; neither is 7 dB
+  // itself, which ends on the same row: only above 7 dB does it turn red.
+  for (const double level : {0.345, 0.35}) {
+    SCOPED_TRACE(level);
+    v.levelA = level;
+    draw(v, true);
+    EXPECT_EQ(at(960, 560), colour::kMemory2);
+    EXPECT_EQ(at(960, 559), 0);
+  }
+  v.levelA = 0.355;  // 7.1 dB: up to row 559.9, its top row 560 in the overload colour
   draw(v, true);
-  EXPECT_EQ(at(960, 560), colour::kMemory2);
-  EXPECT_EQ(at(960, 559), 0);
+  EXPECT_EQ(at(960, 560), colour::kMarker1);
+  EXPECT_EQ(at(960, 561), colour::kMemory2);
 }
 
 // The shared screen decides from the display choice and the scan state
