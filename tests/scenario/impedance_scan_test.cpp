@@ -102,8 +102,24 @@ TEST_F(ScanScenario, ASilentInstrumentTimesOutAndThePortIsOpenedAgain) {
     retry32 = text(32, P + 2, 23);
     retry33 = text(33, P + 2, 23);
   });
+  // When the port opened, the instrument was reset, asked for its first
+  // point and the time-out was shown: the first look, every 5 ms, that saw it.
+  double opened = -1, reset = -1, asked = -1, timedOut = -1;
+  for (int step = 0; step < 2600; ++step) {
+    at(0.005 * step, [&] {
+      const double now = backend.now();
+      if (opened < 0 && channel && channel->openCount() > 0) opened = now;
+      if (reset < 0 && model.resets() > 0) reset = now;
+      if (asked < 0 && model.acquisitions() > 0) asked = now;
+      if (timedOut < 0 && text(31, P + 2, 23) == " Error: USB timeout    ") timedOut = now;
+    });
+  }
   backend.keyAt(15.5, "\x1b");
   program.run();
+  // The converter is given 1.5 s after opening before the reset, and the
+  // instrument 7 s for its reply.
+  EXPECT_NEAR(reset - opened, 1.5, 0.011);
+  EXPECT_NEAR(timedOut - asked, 7.0, 0.011);
   EXPECT_EQ(error31, " Error: USB timeout    ");
   EXPECT_EQ(error32, " USB Reset : wait (3s) ");
   EXPECT_EQ(retry31, " Try to scan again     ");
