@@ -335,12 +335,14 @@ bool Reader::point() {
     const auto at = static_cast<std::size_t>(1 + 2 * pair);
     return std::pair{numbers_[at], numbers_[at + 1]};
   };
-  // dB and angle as the file has them when it has them; else from s.
+  // dB and angle as the file has them when it has them; else from s. A
+  // magnitude of 0 (-inf dB) keeps the file's angle too: taken from s, it
+  // would be 0 or 180 degrees after the signs of a complex zero.
   const auto store = [&](std::vector<double>& db, std::vector<double>& angle, int pair) {
     const auto [a, b] = pairAt(pair);
     if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::DbAngle) {
       append(db, angle, a, b);
-    } else if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::MagnitudeAngle && a > 0) {
+    } else if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::MagnitudeAngle && a >= 0) {
       append(db, angle, 20 * log10Of(a), b);
     } else {
       storeS(db, angle, complexOf(options_.format, a, b));

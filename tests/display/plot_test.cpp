@@ -218,11 +218,69 @@ TEST_F(PlotPixels, LevelBarsRiseFromTheFloorAndTurnRedAboveSevenDecibels) {
     EXPECT_EQ(at(960, y), y == 667 ? colour::kMemory2 : 0);
     EXPECT_EQ(at(996, y), y == 667 ? colour::kMemory2 : 0);
   }
-  // 6.9 dB reaches row 560 and is not yet an overload.
-  v.levelA = 0.345;
+  // 6.9 dB reaches row 560 and is not yet an overload; neither is 7 dB
+  // itself, which ends on the same row: only above 7 dB does it turn red.
+  for (const double level : {0.345, 0.35}) {
+    SCOPED_TRACE(level);
+    v.levelA = level;
+    draw(v, true);
+    EXPECT_EQ(at(960, 560), colour::kMemory2);
+    EXPECT_EQ(at(960, 559), 0);
+  }
+  v.levelA = 0.355;  // 7.1 dB: up to row 559.9, its top row 560 in the overload colour
   draw(v, true);
-  EXPECT_EQ(at(960, 560), colour::kMemory2);
-  EXPECT_EQ(at(960, 559), 0);
+  EXPECT_EQ(at(960, 560), colour::kMarker1);
+  EXPECT_EQ(at(960, 561), colour::kMemory2);
+}
+
+// Where a trace and its memory cross, each segment of the trace lies under
+// the memory's same segment and over the memory's previous one, with 801
+// points (one to a pixel column) as with 401. The memory here climbs across
+// a column and then runs flat while the trace falls from the top of that
+// column: there the trace covers the memory's climb.
+TEST_F(PlotPixels, ATraceLiesUnderItsMemorysSameSegmentAndOverItsPreviousOne) {
+  for (const int points : {401, 801}) {
+    SCOPED_TRACE(std::to_string(points) + " points");
+    std::vector<double> trace(static_cast<std::size_t>(points)), memory(trace.size());
+    for (std::size_t i = 0; i < trace.size(); ++i) {
+      trace[i] = i % 2 ? 10 : 90;
+      memory[i] = (i / 2) % 2 ? 90 : 10;
+    }
+    TraceView v;
+    v.points = points;
+    v.segments = points - 1;
+    v.trace1Max = 100;
+    v.trace1Min = 0;
+    v.trace1 = trace;
+    v.memory1 = memory;
+    v.drawMemory1 = true;
+    v.markerOffset1 = v.markerOffset2 = 0;
+    draw(v);
+
+    // The same segments in that order, drawn alone on a screen of their own
+    // with the plot's scale (single precision, as the plot keeps it).
+    HeadlessBackend otherBackend;
+    Screen expected{otherBackend};
+    const float k = static_cast<float>(690.0 / 100);
+    const float b = static_cast<float>(100 * k);
+    const auto x = [&](int i) { return 3 + 800.0 * i / (points - 1); };
+    const auto y = [&](double value) { return kPlot.origin + b - value * k; };
+    for (int i = 1; i < points; ++i) {
+      const auto p = static_cast<std::size_t>(i);
+      expected.line(x(i), y(trace[p]), x(i - 1), y(trace[p - 1]), colour::kTrace1);
+      expected.line(x(i), y(memory[p]), x(i - 1), y(memory[p - 1]), colour::kMemory1);
+    }
+    int differing = 0, tracePixels = 0;
+    for (int py = 3; py <= 693; ++py) {
+      for (int px = 3; px <= 803; ++px) {
+        const int want = expected.framebuffer().pixel(kVisiblePage, px, py);
+        if (want != colour::kTrace1 && want != colour::kMemory1) continue;
+        if (want == colour::kTrace1) ++tracePixels;
+        if (at(px, py) != want) ++differing;
+      }
+    }
+    EXPECT_EQ(differing, 0) << "of " << tracePixels << " trace pixels and the memory's";
+  }
 }
 
 // The shared screen decides from the display choice and the scan state

@@ -36,7 +36,11 @@ TEST_F(ScaleCheck, EqualBoundsPassAndReversedOnesRaiseTheirBox) {
   EXPECT_TRUE(errors.flag[0]);
   EXPECT_EQ(row31(), "        Error          ");
   EXPECT_EQ(row32(), "  Gain Max < Gain Min  ");
-  EXPECT_EQ(screen.framebuffer().cell(0, 31, 103).bg, 6);
+  // The box is 23 cells wide on both rows, its last column included.
+  for (int column = 103; column < 103 + 23; ++column) {
+    EXPECT_EQ(screen.framebuffer().cell(0, 31, column).bg, 6) << "row 31, column " << column;
+    EXPECT_EQ(screen.framebuffer().cell(0, 32, column).bg, 6) << "row 32, column " << column;
+  }
 
   // Several failures: the last rule's message is the one seen.
   scales.trace2Min[0] = 300;
@@ -74,6 +78,14 @@ TEST_F(ScaleCheck, BandEdgesOfACenterSpanEntryAndThePlanSynchronisation) {
   EXPECT_FALSE(errors.any());
   EXPECT_EQ(plan.freqMin, 15);
   EXPECT_EQ(plan.freqMax, 45);
+
+  plan.span = 40;  // lower edge exactly 10 Hz: the last one allowed
+  check(0);
+  EXPECT_FALSE(errors.any());
+  EXPECT_EQ(plan.freqMin, 10);
+  plan.span = 40.5;  // 9.75 Hz
+  check(0);
+  EXPECT_TRUE(errors.flag[4]);
 
   plan.center = 99999990;
   plan.span = 100;

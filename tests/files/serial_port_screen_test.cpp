@@ -163,14 +163,14 @@ TEST_F(SerialPortScreenTest, AButtonHeldSinceBeforeTheScreenDoesNotAct) {
 }
 
 TEST_F(SerialPortScreenTest, ANewDigitBlanksTheRestOfALongerNumber) {
-  checkAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 4), " 123"); });
+  checkAt(0.1, [&] { EXPECT_EQ(screen.textAt(8, 52, 4), " 300"); });
   backend.keyAt(0.2, "4");
   checkAt(0.3, [&] {
     EXPECT_EQ(screen.textAt(8, 52, 4), " 4  ");
     EXPECT_EQ(cell(8, 55).bg, 0);
   });
   backend.keyAt(0.4, kF4);
-  run(123);
+  run(300);  // both bytes of the number in the file: 2C 01
   EXPECT_EQ(filePort(), 4);
 }
 

@@ -57,6 +57,12 @@ TEST(TouchstoneOptions, UnitsFormatsCaseAndOrderAsTheLineSays) {
     expectS(*r.scan, 1, 1, std::polar(0.5, -3.1415926 / 4), c.options);
     EXPECT_EQ(r.scan->reference1, 50);
   }
+  // A magnitude of 0 has no dB, but the file gives its angle: 0 at 135
+  // degrees shows 135 degrees, not the 180 of a complex zero's signs.
+  const TouchstoneReading zero = reading("# HZ S MA R 50\n1 0 135\n2 0 -45\n", kOnePort);
+  ASSERT_TRUE(zero.ok()) << zero.reason;
+  EXPECT_EQ(zero.scan->db1, (std::vector<double>{-HUGE_VAL, -HUGE_VAL}));
+  EXPECT_EQ(zero.scan->angle1, (std::vector<double>{135, -45}));
   EXPECT_EQ(reading("# R 75 RI\n1 0 0\n2 0 0\n", kOnePort).scan->reference1, 75);
   EXPECT_EQ(reading("# H\n1 0 0\n2 0 0\n", kOnePort).reason, " line 1: H parameters cannot be shown ");
   EXPECT_EQ(reading("\n# MHZ g\n", kTransmission).reason, " line 2: G parameters cannot be shown ");

@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
 
+#include "platform/numeric.h"
 #include "reflection/impedance_quantities.h"
 
 namespace vna {
@@ -75,6 +77,16 @@ TEST(Calibration, IdealStandardsGiveBackTheDeviceAndTheReferenceLoad) {
   const Complex l10n = referenceLoadImpedance(50, 10e-9, 0, 50e6);
   EXPECT_NEAR(l10n.real(), 50, 1e-12);
   EXPECT_NEAR(l10n.imag(), 3.142, 5e-4);
+  // The capacitance lies across R in series with L: 50 ohm, 10 nH and 5 pF at
+  // 50 MHz read 50.18 - j0.80 ohm, and 1 kohm with 5 pF at 1 MHz 999.0 - j31.4.
+  for (const auto& [r, l, c, f] : {std::array{50.0, 10e-9, 5e-12, 50e6}, std::array{1000.0, 0.0, 5e-12, 1e6}}) {
+    SCOPED_TRACE(r);
+    const Complex jw(0, 2 * kPi * f);
+    const Complex expected = (r + jw * l) / (1.0 + jw * c * (r + jw * l));
+    const Complex z = referenceLoadImpedance(r, l, c, f);
+    EXPECT_NEAR(z.real(), expected.real(), 1e-9 * r);
+    EXPECT_NEAR(z.imag(), expected.imag(), 1e-9 * r);
+  }
 }
 
 }  // namespace

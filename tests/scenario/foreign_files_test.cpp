@@ -175,6 +175,31 @@ TEST_F(ForeignFile, AnOddPointCountKeepsTheDelayApertureEven) {
   EXPECT_NEAR(delayAtMiddle, 0.1, 1e-4);
 }
 
+// A phase that turns a quarter every point steps exactly +180 or -180
+// degrees over the aperture of 2: each is taken as it stands, half a period
+// late or early, not folded to the other side.
+TEST_F(ForeignFile, PhaseStepsOfExactlyHalfATurnKeepTheirSign) {
+  const double angles[] = {0, 90, 180, -90};
+  std::string file = "# HZ S DB R 50\n";
+  for (int i = 0; i < 51; ++i)
+    file += std::to_string(1e6 + 1e5 * i) + " 0 0 -1 " + std::to_string(angles[i % 4]) + " 0 0 0 0\n";
+  write("halfturn.s2p", file);
+  TransmissionViewer viewer(screen, dir.path());
+  pickFirstFile();
+  std::vector<double> delay;
+  user.waitForText(24, P + 2, "Parameter:");
+  user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
+  user.act([&] { delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51); });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  ASSERT_EQ(viewer.hooks().delayAperture(), 2);
+  // The delay of points m - 1 .. m + 1 (200 kHz apart) lands on point m.
+  for (int m = 1; m < 50; ++m) {
+    const double step = angles[(m + 1) % 4] - angles[(m - 1) % 4];  // +180 or -180
+    EXPECT_EQ(std::fabs(step), 180);
+    EXPECT_NEAR(delay[static_cast<std::size_t>(m)], -1e6 * (step / 360) / 2e5, 1e-9) << "point " << m;
+  }
+}
+
 // A broken file says why it cannot be shown; the list comes back, the next
 // file opens, File Access and Exit work.
 TEST_F(ForeignFile, ABrokenFileIsRefusedWithItsReasonAndTheViewerStaysUsable) {

@@ -102,8 +102,24 @@ TEST_F(ScanScenario, ASilentInstrumentTimesOutAndThePortIsOpenedAgain) {
     retry32 = text(32, P + 2, 23);
     retry33 = text(33, P + 2, 23);
   });
+  // When the port opened, the instrument was reset, asked for its first
+  // point and the time-out was shown: the first look, every 5 ms, that saw it.
+  double opened = -1, reset = -1, asked = -1, timedOut = -1;
+  for (int step = 0; step < 2600; ++step) {
+    at(0.005 * step, [&] {
+      const double now = backend.now();
+      if (opened < 0 && channel && channel->openCount() > 0) opened = now;
+      if (reset < 0 && model.resets() > 0) reset = now;
+      if (asked < 0 && model.acquisitions() > 0) asked = now;
+      if (timedOut < 0 && text(31, P + 2, 23) == " Error: USB timeout    ") timedOut = now;
+    });
+  }
   backend.keyAt(15.5, "\x1b");
   program.run();
+  // The converter is given 1.5 s after opening before the reset, and the
+  // instrument 7 s for its reply.
+  EXPECT_NEAR(reset - opened, 1.5, 0.011);
+  EXPECT_NEAR(timedOut - asked, 7.0, 0.011);
   EXPECT_EQ(error31, " Error: USB timeout    ");
   EXPECT_EQ(error32, " USB Reset : wait (3s) ");
   EXPECT_EQ(retry31, " Try to scan again     ");
@@ -169,6 +185,45 @@ TEST_F(ScanScenario, SpaceDuringALongPointAsksToStopAndSaysWait) {
   EXPECT_TRUE(stopRequested);
   EXPECT_TRUE(scanningDuringPoint);
   EXPECT_FALSE(scanningAfter);  // the point was completed, then the scan stopped
+}
+
+// At 320 ms a point (sample code 55) the instrument sends 56 groups of 7
+// bytes, and the program first looks at them 30 ms after asking, when 5 have
+// come: a space then leaves 55 - 5 = 50 outstanding, and "Wait" needs more
+// than 50. The stop is taken all the same.
+TEST_F(ScanScenario, WaitIsNotShownWithFiftyGroupsOutstanding) {
+  model.setDevice(Device::resistor(100));
+  backend.keyAt(5.0, " ");  // stop the scan that starts by itself
+  backend.mouseAt(6.0, cellX(P + 14), cellY(22));
+  for (int click = 0; click < 3; ++click) backend.clickAt(6.1 + 0.2 * click, cellX(P + 14), cellY(22));  // 40 -> 320 ms
+  backend.keyAt(7.0, " ");  // start
+  std::string note;
+  std::size_t received = 0;
+  bool pressed = false, stopRequested = false, scanningAfter = true;
+  // Looks at the bytes of the point under way every half millisecond and
+  // presses the space when they hold 5 groups; the note is read 2 ms later.
+  std::function<void()> watch = [&] {
+    if (program.control().scanning && program.link().sampleCode == 55 && program.link().rxBuffer.size() / 7 == 5) {
+      pressed = true;
+      backend.keyAt(backend.now(), " ");
+      at(backend.now() + 0.002, [&] {
+        note = text(31, P + 2, 16);
+        received = program.link().rxBuffer.size();
+        stopRequested = program.control().stopRequested;
+      });
+      return;
+    }
+    if (backend.now() < 9.0) at(backend.now() + 0.0005, watch);
+  };
+  at(7.0, watch);
+  at(9.5, [&] { scanningAfter = program.control().scanning; });
+  backend.keyAt(10.0, "\x1b");
+  program.run();
+  ASSERT_TRUE(pressed);
+  EXPECT_EQ(received / 7, 5u);
+  EXPECT_TRUE(stopRequested);
+  EXPECT_EQ(note, std::string(16, ' '));
+  EXPECT_FALSE(scanningAfter);
 }
 
 }  // namespace

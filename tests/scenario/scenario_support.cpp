@@ -191,7 +191,15 @@ void calibrate(UserStory& user, InstrumentModel& model, const Device& reference)
       .act([&model] { model.setDevice(Device::shortCircuit()); })
       .click(36, P + 4)
       .moveMouse(outOfTheWayX, outOfTheWayY)
-      .waitForText(20, 20, "Replace the short circuit with a ")
+      // The prompt runs on in inverse into the load's value and its unit.
+      .waitFor("\"Replace the short circuit with a \" and the load's value, one inverse bar",
+               [&user] {
+                 const Screen& s = user.screen();
+                 if (s.textAt(20, 20, 33) != "Replace the short circuit with a ") return false;
+                 for (int column = 20; column <= 63; ++column)
+                   if (s.framebuffer().cell(0, 20, column).bg != colour::kText) return false;
+                 return true;
+               })
       .act([&model, reference] { model.setDevice(reference); })
       .click(36, P + 4)
       .moveMouse(outOfTheWayX, outOfTheWayY)

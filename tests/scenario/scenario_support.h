@@ -94,6 +94,8 @@ class UserStory {
   UserStory& waitFor(std::string what, std::function<bool()> shown, double limit = 60.0);
   UserStory& waitForText(int row, int column, std::string text, double limit = 60.0);
 
+  const Screen& screen() const { return screen_; }
+
   void begin(double at);
   // Every step ran (no wait ran out).
   bool finished() const { return finished_; }

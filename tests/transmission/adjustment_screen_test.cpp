@@ -81,7 +81,9 @@ TEST_F(AdjustmentScreenTest, TypedValuesKeepTheirLimitsAndF4SavesExactlyTheirByt
   check([&] { expectText(4, 28, {0, 14}, kBlank10); });  // refused: blanked, still typing
   keys("0.799\r");
   check([&] { EXPECT_EQ(shown(Gain), kBlank10); });
-  keys("1.20000000001");  // nine characters at most
+  keys("0.8\r");  // the notes' "0.8 < A/R gain": 0.8 itself is still taken
+  check([&] { expectText(4, 28, {0, 15}, " 0.8000000"); });
+  keys("1.20000000001");  // typed over the highlighted value: a new entry, nine characters at most
   check([&] { expectText(4, 28, {0, 14}, "1.2000000 "); });
   keys("\r");
   check([&] { expectText(4, 28, {0, 15}, " 1.2000000"); });  // accepted, still under the mouse
