@@ -3,6 +3,8 @@
 # Builds every libFuzzer harness tests/fuzz/NAME_fuzz.cpp with the address
 # and undefined-behaviour sanitizers into build-fuzz/, from the sources its
 # first line names ("// fuzz-sources: a.cpp b.cpp"), and runs it for SECONDS
+# with the libFuzzer options of its second line, if it has them
+# ("// fuzz-options: -max_len=64"),
 # on a copy of its seeds: tests/fuzz/corpus/NAME/ and the extra seeds below.
 # A dictionary tests/fuzz/NAME.dict is used when there is one. Prints one
 # line per harness; exits non-zero when a harness found something (the
@@ -39,6 +41,7 @@ found=0
 for harness in tests/fuzz/*_fuzz.cpp; do
   name=$(basename "$harness" _fuzz.cpp)
   read -r -a sources < <(sed -n '1s|^// fuzz-sources:||p' "$harness")
+  read -r -a harness_options < <(sed -n '2s|^// fuzz-options:||p' "$harness") || true
   clang++-14 -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
     -I. "$harness" "${sources[@]}" -o "$out/$name"
 
@@ -51,7 +54,7 @@ for harness in tests/fuzz/*_fuzz.cpp; do
   while IFS= read -r -d '' seed; do
     cp "$seed" "$corpus/extra-$((i++))-$(basename "$seed" | tr -c 'A-Za-z0-9._\n-' _)"
   done < <(extra_seeds "$name")
-  options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/" "$@")
+  options=(-max_total_time="$seconds" -print_final_stats=1 -artifact_prefix="$findings/" "${harness_options[@]}" "$@")
   if [[ -f tests/fuzz/$name.dict ]]; then options+=(-dict="tests/fuzz/$name.dict"); fi
 
   status=0

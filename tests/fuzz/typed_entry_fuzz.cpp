@@ -1,4 +1,5 @@
 // fuzz-sources: display/typed_entry.cpp display/panel_fields.cpp platform/screen.cpp platform/framebuffer.cpp platform/headless_backend.cpp measurement/sweep_plan.cpp reflection/impedance_modes.cpp transmission/transmission_modes.cpp transmission/transmission_quantities.cpp build-fuzz/cp437_font_table.cpp
+// fuzz-options: -max_len=64
 //
 // Typed number entry into the side panel, with any keys a user (or a stuck
 // keyboard) can send. The first byte picks the program's modes, the display
@@ -9,8 +10,10 @@
 //    "-", "." and digits (no minus where the item takes none);
 //  - an accepted value is finite, within the item's limits, and fits the
 //    picture the panel shows it in (stars there would hide the value).
-// A broken rule stops the run (__builtin_trap) so libFuzzer keeps the input;
-// the sanitizers catch the rest.
+// An entry holds at most 13 characters, so 64 keys reach all it does; longer
+// inputs only slow the run down. A broken rule stops the run
+// (__builtin_trap) so libFuzzer keeps the input; the sanitizers catch the
+// rest.
 
 #include <array>
 #include <cmath>
