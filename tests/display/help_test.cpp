@@ -8,6 +8,7 @@
 #include "display/help_pages.h"
 #include "display/help_screen.h"
 #include "platform/headless_backend.h"
+#include "tests/scheduled_checks.h"
 
 namespace vna {
 namespace {
@@ -36,20 +37,11 @@ class HelpScreenTest : public ::testing::Test {
     }
   }
 
-  // Checks what the screen shows at `t`; it runs only while the screen is
-  // open, so each one that never ran fails the test at the end.
-  void checkAt(double t, std::function<void()> f) {
-    ++checksScheduled;
-    backend.actionAt(t, [this, f = std::move(f)] {
-      ++checksRun;
-      f();
-    });
-  }
-  void TearDown() override { EXPECT_EQ(checksRun, checksScheduled) << "the screen closed before every check ran"; }
-  int checksScheduled = 0, checksRun = 0;
+  void checkAt(double t, std::function<void()> f) { checks.at(t, std::move(f)); }
 
   HeadlessBackend backend;
   Screen screen;
+  testing::ScheduledChecks checks{backend};
   ClickLatch latch;
 };
 

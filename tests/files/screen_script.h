@@ -16,6 +16,7 @@
 #include "display/click_latch.h"
 #include "platform/headless_backend.h"
 #include "platform/screen.h"
+#include "tests/scheduled_checks.h"
 
 namespace vna::testing {
 
@@ -45,17 +46,8 @@ struct ScreenScript {
   void keys(std::string_view text) { backend.keysAt(next(), text); }
   void click(int x, int y, int button = 1) { backend.clickAt(next(), x, y, button); }
   void move(int x, int y) { backend.mouseAt(next(), x, y); }
-  // A check runs only if the screen is still open at its time: one that
-  // never ran would pass unseen, so every one must have run by the end.
-  void check(std::function<void()> f) {
-    ++checksScheduled;
-    backend.actionAt(next(), [this, f = std::move(f)] {
-      ++checksRun;
-      f();
-    });
-  }
-  int checksScheduled = 0, checksRun = 0;
-  ~ScreenScript() { EXPECT_EQ(checksRun, checksScheduled) << "the screen closed before every check ran"; }
+  ScheduledChecks checks{backend};
+  void check(std::function<void()> f) { checks.at(next(), std::move(f)); }
 
   using Colours = std::pair<int, int>;  // foreground, background
   Colours colours(int row, int column) const {

@@ -8,6 +8,7 @@
 #include "files/settings_file.h"
 #include "platform/headless_backend.h"
 #include "tests/files/temp_dir.h"
+#include "tests/scheduled_checks.h"
 
 namespace vna {
 namespace {
@@ -32,22 +33,13 @@ class SerialPortScreenTest : public ::testing::Test {
   }
   std::int16_t filePort() const { return readSettings(file).value_or(SettingsFile{}).portNumber; }
   const TextCell& cell(int row, int column) const { return screen.framebuffer().cell(0, row, column); }
-  // Checks what the screen shows at `t`; it runs only while the screen is
-  // open, so each one that never ran fails the test at the end.
-  void checkAt(double t, std::function<void()> f) {
-    ++checksScheduled;
-    backend.actionAt(t, [this, f = std::move(f)] {
-      ++checksRun;
-      f();
-    });
-  }
-  void TearDown() override { EXPECT_EQ(checksRun, checksScheduled) << "the screen closed before every check ran"; }
-  int checksScheduled = 0, checksRun = 0;
+  void checkAt(double t, std::function<void()> f) { checks.at(t, std::move(f)); }
 
   TempDir dir;
   fs::path file = dir.path() / kSettingsFileName;
   HeadlessBackend backend;
   Screen screen;
+  testing::ScheduledChecks checks{backend};
   ClickLatch latch;
   std::int16_t inUse = 5;
 };
