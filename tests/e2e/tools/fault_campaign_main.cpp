@@ -63,17 +63,17 @@ struct Fault {
   std::string name;
   std::string inject;  // control line; empty: no instrument until `clear`
   std::string clear;   // control line that ends it
-  double lasts;        // seconds the analyzers live with it before it is cleared
+  double lasts;        // at most this long the analyzers live with it before it is cleared
 };
 
 const std::vector<Fault> kFaults{
-    {"no instrument at start", "", "(simulator started)", 12},
-    {"silent", "fault silence", "fault none", 12},
-    {"reply one byte short", "fault short-reply", "fault none", 12},
+    {"no instrument at start", "", "(simulator started)", 40},
+    {"silent", "fault silence", "fault none", 15},
+    {"reply one byte short", "fault short-reply", "fault none", 15},
     {"garbage bytes", "fault garbage", "fault none", 4},
     // One reply pauses half way for longer than the 7 s the programs wait.
-    {"stall in mid-reply", "fault stall 9 1", "fault none", 12},
-    {"unplugged mid-sweep", "fault unplug", "fault none", 5},
+    {"stall in mid-reply", "fault stall 9 1", "fault none", 15},
+    {"unplugged mid-sweep", "fault unplug", "fault none", 15},
     // 3000 bytes before each of three replies: 1.6 s of bytes on the wire
     // where a point's reply takes 9 ms. (Without a count the instrument
     // queues 3000 more behind every acquisition the programs ask for, and
@@ -287,13 +287,13 @@ class AnalyzerCampaign {
   bool alive() { return program_ && !program_->waitForExit(0.0); }
 
   // Watches the screen for `seconds`, or until the program waits for the
-  // user after a time-out.
-  void watchFor(double seconds, Watch& watch, bool untilSettled) {
+  // user after a time-out it has reported.
+  void watchFor(double seconds, Watch& watch) {
     const auto start = Clock::now();
     while (secondsSince(start) < seconds && alive()) {
       if (auto shot = window_->screenshot()) {
         watch.add(*shot);
-        if (untilSettled && settledIdle(*shot) && secondsSince(start) > 1.0) break;
+        if (watch.saw("USB timeout") && settledIdle(*shot)) break;
       }
       pause(0.4);
     }
@@ -370,8 +370,7 @@ class AnalyzerCampaign {
       return row;
     }
     // The splash, the first scan and its time-out.
-    watchFor(25.0, watch, false);
-    watchFor(15.0, watch, true);
+    watchFor(f.lasts, watch);
     row.survived = alive() && responsive(*window_);
     row.seen = watch.joined();
     if (row.survived && !setFiftyOnePoints(*window_)) row.seen += "; meas/scan did not step to 51";
@@ -399,8 +398,7 @@ class AnalyzerCampaign {
     if (auto shot = window_->screenshot())
       for (const auto& t : troubleTexts(*shot)) watch.known.insert(t);
     if (!instrument_->command(f.inject)) row.seen = "the simulator did not take \"" + f.inject + "\"; ";
-    watchFor(f.lasts, watch, false);
-    watchFor(12.0, watch, true);
+    watchFor(f.lasts, watch);
     row.survived = alive() && responsive(*window_);
     instrument_->command(f.clear);
     row.seen += watch.joined();
