@@ -325,6 +325,8 @@ class AnalyzerCampaign {
       pause(0.5);
     }
     const auto count = instrument_->acquisitions();
+    // The readout as it stands once the count was reached.
+    if (shot) shot = window_->screenshot();
     if (!shot || !first || !count || *count - *first < kPoints + 2) {
       row.seen += "; no sweep after the clear (" + std::to_string(starts) + " starts)";
       return;
