@@ -30,7 +30,7 @@ enum class MeasureExit : int {
   Ok = 0,              // every sweep was measured and written
   BadArguments = 2,    // the command line was refused; the instrument was not touched
   NoInstrument = 3,    // the serial port could not be opened or no instrument answered the reset
-  Silent = 4,          // the instrument stopped answering in the middle of a sweep
+  Silent = 4,          // the instrument stopped answering, or answered with damaged replies, during a sweep
   CannotWrite = 5,     // an output or calibration file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
   Interrupted = 130,   // Ctrl+C or SIGTERM during a sweep: nothing was written

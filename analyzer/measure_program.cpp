@@ -109,8 +109,12 @@ class Measurement {
   }
 
   // One sweep's ratios; after a time-out the port is reset and the sweep
-  // measured again once, as the analyzers do.
+  // measured again once, as the analyzers do. A damaged reply (bytes that
+  // are no samples: stray bytes before the reply, or noise on the line) is
+  // met the same way: a file of such points would be a failure shown as
+  // success.
   MeasureExit sweep(Ratios& ratios, Progress& progress, int sweepIndex, std::string& reason) {
+    bool damaged = false;
     for (int attempt = 0; attempt < 2; ++attempt) {
       ratios.assign(static_cast<std::size_t>(plan_.points), Complex{});
       const Acquired a = measureSweep(*engine_, frequency_, plan_.points, settings_.arGain, settings_.arPhase,
@@ -123,6 +127,7 @@ class Measurement {
         reason = "interrupted: nothing written";
         return MeasureExit::Interrupted;
       }
+      damaged = a == Acquired::Damaged;
       channel_->close();
       s_.host.sleep(1200);
       if (!engine_->instrument().reopen()) {
@@ -132,7 +137,9 @@ class Measurement {
       s_.host.sleep(1600);
       engine_->start(frequency_, 0);
     }
-    reason = "the instrument on " + channel_->name() + " does not answer (no reply within 7 s, twice)";
+    reason = "the instrument on " + channel_->name() +
+             (damaged ? " answers with damaged replies (their reference is no sine, twice)"
+                      : " does not answer (no reply within 7 s, twice)");
     return MeasureExit::Silent;
   }
 

@@ -79,7 +79,8 @@ std::string measureUsage() {
          "  0  done\n"
          "  2  the command line was refused; nothing was measured\n"
          "  3  no instrument: the port could not be opened or nothing answered\n"
-         "  4  the instrument stopped answering during a sweep\n"
+         "  4  the instrument stopped answering, or answered with damaged replies, during a\n"
+         "     sweep, also after the port was reopened\n"
          "  5  a file could not be written; an existing one is unchanged\n"
          "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
 }

@@ -71,6 +71,26 @@ ConvertedPoint convertSamples(std::span<const std::int32_t> sampleR,
   return point;
 }
 
+bool referenceIsSine(std::span<const std::int32_t> sampleR, int sampleCode) {
+  const std::size_t count =
+      sampleCode < 0 ? 0 : std::min(static_cast<std::size_t>(sampleCode) + 1, sampleR.size());
+  if (count < 7) return true;
+  double mean = 0;
+  for (std::size_t j = 0; j < count; ++j) mean += sampleR[j];
+  mean /= static_cast<double>(count);
+  double energy = 0, c = 0, s = 0;
+  for (std::size_t j = 0; j < count; ++j) {
+    const double x = sampleR[j] - mean;
+    const double theta = kPi * static_cast<double>(j) * 2 / 7;
+    energy += x * x;
+    c += std::cos(theta) * x;
+    s += std::sin(theta) * x;
+  }
+  if (energy == 0) return true;
+  // A whole number of periods: the period's share of the energy.
+  return 2 * (c * c + s * s) / static_cast<double>(count) >= 0.9 * energy;
+}
+
 std::complex<double> rotateByElectricalLength(std::complex<double> ratio, double cableLengthMetres,
                                               double frequencyHz) {
   if (cableLengthMetres == 0) return ratio;

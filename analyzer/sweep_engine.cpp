@@ -27,6 +27,11 @@ ConvertedPoint SweepEngine::convert(double arGain, double arPhaseDegrees) const 
                         link_.sampleCode, arGain, arPhaseDegrees);
 }
 
+bool SweepEngine::plausible() const {
+  return referenceIsSine(std::span(link_.sampleR).first(static_cast<std::size_t>(link_.sampleCode + 1)),
+                         link_.sampleCode);
+}
+
 void SweepEngine::loadAheadAndPace(double frequencyAfterNext) {
   instrument().loadFrequency(frequencyAfterNext);
   // The instrument needs 37 ms after the strobe before the next acquisition.
@@ -38,6 +43,7 @@ Acquired measureSweep(SweepEngine& engine, std::span<const double> frequency, in
                       double arPhaseDegrees, const std::function<void(const MeasuredPoint&)>& onPoint) {
   for (int i = 0; i < points; ++i) {
     if (const Acquired a = engine.acquire(); a != Acquired::Point) return a;
+    if (!engine.plausible()) return Acquired::Damaged;
     engine.strobe();
     const auto p = static_cast<std::size_t>(i);
     onPoint({i, frequency[p], engine.convert(arGain, arPhaseDegrees)});

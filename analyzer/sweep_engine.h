@@ -24,7 +24,9 @@
 
 namespace vna {
 
-enum class Acquired { Point, TimedOut, Abandoned };
+// Damaged: a reply of the right length whose reference channel is no sine
+// (measureSweep only; the analyzers show such a point as it came).
+enum class Acquired { Point, TimedOut, Abandoned, Damaged };
 
 class SweepEngine {
  public:
@@ -39,6 +41,8 @@ class SweepEngine {
   void strobe();
   // The samples just acquired as a ratio and levels.
   ConvertedPoint convert(double arGain, double arPhaseDegrees) const;
+  // The samples just acquired came from the instrument (referenceIsSine).
+  bool plausible() const;
   // Loads the point after next, then waits until the instrument is ready
   // for the next acquisition.
   void loadAheadAndPace(double frequencyAfterNext);
@@ -56,8 +60,8 @@ class SweepEngine {
 // One whole sweep from point 0 to N-1 for a program without a window, the
 // instrument standing at point 0 (after start(), or after the sweep before:
 // the look-ahead wraps round): `onPoint` gets each point as it is measured.
-// Returns how it ended: every point measured, a time-out, or the host
-// abandoned it.
+// Returns how it ended: every point measured, a time-out, a damaged reply
+// (nothing of that point is passed on), or the host abandoned it.
 struct MeasuredPoint {
   int index = 0;
   double frequency = 0;

@@ -187,7 +187,7 @@ int main(int argc, char** argv) {
   ::kill(sim.pid, SIGTERM);
   ::waitpid(sim.pid, nullptr, 0);
   if (outcome != Acquired::Point) {
-    std::fprintf(stderr, "sweep_benchmark: the instrument did not answer\n");
+    std::fprintf(stderr, "sweep_benchmark: the instrument did not answer, or its reply was damaged\n");
     return 1;
   }
   std::printf("engine                    vna-measure's host: monotonic clock, poll() on the port\n");

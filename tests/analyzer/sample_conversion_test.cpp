@@ -101,5 +101,28 @@ TEST(SampleConversion, SilentReferenceGivesNonFiniteValuesWithoutCrashing) {
   EXPECT_EQ(shortSpans.ratio, std::complex<double>(1.0, 0.0));
 }
 
+// The reference of a real reply passes with an offset, noise and a weak
+// harmonic; random replies of every length, as the line's noise brings them,
+// almost never do.
+TEST(SampleConversion, ReferenceOfRandomBytesIsNoSine) {
+  for (const int code : {6, 13, 27}) {
+    std::vector<std::int32_t> r = sinusoid(code, 3.0e6, 0.4);
+    std::uint32_t seed = 7;
+    const auto next = [&seed] { return seed = seed * 1664525u + 1013904223u; };
+    for (std::size_t j = 0; j < r.size(); ++j) {
+      const double harmonic = 3.0e4 * std::cos(4 * kPi * static_cast<double>(j) / 7);
+      r[j] += static_cast<std::int32_t>(2.0e5 + harmonic + static_cast<double>(next() % 2001) - 1000) * 256;
+    }
+    EXPECT_TRUE(referenceIsSine(r, code)) << code;
+    int passed = 0;
+    for (int trial = 0; trial < 200; ++trial) {
+      for (auto& sample : r) sample = static_cast<std::int32_t>(next() & 0xFFFFFF00u);
+      passed += referenceIsSine(r, code);
+    }
+    EXPECT_LE(passed, code == 6 ? 8 : 0) << code;
+  }
+  EXPECT_TRUE(referenceIsSine(std::vector<std::int32_t>(7, 0), 6));
+}
+
 }  // namespace
 }  // namespace vna

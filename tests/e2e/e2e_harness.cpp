@@ -554,7 +554,7 @@ std::string stopAndSetFiftyOnePoints(const WindowDriver& window) {
 }
 
 SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const std::string& device,
-                                         const std::vector<std::string>& options) {
+                                         const std::vector<std::string>& options, int port) {
   char dir[] = "/tmp/vna-simulator-XXXXXX";
   if (mkdtemp(dir) == nullptr) {
     error_ = "cannot make a directory for the control FIFO";
@@ -565,7 +565,7 @@ SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const st
   // A test running beside this one may take the same free number first; the
   // link is made atomically, so the loser ends and tries the next number.
   for (int attempt = 0; attempt < 5; ++attempt) {
-    port_ = freeUsbPort();
+    port_ = port >= 0 ? port : freeUsbPort();
     if (port_ < 0) {
       error_ = "no free /dev/ttyUSB number";
       return;
@@ -582,6 +582,7 @@ SimulatedInstrument::SimulatedInstrument(const VirtualDisplay& display, const st
       return;
     }
     error_ = "the simulator did not link /dev/ttyUSB" + std::to_string(port_) + ":\n" + run_->output();
+    if (port >= 0) return;  // the number asked for is taken: no other will do
   }
 }
 
@@ -594,27 +595,42 @@ SimulatedInstrument::~SimulatedInstrument() {
 }
 
 bool SimulatedInstrument::connect(const std::string& device) {
-  if (!run_ || !ready()) return false;
+  const auto reply = command("device " + device);
+  return reply && reply->rfind("device ", 0) == 0;
+}
+
+std::optional<std::string> SimulatedInstrument::command(const std::string& line, const std::string& reply) {
+  if (!run_ || !ready()) return std::nullopt;
   const std::size_t before = run_->output().size();
   // The simulator holds the FIFO open for reading, so this neither blocks
   // nor fails while it runs.
   const int fd = open(fifo_.c_str(), O_WRONLY | O_NONBLOCK | O_CLOEXEC);
-  if (fd < 0) return false;
-  const std::string line = "device " + device + "\n";
-  const bool written = write(fd, line.data(), line.size()) == static_cast<ssize_t>(line.size());
+  if (fd < 0) return std::nullopt;
+  const std::string text = line + "\n";
+  const bool written = write(fd, text.data(), text.size()) == static_cast<ssize_t>(text.size());
   close(fd);
-  if (!written) return false;
-  // A new device is confirmed on a line of its own; a refused one only gets
-  // a reason, and then this waits in vain.
-  const std::string confirmed = "instrument-simulator: device ";
+  if (!written) return std::nullopt;
+  // A command taken is confirmed on a line of its own on standard output; a
+  // refused one only gets a reason on standard error, and then this waits
+  // in vain.
+  const std::string confirmed = "instrument-simulator: " + (reply.empty() ? line.substr(0, line.find(' ')) : reply);
   const auto start = Clock::now();
   while (secondsSince(start) < 10.0) {
     std::istringstream lines(run_->output().substr(before));
-    for (std::string line; std::getline(lines, line);)
-      if (line.rfind(confirmed, 0) == 0) return true;
+    for (std::string said; std::getline(lines, said);)
+      if (said.rfind(confirmed, 0) == 0) return said.substr(std::string("instrument-simulator: ").size());
     pause(0.05);
   }
-  return false;
+  return std::nullopt;
+}
+
+std::optional<long> SimulatedInstrument::acquisitions() {
+  const auto status = command("status", "device ");
+  if (!status) return std::nullopt;
+  const auto end = status->rfind(" acquisitions");
+  if (end == std::string::npos) return std::nullopt;
+  const auto start = status->rfind(' ', end - 1);
+  return std::atol(status->c_str() + start + 1);
 }
 
 std::optional<int> ProgramRun::waitForExit(double timeoutSeconds) {

@@ -155,6 +155,7 @@ class ProgramRun {
   ProgramRun& operator=(const ProgramRun&) = delete;
 
   bool started() const { return pid_ > 0; }
+  pid_t pid() const { return pid_; }
   const std::string& workDir() const { return workDir_; }
   std::string output() const;  // what the program wrote to stdout and stderr
 
@@ -179,9 +180,10 @@ class ProgramRun {
 // through its control FIFO, as a user changes what is connected.
 class SimulatedInstrument {
  public:
-  // `options` go to the simulator too ("--no-errors", "--noise", "0").
+  // `options` go to the simulator too ("--no-errors", "--noise", "0");
+  // `port` chooses the number, else the first free one from 40 up is taken.
   SimulatedInstrument(const VirtualDisplay& display, const std::string& device,
-                      const std::vector<std::string>& options = {});
+                      const std::vector<std::string>& options = {}, int port = -1);
   ~SimulatedInstrument();  // stops it (which removes the link) and the FIFO
   SimulatedInstrument(const SimulatedInstrument&) = delete;
   SimulatedInstrument& operator=(const SimulatedInstrument&) = delete;
@@ -195,6 +197,13 @@ class SimulatedInstrument {
   // Connects another device ("short", "load 50"); true once the simulator
   // has confirmed it, so the next acquisition measures the new device.
   bool connect(const std::string& device);
+  // Any control line ("fault silence", "fault none"); the simulator's
+  // confirmation, the line that starts with `reply` (by default the line's
+  // first word), or nothing when it refused the line or did not answer.
+  std::optional<std::string> command(const std::string& line, const std::string& reply = "");
+  // How many acquisitions the instrument has answered or ignored so far
+  // (its "status"); nothing when it does not say.
+  std::optional<long> acquisitions();
 
  private:
   int port_ = -1;

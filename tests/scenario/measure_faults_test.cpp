@@ -1,0 +1,132 @@
+// vna-measure in-process against the virtual instrument on a virtual clock:
+// replies that are no samples (random bytes, stray bytes ahead of the reply)
+// fail the run with its reason and status 4 and leave the file that was
+// there; once the instrument answers properly the next run measures the
+// device.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cmath>
+#include <complex>
+#include <cstdio>
+#include <fstream>
+#include <iterator>
+#include <sstream>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "analyzer/measure_program.h"
+#include "simulator/simulated_channel.h"
+#include "tests/scenario/scenario_support.h"
+
+namespace vna::testing {
+namespace {
+
+// Sleeping and waiting move a virtual clock on at once.
+class VirtualHost : public AcquisitionHost {
+ public:
+  double t = 0;
+  double now() override { return t; }
+  void sleep(int ms) override { t += ms / 1000.0; }
+  void waitForActivity(double seconds, const WakeSource& wake) override {
+    t = std::min(t + seconds, std::max(wake.readyAt, t + 1e-4));
+  }
+  bool watchKeys(const AcquisitionProgress&) override { return true; }
+  void watchButton(const AcquisitionProgress&) override {}
+  void pauseUntil(double time) override { t = std::max(t, time); }
+};
+
+struct Outcome {
+  int status = -1;
+  std::string message;
+};
+
+class MeasureFaults : public ::testing::Test {
+ protected:
+  Outcome measure(const std::vector<std::string>& args) {
+    std::vector<std::string_view> views(args.begin(), args.end());
+    const MeasureOptions options = parseMeasureOptions(views);
+    std::FILE* err = std::tmpfile();
+    MeasureSetting setting{dir_.path(),
+                           [this](int) -> std::unique_ptr<SerialChannel> {
+                             return std::make_unique<SimulatedChannel>([this] { return host_.t; }, model_);
+                           },
+                           host_, [] { return false; }, stdout, err, false};
+    Outcome run;
+    run.status = runMeasure(options, setting);
+    std::rewind(err);
+    for (int c; (c = std::fgetc(err)) != EOF;) run.message += static_cast<char>(c);
+    std::fclose(err);
+    return run;
+  }
+  std::string file(const std::string& name) const {
+    std::ifstream in(dir_.path() / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
+  // |z| of every point of a one-port file, from its dB and angle.
+  std::vector<double> impedances(const std::string& name) const {
+    std::vector<double> z;
+    std::istringstream lines(file(name));
+    for (std::string line; std::getline(lines, line);) {
+      if (line.empty() || line[0] == '!' || line[0] == '#') continue;
+      double f = 0, db = 0, angle = 0;
+      std::istringstream(line) >> f >> db >> angle;
+      const std::complex<double> s = std::polar(std::pow(10.0, db / 20), angle * std::acos(-1.0) / 180);
+      z.push_back(std::abs(50.0 * (1.0 + s) / (1.0 - s)));
+    }
+    return z;
+  }
+
+  WorkDirectory dir_;
+  VirtualHost host_;
+  InstrumentModel model_{idealInstrument(0)};
+  const std::vector<std::string> reflection_{"reflection", "--from", "1k",    "--to", "10M",
+                                             "--points",   "51",     "--log", "-o",   "part.s1p"};
+};
+
+TEST_F(MeasureFaults, RepliesThatAreNoSamplesFailTheRunAndKeepTheOldFile) {
+  model_.setDevice(Device::resistor(220));
+  std::ofstream(dir_.path() / "part.s1p") << "kept";
+
+  // Every reply random bytes of the right length.
+  model_.setFault(FaultPlan::garbage(), host_.t);
+  const Outcome garbage = measure(reflection_);
+  EXPECT_EQ(garbage.status, 4);
+  EXPECT_NE(garbage.message.find("damaged replies"), std::string::npos) << garbage.message;
+  EXPECT_EQ(file("part.s1p"), "kept");
+
+  // Stray bytes ahead of every reply shift its groups.
+  model_.setFault(FaultPlan::extra(30), host_.t);
+  const Outcome stray = measure(reflection_);
+  EXPECT_EQ(stray.status, 4) << stray.message;
+  EXPECT_EQ(file("part.s1p"), "kept");
+
+  // One damaged reply, a burst of noise on the line: the retry after the
+  // reopen measures the whole sweep anew, and the file holds the resistor.
+  model_.setFault(FaultPlan::garbage(1), host_.t);
+  const Outcome retried = measure(reflection_);
+  EXPECT_EQ(retried.status, 0) << retried.message;
+  const std::vector<double> z = impedances("part.s1p");
+  ASSERT_EQ(z.size(), 51u);
+  for (const double ohms : z) EXPECT_NEAR(ohms, 220, 0.22);
+}
+
+TEST_F(MeasureFaults, AnInstrumentAnsweringProperlyIsNeverRefused) {
+  // The noisiest instrument the simulator offers, with its path errors, its
+  // compression and a weak reference, at every sample count.
+  InstrumentSettings noisy;
+  noisy.noiseCounts = 2000;
+  noisy.referenceLevelDbm = -30;
+  model_.settings() = noisy;
+  model_.setDevice(Device::open());
+  for (const char* ms : {"40", "80", "160"}) {
+    std::vector<std::string> args = reflection_;
+    args.insert(args.end(), {"--ms", ms});
+    const Outcome run = measure(args);
+    EXPECT_EQ(run.status, 0) << ms << " ms: " << run.message;
+  }
+}
+
+}  // namespace
+}  // namespace vna::testing
