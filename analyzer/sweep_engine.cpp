@@ -28,8 +28,7 @@ ConvertedPoint SweepEngine::convert(double arGain, double arPhaseDegrees) const 
 }
 
 bool SweepEngine::plausible() const {
-  return referenceIsSine(std::span(link_.sampleR).first(static_cast<std::size_t>(link_.sampleCode + 1)),
-                         link_.sampleCode);
+  return referenceIsSine(link_.sampleR, link_.sampleCode);
 }
 
 void SweepEngine::loadAheadAndPace(double frequencyAfterNext) {
