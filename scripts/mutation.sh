@@ -136,8 +136,6 @@ EOF
 }
 
 # ---------------------------------------------------------------- build and test
-export CCACHE_DIR=${CCACHE_DIR:-/work/.ccache} CCACHE_BASEDIR=${CCACHE_BASEDIR:-/work}
-export CMAKE_CXX_COMPILER_LAUNCHER=${CMAKE_CXX_COMPILER_LAUNCHER:-ccache}
 # The test programs of the unit and scenario labels (the simulator's tests
 # bring the programs they start).
 targets=()
