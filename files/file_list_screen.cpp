@@ -42,6 +42,7 @@ constexpr FileListTable kImpedanceViewerTable{
     .capacity = 301,
     .noFileFirst = kNoFileFirst,
     .noFileSecond = " with the s1p or s2p extension             ",
+    .kinds = "a .s1p or .s2p file",
 };
 constexpr FileListTable kTransmissionViewerTable{
     .lines = kTransmissionLines,
@@ -49,6 +50,7 @@ constexpr FileListTable kTransmissionViewerTable{
     .capacity = 401,
     .noFileFirst = kNoFileFirst,
     .noFileSecond = " with the s2p extension                    ",
+    .kinds = "a .s2p file",
 };
 
 // ---------------------------------------------------------------- layout
@@ -110,6 +112,16 @@ bool endsWithIgnoringCase(std::string_view name, std::string_view ending) {
                     });
 }
 
+// "Filter.s2p" between "amp.s2p" and "gain.s2p": letters compared without
+// their case, then the bytes, so that no two names compare equal.
+bool byName(const std::string& a, const std::string& b) {
+  const auto folded = [](char c) { return std::tolower(static_cast<unsigned char>(c)); };
+  const auto lowerFirst = [&](char x, char y) { return folded(x) < folded(y); };
+  if (std::lexicographical_compare(a.begin(), a.end(), b.begin(), b.end(), lowerFirst)) return true;
+  if (std::lexicographical_compare(b.begin(), b.end(), a.begin(), a.end(), lowerFirst)) return false;
+  return a < b;
+}
+
 bool listed(const FileListTable& table, std::string_view name) {
   return std::any_of(table.extensions.begin(), table.extensions.end(),
                      [&](std::string_view ending) { return endsWithIgnoringCase(name, ending); });
@@ -134,7 +146,7 @@ std::size_t characterLength(std::string_view text, std::size_t i) {
 // character as one "?", so that a name keeps the length the user knows. A
 // name longer than the room to the screen's edge is cut, its last cell a
 // "»" so that it is seen to go on; the name chosen is the whole one.
-std::string shownName(std::string_view name) {
+std::string screenName(std::string_view name) {
   std::string shown;
   for (std::size_t i = 0; i < name.size();) {
     const auto byte = static_cast<unsigned char>(name[i]);
@@ -288,7 +300,7 @@ void FileListScreen::waitForEsc() {
 void FileListScreen::drawNames() {
   s_.color(kTextColour, kBlack);
   for (int i = 0; i < shownCount(); ++i) {
-    const std::string shown = shownName(names_[static_cast<std::size_t>(top_ + i)]);
+    const std::string shown = screenName(names_[static_cast<std::size_t>(top_ + i)]);
     s_.printAt(kFirstNameRow + i, kNameColumn, shown);
     s_.print(std::string(kNameRoom - shown.size(), ' '));
   }
@@ -297,7 +309,7 @@ void FileListScreen::drawNames() {
 
 void FileListScreen::drawName(int index, bool lit) {
   lit ? s_.color(kBlack, kTextColour) : s_.color(kTextColour, kBlack);
-  s_.printAt(kFirstNameRow + index - top_, kNameColumn, shownName(names_[static_cast<std::size_t>(index)]));
+  s_.printAt(kFirstNameRow + index - top_, kNameColumn, screenName(names_[static_cast<std::size_t>(index)]));
   s_.color(kTextColour, kBlack);
 }
 
@@ -389,17 +401,24 @@ FileListScreen::Outcome FileListScreen::press(const MouseState& m) {
 const FileListTable& impedanceViewerFiles() { return kImpedanceViewerTable; }
 const FileListTable& transmissionViewerFiles() { return kTransmissionViewerTable; }
 
+bool listsName(const FileListTable& table, std::string_view name) { return listed(table, name); }
+std::string shownName(std::string_view name) { return screenName(name); }
+
 // A symbolic link to a normal file is listed as the file it leads to; a
-// directory, a device or a dangling link of a matching name is not.
+// directory, a device or a dangling link of a matching name is not. Every
+// matching name is read before the list is cut to its capacity, so that the
+// names kept are the first by name, whatever order the directory holds.
 std::vector<std::string> listedFiles(const FileListTable& table, const fs::path& directory) {
   std::vector<std::string> names;
   std::error_code ec;
   fs::directory_iterator it(directory, ec);
-  for (; !ec && it != fs::directory_iterator() && names.size() < table.capacity; it.increment(ec)) {
+  for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::string name = it->path().filename().string();
     std::error_code typeError;
     if (listed(table, name) && it->is_regular_file(typeError)) names.push_back(std::move(name));
   }
+  std::sort(names.begin(), names.end(), byName);
+  if (names.size() > table.capacity) names.resize(table.capacity);
   return names;
 }
 

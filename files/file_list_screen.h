@@ -36,6 +36,8 @@ struct FileListTable {
   std::size_t capacity;
   // Rows 26 and 27 when the directory holds no such file.
   std::string_view noFileFirst, noFileSecond;
+  // What a file of another name is not, in the reason it is refused with.
+  std::string_view kinds;
 };
 
 // The table of impedance-viewer or transmission-viewer (the analyzers have
@@ -44,13 +46,22 @@ struct FileListTable {
 const FileListTable& impedanceViewerFiles();
 const FileListTable& transmissionViewerFiles();
 
-// The names of the normal files of `directory` that `viewer` lists, in the
-// order the directory search returns them, at most the table's capacity.
-// A directory that cannot be read lists nothing.
+// Whether the viewer of `table` lists (and reads) a file of this name.
+bool listsName(const FileListTable& table, std::string_view name);
+
+// The names of the normal files of `directory` that `viewer` lists, sorted
+// by name (letters of either case together), at most the table's capacity:
+// the first ones of all the matching names. A directory that cannot be read
+// lists nothing.
 std::vector<std::string> listedFiles(const FileListTable& table, const std::filesystem::path& directory);
 
-// The viewer's start screen: its texts, the matching files of `directory` (in
-// the order the directory search returns them) and the user's choice. Returns
+// A name as the screen can show it: code page 437 has no UTF-8, so any
+// character outside printable ASCII is one "?"; a name too long for the
+// list's room to the screen's edge is cut, its last cell a "»".
+std::string shownName(std::string_view name);
+
+// The viewer's start screen: its texts, the matching files of `directory`
+// (sorted by name) and the user's choice. Returns
 // the chosen file's name (as listed), or nothing when the user leaves (Escape,
 // or the Exit button). Draws on a cleared screen; the caller redraws after it.
 std::optional<std::string> chooseFile(Screen& screen, ClickLatch& latch, const FileListTable& table,

@@ -1,16 +1,25 @@
-// impedance-viewer: shows the Touchstone files of the current directory.
+// impedance-viewer: shows the Touchstone files of the current directory, or
+// the one file it is given and then the files of its folder.
 #include <cstdio>
+#include <optional>
+#include <string_view>
+#include <vector>
 
+#include "platform/window_command_line.h"
 #include "platform/x11_backend.h"
 #include "viewers/impedance_viewer.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const vna::WindowCommand command = vna::readWindowCommandLine(vna::impedanceViewerText(), arguments);
+  if (const std::optional<int> status = vna::finishWithoutWindow(command)) return *status;
   vna::X11Backend backend("impedance-viewer");
   if (!backend.ok()) {
     std::fprintf(stderr, "impedance-viewer: %s\n", backend.error().c_str());
     return 1;
   }
   vna::Screen screen(backend);
-  vna::ImpedanceViewer program(screen);
+  const vna::ViewerStart start = vna::viewerStartFor(command.file);
+  vna::ImpedanceViewer program(screen, start.directory, start.file);
   return program.run();
 }

@@ -1,12 +1,19 @@
 // transmission-analyzer: measures two-port devices (filters, amplifiers).
 #include <cstdio>
 #include <memory>
+#include <optional>
+#include <string_view>
+#include <vector>
 
-#include "platform/serial_port.h"
-#include "platform/x11_backend.h"
 #include "analyzer/transmission_analyzer.h"
+#include "platform/serial_port.h"
+#include "platform/window_command_line.h"
+#include "platform/x11_backend.h"
 
-int main() {
+int main(int argc, char** argv) {
+  const std::vector<std::string_view> arguments(argv + 1, argv + argc);
+  const vna::WindowCommand command = vna::readWindowCommandLine(vna::transmissionAnalyzerText(), arguments);
+  if (const std::optional<int> status = vna::finishWithoutWindow(command)) return *status;
   vna::X11Backend backend("transmission-analyzer");
   if (!backend.ok()) {
     std::fprintf(stderr, "transmission-analyzer: %s\n", backend.error().c_str());

@@ -3,16 +3,21 @@
 #  1. `cmake --install` into a scratch prefix puts every file in place and
 #     nothing else: the six programs, the menu launcher, a desktop entry per
 #     window program that desktop-file-validate accepts and that names an
-#     installed launcher, program and icon, the icons (SVG and PNG sizes) and
-#     a manual page per program that groff renders without a warning;
+#     installed launcher, program and icon (the viewers' also the Touchstone
+#     file types, declared by the installed shared-mime-info package), the
+#     icons (SVG and PNG sizes), a manual page per program that groff renders
+#     without a warning, and the package's copyright, changelog and lintian
+#     overrides; the launcher passes a viewer its file, made absolute;
 #  2. scripts/package.sh makes a .deb that depends on libX11, holds the same
-#     files under /usr with the programs stripped, and whose programs find
-#     every library they link;
+#     files under /usr with the programs stripped, whose programs find every
+#     library they link, that lintian passes without an error or a warning,
+#     and whose window programs answer --version and --help without a window;
 #  3. the packaged impedance-viewer, started from its desktop entry by gio
 #     (as a desktop menu does) on a private Xvfb, opens in the measurement
-#     folder of the documents folder, lists the file there and shows it; the
-#     packaged transmission-viewer started from a shell lists and shows the
-#     file of the current directory instead.
+#     folder of the documents folder, lists the file there and shows it;
+#     started from its entry with a file (as a file manager opens one), it
+#     shows that file at once; the packaged transmission-viewer started from
+#     a shell lists and shows the file of the current directory instead.
 # Prints one line per check and "N passed, N failed"; exits 1 when one failed.
 set -euo pipefail
 
@@ -67,6 +72,10 @@ expected_files() {
     echo "share/man/man1/$p.1.gz"
   done
   echo "libexec/vna-software/menu-start"
+  echo "share/mime/packages/vna-software.xml"
+  echo "share/doc/vna-software/copyright"
+  echo "share/doc/vna-software/changelog.Debian.gz"
+  echo "share/lintian/overrides/vna-software"
   for p in "${window_programs[@]}"; do
     echo "share/applications/$p.desktop"
     echo "share/icons/hicolor/scalable/apps/$p.svg"
@@ -102,12 +111,24 @@ entry_valid() { # FILE
   [[ -z $said ]] || { echo "  desktop-file-validate: $said" >&2; return 1; }
 }
 
-# The entry of PROGRAM starts PREFIX's launcher with PROGRAM, shows PROGRAM's
-# icon, lists it under Science and Electronics and matches its window class.
+# The Touchstone file types each viewer opens; the analyzers open none.
+mime_types_of() { # PROGRAM
+  case $1 in
+    impedance-viewer) echo "application/x-touchstone-s1p;application/x-touchstone-s2p;" ;;
+    transmission-viewer) echo "application/x-touchstone-s2p;" ;;
+  esac
+}
+
+# The entry of PROGRAM starts PREFIX's launcher with PROGRAM (and a viewer's
+# with the file it is opened on), shows PROGRAM's icon, lists it under
+# Science and Electronics and matches its window class.
 entry_names() { # PREFIX PROGRAM LAUNCHER_PATH
-  local file=$1/share/applications/$2.desktop ok=0
+  local file=$1/share/applications/$2.desktop ok=0 exec="$3 $2" types
+  types=$(mime_types_of "$2")
+  [[ -z $types ]] || exec+=" %f"
   [[ -f $file ]] || { echo "  no $file" >&2; return 1; }
-  [[ $(entry_value "$file" Exec) == "$3 $2" ]] || { echo "  Exec=$(entry_value "$file" Exec), not $3 $2" >&2; ok=1; }
+  [[ $(entry_value "$file" Exec) == "$exec" ]] || { echo "  Exec=$(entry_value "$file" Exec), not $exec" >&2; ok=1; }
+  [[ $(entry_value "$file" MimeType) == "$types" ]] || { echo "  MimeType=$(entry_value "$file" MimeType), not $types" >&2; ok=1; }
   [[ $(entry_value "$file" Icon) == "$2" ]] || { echo "  Icon=$(entry_value "$file" Icon)" >&2; ok=1; }
   [[ $(entry_value "$file" StartupWMClass) == "$2" ]] || { echo "  no StartupWMClass=$2" >&2; ok=1; }
   [[ $(entry_value "$file" Categories) == *"Science;"*"Electronics;"* ]] || { echo "  Categories=$(entry_value "$file" Categories)" >&2; ok=1; }
@@ -151,13 +172,47 @@ for p in "${programs[@]}"; do
   check "manual page of $p renders without warnings" page_renders "$prefix" "$p"
 done
 
+# The shared-mime-info package declares both types as text, their patterns
+# matching in any case (globs2 marks a case-sensitive one ":cs"), in the
+# database update-mime-database builds from it.
+mime_types_declared() { # PREFIX
+  local mime=$work/mime type ok=0 said
+  mkdir -p "$mime/packages"
+  cp "$1/share/mime/packages/vna-software.xml" "$mime/packages/"
+  said=$(update-mime-database "$mime" 2>&1) || { echo "  update-mime-database: $said" >&2; return 1; }
+  for type in s1p s2p; do
+    grep -q -x "[0-9]*:application/x-touchstone-$type:\*\.$type" "$mime/globs2" ||
+      { echo "  no case-insensitive *.$type in globs2: $(cat "$mime/globs2")" >&2; ok=1; }
+    grep -q -x "application/x-touchstone-$type text/plain" "$mime/subclasses" ||
+      { echo "  subclasses: $(cat "$mime/subclasses")" >&2; ok=1; }
+  done
+  return $ok
+}
+check "the Touchstone types: .s1p and .s2p in any case, sub-classes of text/plain" mime_types_declared "$prefix"
+
+# The package's copyright file in the machine-readable format, under the GPL
+# version 3 or later whose text Debian ships; the changelog of this version.
+debian_documents() { # PREFIX
+  local doc=$1/share/doc/vna-software ok=0 version
+  head -n 1 "$doc/copyright" | grep -q -x 'Format: https://www.debian.org/doc/packaging-manuals/copyright-format/1.0/' ||
+    { echo "  copyright: $(head -n 1 "$doc/copyright")" >&2; ok=1; }
+  grep -q -x 'License: GPL-3.0-or-later' "$doc/copyright" && grep -q '/usr/share/common-licenses/GPL-3' "$doc/copyright" ||
+    { echo "  copyright names no GPL-3.0-or-later with its text in /usr/share/common-licenses/GPL-3" >&2; ok=1; }
+  version=$(sed -n 's/^project(vna_software VERSION \([^ ]*\) .*/\1/p' "$root/CMakeLists.txt")
+  zcat "$doc/changelog.Debian.gz" | head -n 1 | grep -q "^vna-software ($version-[0-9a-z.~+]*) " ||
+    { echo "  changelog: $(zcat "$doc/changelog.Debian.gz" | head -n 1), not version $version" >&2; ok=1; }
+  return $ok
+}
+check "the copyright file (GPL-3.0-or-later) and the changelog of this version" debian_documents "$prefix"
+
 # The launcher, moved into a tree whose impedance-analyzer only tells where
 # it was started: the folder it picks for each kind of user-dirs.dirs line.
 stub=$work/stub
 mkdir -p "$stub/bin" "$stub/libexec/vna-software"
 cp "$prefix/libexec/vna-software/menu-start" "$stub/libexec/vna-software/"
 printf '#!/bin/sh\npwd\n' >"$stub/bin/impedance-analyzer"
-chmod +x "$stub/bin/impedance-analyzer"
+printf '#!/bin/sh\nprintf "%%s\\n" "$@"\n' >"$stub/bin/impedance-viewer"
+chmod +x "$stub/bin/impedance-analyzer" "$stub/bin/impedance-viewer"
 launcher_opens() { # DIRS_LINE FOLDER (under the scratch home; no line: no file)
   local home=$work/launcher-home where
   rm -rf "$home"
@@ -180,6 +235,17 @@ check "the launcher opens an absolute XDG_DOCUMENTS_DIR's VNA" \
 check "the launcher opens ~/Documents/VNA without user-dirs.dirs" launcher_opens "" Documents/VNA
 check "the launcher refuses an unknown program" launcher_refuses vna-measure
 check "the launcher refuses no program" launcher_refuses
+check "the launcher refuses a file for an analyzer" launcher_refuses impedance-analyzer x.s1p
+launcher_passes_file() { # GIVEN EXPECTED: what the viewer gets, started in $work/here
+  local got
+  mkdir -p "$work/here"
+  got=$(cd "$work/here" && HOME=$work "$stub/libexec/vna-software/menu-start" impedance-viewer "$1" 2>&1) ||
+    { echo "  $got" >&2; return 1; }
+  [[ $got == "$2" ]] || { echo "  the viewer got \"$got\", not \"$2\"" >&2; return 1; }
+}
+check "the launcher gives a viewer a relative file made absolute" \
+  launcher_passes_file "sub dir/-r.s1p" "$work/here/sub dir/-r.s1p"
+check "the launcher gives a viewer an absolute file as it is" launcher_passes_file /tmp/r.s1p /tmp/r.s1p
 
 # ---------------------------------------------------------------------------
 # 2. The Debian package
@@ -230,6 +296,40 @@ done
 for p in "${window_programs[@]}"; do
   check "packaged desktop entry of $p starts /usr/libexec/vna-software/menu-start" \
     entry_names "$tree/usr" "$p" /usr/libexec/vna-software/menu-start
+done
+
+# lintian, as Debian checks a package: no error and no warning (its
+# information tags are printed, not counted).
+lintian_passes() {
+  local said status=0
+  # (it says, here as root, that it had better not run as root)
+  said=$(
+    set -o pipefail
+    lintian --info --fail-on error,warning "$deb" 2>&1 | { grep -v 'running with root privileges' || true; }
+  ) || status=$?
+  [[ -z $said ]] || sed 's/^/  lintian: /' <<<"$said"
+  ((status == 0)) || { echo "  lintian exited with $status" >&2; return 1; }
+  ! grep -q -E '^[EW]: ' <<<"$said" || return 1
+}
+check "lintian finds no error and no warning in the package" lintian_passes
+
+# Without a display a window cannot open: status 0 and the text on standard
+# output show that --version and --help open none.
+answers_without_window() { # PROGRAM
+  local binary=$tree/usr/bin/$1 out status=0 version
+  version=$(dpkg-deb -f "$deb" Version)
+  out=$(env -u DISPLAY "$binary" --version 2>&1) || status=$?
+  [[ $status -eq 0 && $(head -n 1 <<<"$out") == "$1 ${version%-*}" && $out == *GPL-3.0-or-later* ]] ||
+    { echo "  --version: exit $status: $out" >&2; return 1; }
+  out=$(env -u DISPLAY "$binary" --help 2>&1) || status=$?
+  [[ $status -eq 0 && $(head -n 1 <<<"$out") == "Usage: $1 "* && $out == *"man $1"* ]] ||
+    { echo "  --help: exit $status: $out" >&2; return 1; }
+  out=$(env -u DISPLAY "$binary" --colour 2>&1 >/dev/null) || status=$?
+  [[ $status -eq 2 && $(wc -l <<<"$out") -eq 1 && $out == "$1: "* ]] ||
+    { echo "  --colour: exit $status: $out" >&2; return 1; }
+}
+for p in "${window_programs[@]}"; do
+  check "packaged $p answers --version and --help without a window, refuses --colour" answers_without_window "$p"
 done
 
 # ---------------------------------------------------------------------------
@@ -322,6 +422,31 @@ if [[ -z $(ls -A "$work/elsewhere") ]]; then
 else
   fail "the menu start wrote into gio's directory: $(ls -A "$work/elsewhere")"
 fi
+
+# From a file manager: gio gives the entry the file, and the viewer shows it
+# without a click.
+shows_given_file() { # PROGRAM PARAMETER_WORDS READING PID_FILE
+  local window rows _
+  window=$(timeout 20 xdotool search --sync --onlyvisible --class "^$1\$" | head -n 1) ||
+    { echo "  no window of class $1" >&2; return 1; }
+  xdotool getwindowpid "$window" >"$4"
+  for _ in $(seq 50); do
+    rows=$(screen_rows "$window" 1 48)
+    grep -q "Parameter: $2" <<<"$rows" && grep -q -- "$3" <<<"$(sed -n 45p <<<"$rows")" && return 0
+    sleep 0.2
+  done
+  echo "  the file was not shown; the screen reads:" >&2
+  tr -s ' ' <<<"$rows" | grep '[[:alnum:]]' | sed 's/^/  /' >&2
+  return 1
+}
+mkdir -p "$work/opened"
+cp "$work/resistor.s1p" "$work/opened/given-resistor.s1p"
+(cd "$work/elsewhere" && env -u XDG_CONFIG_HOME -u XDG_DOCUMENTS_DIR HOME="$home" \
+  gio launch "$entry" "$work/opened/given-resistor.s1p") >"$work/gio-file.log" 2>&1 ||
+  give_up "gio launch with a file failed: $(cat "$work/gio-file.log")"
+check "impedance-viewer from its entry with a file shows that file at once" \
+  shows_given_file impedance-viewer "s11" "100.000" "$work/given.pid"
+check "impedance-viewer opened on a file ends on Esc" ends_on_escape "$work/given.pid"
 
 # From a shell: the current directory, wherever the documents folder is.
 mkdir -p "$work/shell" "$home/Papers/VNA"

@@ -18,7 +18,9 @@ packages=(
   librsvg2-bin                      # rsvg-convert: the PNG icons
   dpkg-dev file                     # dpkg-shlibdeps for scripts/package.sh (CPack), file
   desktop-file-utils libglib2.0-bin # scripts/check-install.sh: desktop-file-validate, gio launch
+  shared-mime-info                  # scripts/check-install.sh: update-mime-database
   groff-base                        # scripts/check-install.sh: the manual pages rendered
+  lintian                           # scripts/check-install.sh: the package checked as Debian checks one
 )
 
 missing=()

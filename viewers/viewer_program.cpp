@@ -1,6 +1,7 @@
 #include "viewers/viewer_program.h"
 
 #include <algorithm>
+#include <utility>
 #include <vector>
 
 #include "display/layout.h"
@@ -55,19 +56,35 @@ void showParameter(Screen& s, const ParameterTexts& texts, int parameter, bool h
   s.color(colour::kText, 0);
 }
 
-ViewerProgram::ViewerProgram(Screen& screen, MeasurementState& state, const ViewerProfile& profile,
-                             ViewerHooks& hooks, std::filesystem::path directory)
+ViewerStart viewerStartFor(const std::string& givenFile) {
+  if (givenFile.empty()) return {};
+  // "folder/" names the folder itself: it is refused as what it is, a folder.
+  std::filesystem::path path = std::filesystem::path(givenFile).lexically_normal();
+  if (!path.has_filename() && path.has_parent_path() && path.parent_path() != path.root_path())
+    path = path.parent_path();
+  ViewerStart start;
+  if (path.has_parent_path()) start.directory = path.parent_path();
+  start.file = path.has_filename() ? path.filename().string() : path.string();
+  return start;
+}
+
+ViewerProgram::ViewerProgram(Screen& screen, MeasurementState& state, const ViewerProfile& profile, ViewerHooks& hooks,
+                             std::filesystem::path directory, std::optional<std::string> firstFile)
     : screen_(screen),
       state_(state),
       profile_(profile),
       hooks_(hooks),
       directory_(std::move(directory)),
+      firstFile_(std::move(firstFile)),
       measurement_(screen, state, profile.screen, hooks) {}
 
 int ViewerProgram::run() {
   startUp();
+  std::optional<std::string> given = std::exchange(firstFile_, std::nullopt);
   for (;;) {
-    const std::optional<std::string> name = chooseFile(screen_, measurement_.latch(), profile_.fileList, directory_);
+    const std::optional<std::string> name =
+        given ? std::exchange(given, std::nullopt)
+              : chooseFile(screen_, measurement_.latch(), profile_.fileList, directory_);
     if (!name) return 0;
     if (const std::string reason = load(*name); !reason.empty()) {
       showNotCompatible(screen_, reason);
@@ -99,6 +116,10 @@ void ViewerProgram::markersBackToStart() {
 }
 
 std::string ViewerProgram::load(const std::string& name) {
+  // The list shows only names of the kinds this viewer reads; a name given
+  // to it may be any.
+  if (!listsName(profile_.fileList, name))
+    return " " + shownName(name) + " is not " + std::string(profile_.fileList.kinds) + " ";
   const ReadResult file = readWholeFile(directory_ / name);
   if (!file.bytes) return " " + file.reason + " ";
   const auto& text = *file.bytes;

@@ -1,18 +1,20 @@
 // A viewer: the start screen with the Touchstone files of the current
 // directory, then the chosen file on the measurement screen, until the user
-// goes back to the list (File Access) or leaves. Both viewers are this
+// goes back to the list (File Access) or leaves. Given a file, it shows that
+// one first, as if it had been picked from its folder's list. Both viewers are this
 // program with their own profile and hooks; there is no instrument, no
 // calibration and no settings file.
 #pragma once
 
 #include <array>
 #include <filesystem>
+#include <optional>
 #include <string>
 #include <string_view>
 #include <vector>
 
-#include "display/measurement_screen.h"
 #include "display/help_pages.h"
+#include "display/measurement_screen.h"
 #include "files/file_list_screen.h"
 #include "files/measurement_files.h"
 #include "files/touchstone_reader.h"
@@ -33,7 +35,7 @@ class ViewerHooks : public MeasurementHooks {
   // hooks keep its values and start on its first parameter.
   virtual void load(const TouchstoneScan& scan) = 0;
 
-  void storeStandard(int, int) override {}  // nothing is calibrated
+  void storeStandard(int, int) override {}                            // nothing is calibrated
   bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
   bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
   bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
@@ -92,8 +94,8 @@ class ViewerModes {
 // the second, or both; shown from column P+12, and for both with the first
 // name in the trace colour and the second in the colour of its curves.
 struct ParameterTexts {
-  std::array<std::string_view, 3> text;    // " s11 (input)  ", ...
-  std::array<std::string_view, 2> names;   // "s11", "s22"
+  std::array<std::string_view, 3> text;   // " s11 (input)  ", ...
+  std::array<std::string_view, 2> names;  // "s11", "s22"
 };
 enum Parameter { kFirst = 1, kSecond = 2, kBoth = 3 };
 // 1 -> 2 -> 3 -> 1 forward, the other way back.
@@ -104,10 +106,21 @@ void showParameter(Screen& screen, const ParameterTexts& texts, int parameter, b
 // range of the file.
 void setViewerBasics(MeasurementProfile& profile, const HelpPage& help);
 
+// Where a viewer starts: the folder whose files it lists, and the file of
+// that folder it shows at once, if one was given.
+struct ViewerStart {
+  std::filesystem::path directory = ".";
+  std::optional<std::string> file;
+};
+
+// A file named on the command line: shown at once from its folder, which
+// the viewer then works in. No name: the current directory's list.
+ViewerStart viewerStartFor(const std::string& givenFile);
+
 class ViewerProgram {
  public:
   ViewerProgram(Screen& screen, MeasurementState& state, const ViewerProfile& profile, ViewerHooks& hooks,
-                std::filesystem::path directory);
+                std::filesystem::path directory, std::optional<std::string> firstFile = {});
 
   // Runs until Esc or Exit; returns the exit status.
   int run();
@@ -126,6 +139,7 @@ class ViewerProgram {
   const ViewerProfile& profile_;
   ViewerHooks& hooks_;
   std::filesystem::path directory_;
+  std::optional<std::string> firstFile_;
   MeasurementScreen measurement_;
 };
 
@@ -133,8 +147,9 @@ class ViewerProgram {
 template <typename Hooks, const ViewerProfile& (*profile)()>
 class Viewer {
  public:
-  explicit Viewer(Screen& screen, std::filesystem::path directory = ".")
-      : hooks_(state_, directory), program_(screen, state_, profile(), hooks_, std::move(directory)) {}
+  explicit Viewer(Screen& screen, std::filesystem::path directory = ".", std::optional<std::string> firstFile = {})
+      : hooks_(state_, directory),
+        program_(screen, state_, profile(), hooks_, std::move(directory), std::move(firstFile)) {}
 
   int run() { return program_.run(); }
 

@@ -51,19 +51,15 @@ class FileListScreenTest : public ::testing::Test {
   void TearDown() override { EXPECT_EQ(checksRun, checksScheduled); }
 
   void touch(const fs::path& name) { writeFile(dir.path() / name, {'x'}); }
-  // f000.s1p, f001.s1p, ...
-  void makeFiles(int count, const std::string& extension = ".s1p", const fs::path& folder = {}) {
-    for (int i = 0; i < count; ++i) {
-      char name[16];
-      std::snprintf(name, sizeof name, "f%03d", i);
-      touch(folder / (name + extension));
-    }
+  // f000.s1p, f001.s1p, ...: the i-th by name is the i-th made, whatever
+  // order the directory keeps them in.
+  static std::string madeName(int i, const std::string& extension = ".s1p") {
+    char name[16];
+    std::snprintf(name, sizeof name, "f%03d", i);
+    return name + extension;
   }
-  // The order the directory gives its entries in, which the list keeps.
-  std::vector<std::string> directoryOrder(const fs::path& folder = {}) const {
-    std::vector<std::string> names;
-    for (const auto& entry : fs::directory_iterator(dir.path() / folder)) names.push_back(entry.path().filename());
-    return names;
+  void makeFiles(int count, const std::string& extension = ".s1p", const fs::path& folder = {}) {
+    for (int i = 0; i < count; ++i) touch(folder / madeName(i, extension));
   }
 
   std::optional<std::string> run(const FileListTable& viewer = impedanceViewerFiles()) {
@@ -92,9 +88,8 @@ class FileListScreenTest : public ::testing::Test {
   // Row 2 shows the file at index `top`, and the thumb stands where it should.
   void expectTop(int top, int thumbTop, int thumbBottom) {
     check([=, this] {
-      const std::vector<std::string> order = directoryOrder();
-      EXPECT_EQ(nameAt(2, 8), order[static_cast<std::size_t>(top)]);
-      EXPECT_EQ(nameAt(46, 8), order[static_cast<std::size_t>(top + 44)]);
+      EXPECT_EQ(nameAt(2, 8), madeName(top));
+      EXPECT_EQ(nameAt(46, 8), madeName(top + 44));
       EXPECT_EQ(thumb(), std::make_pair(thumbTop, thumbBottom)) << "top " << top;
     });
   }
@@ -159,29 +154,28 @@ TEST_F(FileListScreenTest, WithoutAFileOnlyEscLeaves) {
 }
 
 TEST_F(FileListScreenTest, ListsTheNormalFilesEachViewerCanLoadInAnyCaseUpToItsCapacity) {
-  for (const char* name : {"a.s1p", "b.S2P", "c.s2p", "d.S1p", "e.s3p", "f.snp", "g.txt", "h.s2p.bak", "s2p"})
+  for (const char* name : {"j.s1p", "D.S1p", "b.s2p", "B.S2P", "c.s2p", "e.s3p", "f.snp", "g.txt", "h.s2p.bak", "s2p"})
     touch(name);
   fs::create_directory(dir.path() / "i.s2p");
-  fs::create_symlink(dir.path() / "a.s1p", dir.path() / "j.s1p");
+  fs::create_symlink(dir.path() / "j.s1p", dir.path() / "a.s1p");
   fs::create_symlink(dir.path() / "nowhere", dir.path() / "k.s2p");
-  auto sorted = [](std::vector<std::string> names) {
-    std::sort(names.begin(), names.end());
-    return names;
-  };
-  EXPECT_EQ(sorted(listedFiles(impedanceViewerFiles(), dir.path())),
-            (std::vector<std::string>{"a.s1p", "b.S2P", "c.s2p", "d.S1p", "j.s1p"}));
-  EXPECT_EQ(sorted(listedFiles(transmissionViewerFiles(), dir.path())),
-            (std::vector<std::string>{"b.S2P", "c.s2p"}));
+  // By name, capitals among the small letters; of two names alike but for
+  // their case, the capitals first.
+  EXPECT_EQ(listedFiles(impedanceViewerFiles(), dir.path()),
+            (std::vector<std::string>{"a.s1p", "B.S2P", "b.s2p", "c.s2p", "D.S1p", "j.s1p"}));
+  EXPECT_EQ(listedFiles(transmissionViewerFiles(), dir.path()), (std::vector<std::string>{"B.S2P", "b.s2p", "c.s2p"}));
   EXPECT_TRUE(listedFiles(impedanceViewerFiles(), dir.path() / "missing").empty());
 
-  // The first 301 (or 401) in the directory's order, the rest left out.
+  // The first 301 (or 401) by name of all 410, made from the last one down
+  // so that no directory keeps them in the order of their names by chance.
   fs::create_directory(dir.path() / "many");
-  makeFiles(410, ".s2p", "many");
-  const std::vector<std::string> order = directoryOrder("many");
-  EXPECT_EQ(listedFiles(impedanceViewerFiles(), dir.path() / "many"),
-            std::vector<std::string>(order.begin(), order.begin() + 301));
-  EXPECT_EQ(listedFiles(transmissionViewerFiles(), dir.path() / "many"),
-            std::vector<std::string>(order.begin(), order.begin() + 401));
+  for (int i = 409; i >= 0; --i) touch(fs::path("many") / madeName(i, ".s2p"));
+  const std::vector<std::string> impedanceList = listedFiles(impedanceViewerFiles(), dir.path() / "many");
+  const std::vector<std::string> transmissionList = listedFiles(transmissionViewerFiles(), dir.path() / "many");
+  ASSERT_EQ(impedanceList.size(), 301u);
+  ASSERT_EQ(transmissionList.size(), 401u);
+  for (int i = 0; i < 301; ++i) EXPECT_EQ(impedanceList[static_cast<std::size_t>(i)], madeName(i, ".s2p"));
+  for (int i = 0; i < 401; ++i) EXPECT_EQ(transmissionList[static_cast<std::size_t>(i)], madeName(i, ".s2p"));
 }
 
 TEST_F(FileListScreenTest, FortyFiveFilesFitWithoutABarAndTheWheelDoesNothing) {
@@ -189,13 +183,12 @@ TEST_F(FileListScreenTest, FortyFiveFilesFitWithoutABarAndTheWheelDoesNothing) {
   moveTo(kAwayX, kAwayY);
   wheel(3);
   check([&] {
-    const std::vector<std::string> order = directoryOrder();
-    for (int row = 2; row <= 46; ++row) EXPECT_EQ(nameAt(row, 8), order[static_cast<std::size_t>(row - 2)]);
+    for (int row = 2; row <= 46; ++row) EXPECT_EQ(nameAt(row, 8), madeName(row - 2));
     for (int y = 0; y < kScreenHeight; ++y)
       for (int x = 440; x <= 470; ++x) ASSERT_EQ(pixel(x, y), 0) << x << "," << y;
   });
   click(kNameX, rowY(46));
-  EXPECT_EQ(run(), directoryOrder()[44]);
+  EXPECT_EQ(run(), madeName(44));
 }
 
 TEST_F(FileListScreenTest, WheelAndArrowsScrollOneNameAtATimeWithinTheList) {
@@ -254,26 +247,26 @@ TEST_F(FileListScreenTest, TheThumbFollowsThePointersTravelSinceThePress) {
 TEST_F(FileListScreenTest, HoverLightsTheNameUnderThePointerAndAClickChoosesIt) {
   makeFiles(60);
   moveTo(kNameX, rowY(5));
-  check([&] { expectText(5, 63, 0, 15, directoryOrder()[3]); });
+  check([&] { expectText(5, 63, 0, 15, madeName(3)); });
   moveTo(kNameX, rowY(6));
   check([&] {
-    expectText(5, 63, 15, 0, directoryOrder()[3]);
-    expectText(6, 63, 0, 15, directoryOrder()[4]);
+    expectText(5, 63, 15, 0, madeName(3));
+    expectText(6, 63, 0, 15, madeName(4));
   });
   moveTo(880, rowY(6));  // right of the names
-  check([&] { expectText(6, 63, 15, 0, directoryOrder()[4]); });
+  check([&] { expectText(6, 63, 15, 0, madeName(4)); });
   moveTo(kNameX, 16);  // row 2 starts at 16, its zone at 17
-  check([&] { expectText(2, 63, 15, 0, directoryOrder()[0]); });
+  check([&] { expectText(2, 63, 15, 0, madeName(0)); });
   moveTo(481, 17);
-  check([&] { expectText(2, 63, 0, 15, directoryOrder()[0]); });
+  check([&] { expectText(2, 63, 0, 15, madeName(0)); });
   wheel(7);  // the list moves under a pointer that stays
   check([&] {
-    expectText(2, 63, 0, 15, directoryOrder()[7]);
-    expectText(3, 63, 15, 0, directoryOrder()[8]);
+    expectText(2, 63, 0, 15, madeName(7));
+    expectText(3, 63, 15, 0, madeName(8));
   });
   click(kNameX, rowY(10), 2);  // the right button chooses nothing
   click(kNameX, rowY(10));
-  EXPECT_EQ(run(), directoryOrder()[15]);
+  EXPECT_EQ(run(), madeName(15));
 }
 
 TEST_F(FileListScreenTest, NamesTheFontCannotHoldAreShownCutOrMarkedAndChosenWhole) {
@@ -285,13 +278,14 @@ TEST_F(FileListScreenTest, NamesTheFontCannotHoldAreShownCutOrMarkedAndChosenWho
     const std::string& name;
     std::string shown;
   } cases[] = {
-      {longName, std::string(65, 'x') + "\xAF"},
-      {accented, "caf?.s1p  "},
       {strayByte, "b?.s1p    "},
+      {accented, "caf?.s1p  "},
+      {longName, std::string(65, 'x') + "\xAF"},
   };
+  // By name: "b?", "caf?", "xx...".
+  int row = 1;
   for (const auto& c : cases) {
-    const std::vector<std::string> order = directoryOrder();
-    const int row = 2 + static_cast<int>(std::find(order.begin(), order.end(), c.name) - order.begin());
+    ++row;
     check([&, row] { EXPECT_EQ(nameAt(row, static_cast<int>(c.shown.size())), c.shown); });
     click(kNameX, rowY(row));
     EXPECT_EQ(run(), c.name);

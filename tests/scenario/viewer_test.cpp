@@ -5,6 +5,7 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <filesystem>
 #include <fstream>
 #include <vector>
 
@@ -135,12 +136,12 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
 // at the middle of the aperture; s12, never saved, reads 0 dB.
 TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzerSaved) {
   const Device filter = Device::lowpassLc(10e6, 5);
-  const Saved saved = measureAndSave<TransmissionAnalyzer>(dir, filter, idealInstrument(100), "filter", 0,
-                                                           [](UserStory& user) {
-                                                             user.click(20, P + 10);  // linear
-                                                             user.moveMouse(cellX(P + 14), cellY(14)).type("51m");
-                                                             user.moveMouse(cellX(P + 14), cellY(15)).type("1m");
-                                                           });
+  const Saved saved =
+      measureAndSave<TransmissionAnalyzer>(dir, filter, idealInstrument(100), "filter", 0, [](UserStory& user) {
+        user.click(20, P + 10);  // linear
+        user.moveMouse(cellX(P + 14), cellY(14)).type("51m");
+        user.moveMouse(cellX(P + 14), cellY(15)).type("1m");
+      });
   ASSERT_EQ(saved.trace1.size(), 51u);
   TransmissionViewer viewer(screen, dir.path());
   std::vector<double> gain, phase, delay, s12Gain;
@@ -158,7 +159,7 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
     secondCurvePixels = plotPixels(screen, colour::kMemory1);
     s12Gain.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
   });
-  user.click(24, P + 14).moveMouse(600, 730);                    // back to s21
+  user.click(24, P + 14).moveMouse(600, 730);                  // back to s21
   user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
   user.act([&] {
     delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
@@ -226,6 +227,72 @@ TEST_F(ViewerStory, AFileThatIsNotCompatibleIsRefusedAndTheListComesBack) {
       .waitForText(20, 8, "   Choose the file to be displayed", 10.0);
   ASSERT_NO_FATAL_FAILURE(play(viewer));
   EXPECT_EQ(refused, " Wait ");
+}
+
+// 51 points of a 100 ohm resistor on 50 ohm: s11 = 1/3, -9.54 dB at 0 degrees.
+void writeResistor(const std::filesystem::path& file) {
+  std::vector<TouchstonePoint> points;
+  for (int i = 0; i < 51; ++i) points.push_back({1e6 + 1e5 * i, -9.5424250943932, 0.0});
+  std::ofstream out(file, std::ios::binary);
+  out << s1pContent(points);
+}
+
+// Opened on a file (from a file manager, or "impedance-viewer bench/r.s1p"),
+// the viewer shows it without a click; File Access then lists the file's own
+// folder, not the directory the viewer was started in.
+TEST_F(ViewerStory, GivenAFileTheViewerShowsItAtOnceAndFileAccessListsItsFolder) {
+  const std::filesystem::path bench = dir.path() / "bench";
+  std::filesystem::create_directory(bench);
+  writeResistor(bench / "resistor.s1p");
+  writeResistor(bench / "Another.s1p");
+  writeResistor(dir.path() / "elsewhere.s1p");
+  const ViewerStart start = viewerStartFor((bench / "resistor.s1p").string());
+  ImpedanceViewer viewer(screen, start.directory, start.file);
+  std::string reading, listed;
+  user.waitForText(24, P + 2, "Parameter:", 1.0)
+      .act([&] { reading = screen.textAt(45, 29, 14); })
+      .click(40, P + 4)  // File Access
+      .waitForText(20, 8, "   Choose the file to be displayed")
+      .act([&] { listed = screen.textAt(2, 63, 12) + "|" + screen.textAt(3, 63, 12) + "|" + screen.textAt(4, 63, 3); });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+
+  EXPECT_EQ(reading, "       100.000");
+  EXPECT_EQ(listed, "Another.s1p |resistor.s1p|   ");
+}
+
+// A file given that the viewer cannot show gets the refusal with its reason,
+// then the list of the folder it was to come from.
+TEST_F(ViewerStory, AGivenFileThatCannotBeShownIsRefusedWithItsReasonThenItsFolderIsListed) {
+  const std::filesystem::path bench = dir.path() / "bench";
+  std::filesystem::create_directory(bench);
+  writeResistor(bench / "resistor.s1p");
+  writeResistor(bench / "resistor.txt");
+  const struct {
+    std::string given, reason;
+  } cases[] = {
+      {"gone.s1p", " cannot read gone.s1p: No such file or directory "},
+      {"resistor.txt", " resistor.txt is not a .s1p or .s2p file "},
+      {"", " bench is not a .s1p or .s2p file "},  // "bench/": the folder itself
+  };
+  writeResistor(dir.path() / "top.s1p");
+  for (const auto& c : cases) {
+    SCOPED_TRACE(c.given);
+    HeadlessBackend backend;
+    Screen screen{backend};
+    UserStory user{backend, screen};
+    const ViewerStart start = viewerStartFor((bench / c.given).string());
+    ImpedanceViewer viewer(screen, start.directory, start.file);
+    std::string title, reason, listed;
+    user.waitForText(5, 5, " error : the file is not compatible  ", 1.0)
+        .act([&] { reason = screen.textAt(6, 5, static_cast<int>(c.reason.size())); })
+        .waitForText(20, 8, "   Choose the file to be displayed", 10.0)
+        .act([&] { listed = screen.textAt(2, 63, 13); });
+    user.begin(0.0);
+    viewer.run();
+    EXPECT_TRUE(user.finished());
+    EXPECT_EQ(reason, c.reason);
+    EXPECT_EQ(listed, c.given.empty() ? "top.s1p      " : "resistor.s1p ");
+  }
 }
 
 }  // namespace
