@@ -42,6 +42,8 @@ struct AcquisitionProgress {
 };
 
 // What the link needs of the program while it waits for the instrument.
+// Once the host has given up (watchKeys says false), its sleeps and waits
+// may end at once.
 class AcquisitionHost {
  public:
   virtual ~AcquisitionHost() = default;

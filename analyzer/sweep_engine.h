@@ -9,6 +9,12 @@
 //             pace         37 ms after the strobe before the next acquisition:
 //                          15 ms sleeps up to 24 ms, then a plain wait
 //
+// Whatever path leads to an acquisition (the next point, the next sweep, a
+// start after a reopen), it never leaves before the generators have had
+// their 37 ms since the strobe that applied its frequency: acquire() itself
+// holds the command back, so a wait that a host cut short (Ctrl+C ends
+// vna-measure's sleeps at once) ends the acquisition instead.
+//
 // The frequency list holds N+2 entries, the last two repeating points 0 and
 // 1 (buildFrequencyList), so the look-ahead runs on into the next sweep.
 // The host gives the clock and the waits, and the looks at the user while a
@@ -35,7 +41,9 @@ class SweepEngine {
 
   // The instrument set to point `first` of `frequency`, the next one loaded.
   void start(std::span<const double> frequency, int first);
-  // The samples of the point the instrument is at.
+  // The samples of the point the instrument is at, asked for once the
+  // generators have settled; Abandoned, with nothing sent, when the host
+  // gives up before that.
   Acquired acquire();
   // Moves the instrument on to the point loaded ahead (the strobe).
   void strobe();
@@ -50,11 +58,16 @@ class SweepEngine {
   Instrument instrument() { return Instrument(link_, channel_, host_); }
 
  private:
+  // When the strobe just written reaches the instrument, and so when it is settled.
+  void noteStrobe(double stillOnTheWire);
+  bool settled();
+
   InstrumentLink& link_;
   SerialChannel& channel_;
   AcquisitionHost& host_;
   AcquisitionPacing pacing_;
-  double strobeTime_ = 0;
+  double strobeTime_ = 0;  // as the instrument gets it
+  double settledAt_ = 0;  // strobeTime_ + the generators' settling time
 };
 
 // One whole sweep from point 0 to N-1 for a program without a window, the

@@ -15,9 +15,6 @@ constexpr std::uint32_t kOffsetSteps = 716;  // second generator above the first
 constexpr double kWordScale = 4294967296.0;  // 2^32 tuning steps per clock
 constexpr double kDefaultClockHz = 150000000.0;
 constexpr double kSettleSeconds = 0.037;  // after a strobe, before sampling
-// Below this the program has certainly not waited (the wire and the
-// scheduler blur the measurement by a few milliseconds).
-constexpr double kTooSoonSeconds = 0.030;
 constexpr std::size_t kMaxNotes = 1000;
 // The generators lose about 1 dB towards the top of the range.
 constexpr double kRollOffDbAt100MHz = 1.0;
@@ -121,7 +118,7 @@ void InstrumentModel::strobe(double t) {
 void InstrumentModel::checkAcquisition(double t) {
   if (!gen_.applied) {
     diagnose(t, "acquisition without a frequency applied since the reset: the generators are off");
-  } else if (t - gen_.strobeTime < kTooSoonSeconds) {
+  } else if (t - gen_.strobeTime < kSettleSeconds - settings_.settleSlackSeconds) {
     diagnose(t, formatted("acquisition %.1f ms after the strobe: the generators need %.0f ms to settle",
                           (t - gen_.strobeTime) * 1000.0, kSettleSeconds * 1000.0));
   }

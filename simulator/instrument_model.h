@@ -37,6 +37,13 @@ struct InstrumentSettings {
   double referenceLevelDbm = 0.0;  // level at input R at low frequencies
   bool compression = true;         // the detector compresses as the program expects
   PathErrors pathErrors = PathErrors::Realistic;
+  // How much shorter than the 37 ms the generators need a strobe-to-
+  // acquisition time may look before it is diagnosed. On the real clock the
+  // pseudo-terminal and the scheduler blur both times by a few milliseconds;
+  // on a virtual clock only the byte times of the wire remain (the
+  // acquisition's byte arrives one byte time after the program wrote it, the
+  // strobe's last byte two), and a test can ask for the full 37 ms.
+  double settleSlackSeconds = 0.007;
 };
 
 // A diagnostic or log line with the instrument time it refers to.

@@ -2,7 +2,8 @@
 // replies that are no samples (random bytes, stray bytes ahead of the reply)
 // fail the run with its reason and status 4 and leave the file that was
 // there; once the instrument answers properly the next run measures the
-// device.
+// device. Whatever stops or restarts a sweep (the next sweep, a reopen, a
+// Ctrl+C and a new run), no acquisition comes before the generators settled.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -11,6 +12,7 @@
 #include <cstdio>
 #include <fstream>
 #include <iterator>
+#include <limits>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -27,14 +29,23 @@ namespace {
 class VirtualHost : public AcquisitionHost {
  public:
   double t = 0;
+  // Ctrl+C at this time. As in vna-measure, the signal ends the wait under
+  // way, and every sleep and wait after it ends at once: a system call's few
+  // microseconds.
+  double interruptAt = std::numeric_limits<double>::infinity();
+
+  bool interrupted() const { return t >= interruptAt; }
   double now() override { return t; }
-  void sleep(int ms) override { t += ms / 1000.0; }
+  void sleep(int ms) override { pauseUntil(t + ms / 1000.0); }
   void waitForActivity(double seconds, const WakeSource& wake) override {
-    t = std::min(t + seconds, std::max(wake.readyAt, t + 1e-4));
+    advanceTo(std::min(t + seconds, std::max(wake.readyAt, t + 1e-4)));
   }
-  bool watchKeys(const AcquisitionProgress&) override { return true; }
+  bool watchKeys(const AcquisitionProgress&) override { return !interrupted(); }
   void watchButton(const AcquisitionProgress&) override {}
-  void pauseUntil(double time) override { t = std::max(t, time); }
+  void pauseUntil(double time) override { advanceTo(std::max(t, time)); }
+
+ private:
+  void advanceTo(double time) { t = interrupted() ? t + 1e-5 : std::min(time, interruptAt); }
 };
 
 struct Outcome {
@@ -52,7 +63,7 @@ class MeasureFaults : public ::testing::Test {
                            [this](int) -> std::unique_ptr<SerialChannel> {
                              return std::make_unique<SimulatedChannel>([this] { return host_.t; }, model_);
                            },
-                           host_, [] { return false; }, stdout, err, false};
+                           host_, [this] { return host_.interrupted(); }, stdout, err, false};
     Outcome run;
     run.status = runMeasure(options, setting);
     std::rewind(err);
@@ -126,6 +137,41 @@ TEST_F(MeasureFaults, AnInstrumentAnsweringProperlyIsNeverRefused) {
     const Outcome run = measure(args);
     EXPECT_EQ(run.status, 0) << ms << " ms: " << run.message;
   }
+}
+
+TEST_F(MeasureFaults, NoAcquisitionComesBeforeTheGeneratorsSettledWhereverASweepStopsOrStartsAgain) {
+  model_.setDevice(Device::resistor(220));
+  // Sweeps back to back: the look-ahead runs on from one into the next.
+  std::vector<std::string> three = reflection_;
+  three.insert(three.end(), {"--sweeps", "3"});
+  EXPECT_EQ(measure(three).status, 0);
+  // A time-out, then a damaged reply: each time the port is reopened and
+  // the sweep started anew.
+  model_.setFault(FaultPlan::silence(1), host_.t);
+  EXPECT_EQ(measure(reflection_).status, 0);
+  model_.setFault(FaultPlan::garbage(1), host_.t);
+  EXPECT_EQ(measure(reflection_).status, 0);
+
+  // Ctrl+C at every moment of the first points: while the converter gets its
+  // 1.5 s, during the start, an acquisition or the pacing after a strobe;
+  // and the next run starts again on the same instrument.
+  const auto interruptedAfter = [&](double seconds) {
+    host_.interruptAt = host_.t + seconds;
+    const Outcome run = measure(reflection_);
+    host_.interruptAt = std::numeric_limits<double>::infinity();
+    return run.status;
+  };
+  for (double at = 1.45; at < 1.85; at += 0.0023) EXPECT_EQ(interruptedAfter(at), 130) << at;
+  // ... and while the port is reset after a time-out (from about 8.6 s on).
+  for (double at = 8.5; at < 11.6; at += 0.1) {
+    model_.setFault(FaultPlan::silence(1), host_.t);
+    EXPECT_EQ(interruptedAfter(at), 130) << at;
+  }
+  model_.setFault(FaultPlan::none(), host_.t);
+  EXPECT_EQ(measure(reflection_).status, 0);
+
+  const std::vector<ModelNote> notes = model_.diagnostics();
+  EXPECT_TRUE(notes.empty()) << notes.size() << " complaints, the first: " << notes.front().text;
 }
 
 }  // namespace
