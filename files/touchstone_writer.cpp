@@ -222,17 +222,30 @@ std::string commentLine(std::string_view note) {
   return "! " + std::string(note) + std::string(kLineEnd);
 }
 
+namespace {
+
+// The header with the notes after its comment lines, before the option
+// line: readers such as scikit-rf keep the comments above the option line
+// as the file's comments.
+std::string notedHeader(FileOrigin origin, std::span<const std::string> notes) {
+  std::string header = touchstoneHeader(origin);
+  std::string lines;
+  for (const std::string& note : notes) lines += commentLine(note);
+  header.insert(header.size() - kOptionLine.size(), lines);
+  return header;
+}
+
+}  // namespace
+
 std::string s1pContent(std::span<const TouchstonePoint> points, std::span<const std::string> notes) {
-  std::string content = touchstoneHeader(FileOrigin::impedanceAnalyzer);
-  for (const std::string& note : notes) content += commentLine(note);
+  std::string content = notedHeader(FileOrigin::impedanceAnalyzer, notes);
   for (const TouchstonePoint& point : points) content += s1pLine(point);
   return content;
 }
 
 std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points,
                        std::span<const std::string> notes) {
-  std::string content = touchstoneHeader(origin);
-  for (const std::string& note : notes) content += commentLine(note);
+  std::string content = notedHeader(origin, notes);
   for (const TouchstonePoint& point : points) content += s2pLine(slot, point);
   return content;
 }

@@ -59,8 +59,9 @@ std::string s2pLine(ParameterSlot slot, const TouchstonePoint& point);
 
 // Whole files: the header, then one line per point in order. A one-port
 // file is only ever written by the impedance analyzer. `notes` become
-// comment lines ("! " + note, CR LF) under the header, saying how the
-// values were measured; the analyzers write none.
+// comment lines ("! " + note, CR LF) under the header's comment lines,
+// before the option line, saying how the values were measured; the
+// analyzers write none.
 std::string s1pContent(std::span<const TouchstonePoint> points, std::span<const std::string> notes = {});
 std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points,
                        std::span<const std::string> notes = {});

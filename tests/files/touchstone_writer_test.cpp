@@ -73,8 +73,8 @@ TEST(TouchstoneWriter, NotesStandUnderTheHeaderAndTheFileReadsTheSame) {
   const std::vector<std::string> notes{"measured today", "plan: two points"};
   const std::string noted = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points, notes);
   const std::string plain = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points);
-  const std::size_t header = plain.find("1000 ");
-  EXPECT_EQ(noted, plain.substr(0, header) + "! measured today\r\n! plan: two points\r\n" + plain.substr(header));
+  const std::size_t option = plain.find("# HZ");
+  EXPECT_EQ(noted, plain.substr(0, option) + "! measured today\r\n! plan: two points\r\n" + plain.substr(option));
   // A measured 0 is written "0": only the literal placeholders count as empty.
   EXPECT_EQ(slotsHoldingValues(noted), (std::array<bool, 4>{false, true, false, false}));
   const MergeResult both = mergeS2p(noted, ParameterSlot::s12, Points{{0, -5, 6}, {0, -7, 8}});
