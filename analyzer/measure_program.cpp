@@ -62,7 +62,8 @@ CalibrationStart calibrationFor(const MeasureOptions& o, const fs::path& file) {
   CalibrationReading reading = readCalibration(*read.bytes);
   if (!reading.calibration) return {std::nullopt, file.filename().string() + ": " + reading.reason};
   if (const std::string differs = planDifference(reading.calibration->plan, o.plan); !differs.empty())
-    return {std::nullopt, file.filename().string() + ": " + differs};
+    return {std::nullopt, file.filename().string() + ": " + differs +
+                              "; sweep the calibration's plan, or calibrate again over this one"};
   return {std::move(reading.calibration), {}};
 }
 
