@@ -80,8 +80,8 @@ std::string slotsNote(const std::array<bool, 4>& measured) {
   for (std::size_t i = 0; i < kSlotNames.size(); ++i) (measured[i] ? with : without).push_back(kSlotNames[i]);
   std::string text = std::string(kSlotsTag) + " " + (with.empty() ? std::string("none") : listed(with));
   if (!without.empty())
-    text += "; " + listed(without) + (without.size() == 1 ? " holds" : " hold") +
-            " 0.0 0.0 as placeholders, not values";
+    text +=
+        "; " + listed(without) + (without.size() == 1 ? " holds" : " hold") + " 0.0 0.0 as placeholders, not values";
   return text;
 }
 

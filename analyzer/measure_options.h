@@ -64,7 +64,8 @@ struct MeasureOptions {
 
 // `args` without the program's name. "--help" or "-h" anywhere gives the
 // Help command, "--version" anywhere the Version command. Numbers take SI
-// prefixes (platform/si_number.h), m being milli as everywhere. An option's value is the next argument, or follows "=" in
+// prefixes (platform/si_number.h), m being milli as everywhere. An option's value is the next argument, or follows "="
+// in
 // "--option=value"; an option given twice is refused rather than one of the
 // two silently winning.
 MeasureOptions parseMeasureOptions(std::span<const std::string_view> args);

@@ -122,9 +122,8 @@ class Measurement {
     channel_ = s_.openChannel(link_.portNumber);
     engine_.emplace(link_, *channel_, s_.host, AcquisitionPacing{});
     if (!channel_->open()) {
-      reason = channel_->name() +
-               " cannot be opened: connect the instrument, check that the port is yours (ls -l " + channel_->name() +
-               "), or name another with --port";
+      reason = channel_->name() + " cannot be opened: connect the instrument, check that the port is yours (ls -l " +
+               channel_->name() + "), or name another with --port";
       return false;
     }
     // The converter needs a moment after opening before the instrument listens.
@@ -150,7 +149,7 @@ class Measurement {
                                       });
       if (a == Acquired::Point) return MeasureExit::Ok;
       if (a == Acquired::Abandoned || s_.interrupted()) return MeasureExit::Interrupted;
-      fault = a == Acquired::Damaged ? ReplyFault::Damaged
+      fault = a == Acquired::Damaged   ? ReplyFault::Damaged
               : link_.rxBuffer.empty() ? ReplyFault::None
                                        : ReplyFault::Incomplete;
       channel_->close();
@@ -276,17 +275,15 @@ std::string interruptedText(const std::vector<std::string>& written) {
   if (written.empty()) return "interrupted: nothing written";
   std::string names;
   for (const std::string& name : written) names += (names.empty() ? "" : ", ") + name;
-  return "interrupted: " + names + (written.size() == 1 ? " was" : " were") +
-         " written; the sweep under way was not";
+  return "interrupted: " + names + (written.size() == 1 ? " was" : " were") + " written; the sweep under way was not";
 }
 
 // Without a calibration the values carry the instrument's own errors.
 std::string uncorrectedText(const MeasureOptions& o) {
-  const bool reflection = o.command == MeasureCommand::Reflection;
-  return std::string("no --cal: the values are uncorrected, the instrument's own errors are in them; to correct "
-                     "them, ") +
-         (reflection ? "run calibrate open, short and load with --cal FILE, then reflection --cal FILE"
-                     : "run normalize --cal FILE with a through connected, then transmission --cal FILE");
+  const std::string what = "no --cal: the values are uncorrected, the instrument's own errors are in them; ";
+  if (o.command == MeasureCommand::Reflection)
+    return what + "to correct them, run calibrate open, short and load with --cal FILE, then reflection --cal FILE";
+  return what + "to correct them, run normalize --cal FILE with a through connected, then transmission --cal FILE";
 }
 
 }  // namespace

@@ -26,24 +26,24 @@ void setSetting(SimulatorOptions& o, double v) {
 }
 
 constexpr OptionRow kOptions[] = {
-      {"--help", Takes::Nothing},
-      {"-h", Takes::Nothing},
-      {"--version", Takes::Nothing},
-      {"--log", Takes::Nothing},
-      {"--no-link", Takes::Nothing},
-      {"--no-compression", Takes::Nothing},
-      {"--no-errors", Takes::Nothing},
-      {"--device", Takes::Device},
-      {"--fault", Takes::Fault},
-      {"--link-dir", Takes::Text},
-      {"--control", Takes::Text},
-      {"--seed", Takes::Whole, 0, 1.0e15, [](SimulatorOptions& o, double v) { o.seed = static_cast<std::uint64_t>(v); }},
-      {"--port", Takes::Whole, 0, 255, [](SimulatorOptions& o, double v) { o.port = static_cast<int>(v); }},
-      {"--noise", Takes::Number, 0.0, 1.0e7, setSetting<&InstrumentSettings::noiseCounts>},
-      {"--clock", Takes::Number, 1.0e6, 1.0e9, setSetting<&InstrumentSettings::clockHz>},
-      {"--ar-gain", Takes::Number, 0.01, 100.0, setSetting<&InstrumentSettings::arGain>},
-      {"--ar-phase", Takes::Number, -360.0, 360.0, setSetting<&InstrumentSettings::arPhaseDegrees>},
-      {"--level", Takes::Number, -100.0, 20.0, setSetting<&InstrumentSettings::referenceLevelDbm>},
+    {"--help", Takes::Nothing},
+    {"-h", Takes::Nothing},
+    {"--version", Takes::Nothing},
+    {"--log", Takes::Nothing},
+    {"--no-link", Takes::Nothing},
+    {"--no-compression", Takes::Nothing},
+    {"--no-errors", Takes::Nothing},
+    {"--device", Takes::Device},
+    {"--fault", Takes::Fault},
+    {"--link-dir", Takes::Text},
+    {"--control", Takes::Text},
+    {"--seed", Takes::Whole, 0, 1.0e15, [](SimulatorOptions& o, double v) { o.seed = static_cast<std::uint64_t>(v); }},
+    {"--port", Takes::Whole, 0, 255, [](SimulatorOptions& o, double v) { o.port = static_cast<int>(v); }},
+    {"--noise", Takes::Number, 0.0, 1.0e7, setSetting<&InstrumentSettings::noiseCounts>},
+    {"--clock", Takes::Number, 1.0e6, 1.0e9, setSetting<&InstrumentSettings::clockHz>},
+    {"--ar-gain", Takes::Number, 0.01, 100.0, setSetting<&InstrumentSettings::arGain>},
+    {"--ar-phase", Takes::Number, -360.0, 360.0, setSetting<&InstrumentSettings::arPhaseDegrees>},
+    {"--level", Takes::Number, -100.0, 20.0, setSetting<&InstrumentSettings::referenceLevelDbm>},
 };
 
 const OptionRow* findOption(std::string_view name) {
@@ -118,7 +118,8 @@ ParseResult<SimulatorOptions> parseSimulatorOptions(std::span<const std::string_
       value = name.substr(eq + 1);
       name = name.substr(0, eq);
     }
-    if (!name.starts_with("-")) return Result::failure("unexpected argument \"" + std::string(name) + "\" (try --help)");
+    if (!name.starts_with("-"))
+      return Result::failure("unexpected argument \"" + std::string(name) + "\" (try --help)");
     const OptionRow* row = findOption(name);
     if (!row) return Result::failure(std::string(name) + ": unknown option (try --help)");
     if (row->takes == Takes::Nothing) {
@@ -128,10 +129,10 @@ ParseResult<SimulatorOptions> parseSimulatorOptions(std::span<const std::string_
     }
     if (!value) {
       if (i + 1 >= arguments.size())
-        return Result::failure(std::string(name) + ": the value is missing" +
-                               (row->takes == Takes::Whole || row->takes == Takes::Number ? ", " + rangeText(*row)
-                                                                                          : std::string()) +
-                               " (try --help)");
+        return Result::failure(
+            std::string(name) + ": the value is missing" +
+            (row->takes == Takes::Whole || row->takes == Takes::Number ? ", " + rangeText(*row) : std::string()) +
+            " (try --help)");
       value = arguments[++i];
     }
     if (auto error = applyValue(options, *row, *value)) return Result::failure(*error);

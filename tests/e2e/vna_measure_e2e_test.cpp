@@ -5,10 +5,9 @@
 #include <gtest/gtest.h>
 #include <unistd.h>
 
-#include <csignal>
-
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -159,22 +158,25 @@ TEST_F(VnaMeasure, NormalizedTransmissionGivesTheFiltersResponse) {
   std::printf("worst s21 deviation down to -60 dB: %.5f dB\n", worst);
   // The file says how it was measured, in comment lines the reader passes over.
   const std::string text = textOf("filter.s2p");
-  for (const std::string& fact : std::vector<std::string>{
-           "\r\n! measured 20", " by vna-measure " + std::string(softwareVersion()) + "\r\n",
-        "\r\n! plan: 51 linear points from 1000000 Hz to 51000000 Hz at 40 ms per point\r\n",
-        "\r\n! calibration: " + at("cal.txt") + ", holding through\r\n",
-        "\r\n! slots measured: s21; s11, s12 and s22 hold 0.0 0.0 as placeholders"})
+  for (const std::string& fact :
+       std::vector<std::string>{"\r\n! measured 20", " by vna-measure " + std::string(softwareVersion()) + "\r\n",
+                                "\r\n! plan: 51 linear points from 1000000 Hz to 51000000 Hz at 40 ms per point\r\n",
+                                "\r\n! calibration: " + at("cal.txt") + ", holding through\r\n",
+                                "\r\n! slots measured: s21; s11, s12 and s22 hold 0.0 0.0 as placeholders"})
     EXPECT_NE(text.find(fact), std::string::npos) << fact << "\n" << text.substr(0, 600);
   // s12 merged under the same name: the slots line says so, and scikit-rf
   // reads the file with its two placeholders.
-  const Outcome reverse = measure(with({"transmission", "--cal", at("cal.txt"), "--slot", "s12", "-o", at("filter.s2p")}, linear));
+  const Outcome reverse =
+      measure(with({"transmission", "--cal", at("cal.txt"), "--slot", "s12", "-o", at("filter.s2p")}, linear));
   ASSERT_EQ(reverse.status, 0) << reverse.output;
   const std::string merged = textOf("filter.s2p");
-  EXPECT_NE(merged.find("\r\n! slots measured: s21 and s12; s11 and s22 hold 0.0 0.0"), std::string::npos) << merged.substr(0, 600);
+  EXPECT_NE(merged.find("\r\n! slots measured: s21 and s12; s11 and s22 hold 0.0 0.0"), std::string::npos)
+      << merged.substr(0, 600);
   EXPECT_EQ(read("filter.s2p", TouchstoneColumns::TwoPortS21S12).points(), 51);
-  const CommandResult skrf = runCommand(
-      {"/usr/bin/python3", "-c", "import sys, skrf\nprint('points', len(skrf.Network(sys.argv[1]).f))", at("filter.s2p")},
-      "", 60);
+  const CommandResult skrf =
+      runCommand({"/usr/bin/python3", "-c", "import sys, skrf\nprint('points', len(skrf.Network(sys.argv[1]).f))",
+                  at("filter.s2p")},
+                 "", 60);
   EXPECT_NE(skrf.output.find("points 51"), std::string::npos) << skrf.output;
   // Written to standard output as well, exactly as into a file.
   const Outcome piped = measure(with({"transmission", "--cal", at("cal.txt"), "-o", "-"}, linear));
@@ -218,7 +220,8 @@ TEST_F(VnaMeasure, EachFailureSaysWhyWithItsStatusAndLeavesNoFile) {
   // Ctrl+C during the second of three sweeps: the first file stays and the
   // message names it. Without --cal, one line says the values are uncorrected.
   {
-    std::vector<std::string> args = with({"reflection", "--sweeps", "3", "-o", at("multi.s1p")}, plan(instrument.port()));
+    std::vector<std::string> args =
+        with({"reflection", "--sweeps", "3", "-o", at("multi.s1p")}, plan(instrument.port()));
     args.pop_back();  // not --quiet
     ProgramRun run(display_, programPath("vna-measure"), {}, args);
     for (int i = 0; i < 3000 && !fs::exists(work_ / "multi-0001.s1p"); ++i) ::usleep(10000);

@@ -9,9 +9,9 @@
 #include <unistd.h>
 
 #include <filesystem>
-#include <optional>
 #include <fstream>
 #include <iterator>
+#include <optional>
 #include <string>
 #include <vector>
 

@@ -177,8 +177,9 @@ TEST(SimulatorOptions, ReadTheCommandLine) {
   EXPECT_EQ(defaults.value->settings.clockHz, 150000000.0);
 
   // Numbers take SI prefixes, m being milli as in vna-measure.
-  const std::vector<std::string_view> prefixed{"--seed", "2k", "--clock", "150MHz", "--level", "-500m",
-                                               "--device", "rlc-series 1m 1u 1n", "--fault", "short-reply 1k"};
+  const std::vector<std::string_view> prefixed{
+      "--seed",        "2k", "--clock", "150MHz", "--level", "-500m", "--device", "rlc-series 1m 1u 1n", "--fault",
+      "short-reply 1k"};
   const auto withPrefixes = parseSimulatorOptions(prefixed);
   ASSERT_TRUE(withPrefixes.value.has_value()) << withPrefixes.error;
   EXPECT_EQ(withPrefixes.value->seed, 2000u);
