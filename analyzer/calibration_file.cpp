@@ -334,6 +334,10 @@ std::string planDifference(const SweepPlan& stored, const SweepPlan& wanted) {
          describe(wanted, !sameTime);
 }
 
+std::string planText(const SweepPlan& plan) {
+  return describe(plan, true);
+}
+
 SaveResult saveCalibration(const std::filesystem::path& file, const Calibration& calibration) {
   for (const StandardEntry& s : kStandards) {
     const auto& data = calibration.*(s.data);

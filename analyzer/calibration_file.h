@@ -69,6 +69,10 @@ CalibrationReading readCalibration(std::string_view text);
 // to 10000000 Hz" (with the time per point when that differs).
 std::string planDifference(const SweepPlan& stored, const SweepPlan& wanted);
 
+// A plan as those sentences describe it, with the time per point:
+// "51 log points from 1000 Hz to 10000000 Hz at 40 ms per point".
+std::string planText(const SweepPlan& plan);
+
 // Writes the file through a temporary file beside it. A calibration whose
 // text would not read back (a standard of the wrong length, a value that is
 // not finite, a plan the instrument cannot sweep) is refused with the reason

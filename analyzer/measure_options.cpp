@@ -5,66 +5,54 @@
 #include <charconv>
 #include <cmath>
 #include <cstddef>
+#include <limits>
 #include <system_error>
 #include <utility>
+
+#include "platform/si_number.h"
 
 namespace vna {
 namespace {
 
 using namespace std::string_literals;
 
-// A unit letter after a typed number and what it multiplies by.
-struct UnitLetter {
-  char key;
-  double factor;
-};
+constexpr double kLowestHz = 9, kHighestHz = 99999999.98;  // acceptTypedFrequency's bounds, both excluded
 
-// The analyzers' typed frequencies take k and m in either case, m being
-// mega there; a resistance takes the same letters as their ohm entries.
-constexpr std::array<UnitLetter, 4> kFrequencyLetters{{{'k', 1e3}, {'K', 1e3}, {'m', 1e6}, {'M', 1e6}}};
-constexpr std::array<UnitLetter, 3> kInductanceLetters{{{'n', 1e-9}, {'u', 1e-6}, {'m', 1e-3}}};
-constexpr std::array<UnitLetter, 3> kCapacitanceLetters{{{'p', 1e-12}, {'n', 1e-9}, {'u', 1e-6}}};
-
+// The frequency rule as the messages and the usage say it.
 constexpr std::string_view kFrequencyRule =
-    "a frequency above 9 Hz and below 99999999.98 Hz, in Hz or with k or M (1k, 2.5M, 60M)";
+    "a frequency lies above 9 Hz and below 99999999.98 Hz; write it in Hz or with k or M (1k, 2.5M, 60M)";
 
-// The number, times its unit letter's factor, when `text` is a finite
-// decimal number with at most one of `letters` after it.
-std::optional<double> parseValue(std::string_view text, std::span<const UnitLetter> letters) {
-  double factor = 1;
-  if (!text.empty() && std::isalpha(static_cast<unsigned char>(text.back()))) {
-    const char key = text.back();
-    bool known = false;
-    for (const UnitLetter& u : letters) {
-      if (u.key == key) {
-        factor = u.factor;
-        known = true;
-      }
-    }
-    if (!known) return std::nullopt;
-    text.remove_suffix(1);
+// What went wrong with a typed frequency. "m" is milli, as everywhere in
+// numbers, so "10m" is 0.01 Hz: whoever wrote it meant megahertz, and the
+// message says how to write that.
+std::string frequencyError(std::string_view named, std::string_view text, std::optional<double> hz) {
+  if (!hz) return std::string(named) + ": not a frequency; " + std::string(kFrequencyRule);
+  std::string message = std::string(named) + ": " + hertzText(*hz) + " Hz is " +
+                        (*hz <= kLowestHz ? "not above 9 Hz" : "not below 99999999.98 Hz");
+  if (const std::size_t milli = text.find('m'); milli != std::string_view::npos && !text.starts_with("m")) {
+    std::string mega(text);
+    mega[milli] = 'M';
+    return message + "; m is milli: for megahertz write " + mega;
   }
-  double v = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc{} || stop != end || !std::isfinite(v)) return std::nullopt;
-  return v * factor;
+  return message + "; " + std::string(kFrequencyRule);
 }
 
+// A whole number, SI prefixes allowed ("1k"), within int.
 std::optional<int> parseWhole(std::string_view text) {
-  int v = 0;
-  const char* end = text.data() + text.size();
-  const auto [stop, ec] = std::from_chars(text.data(), end, v);
-  if (text.empty() || ec != std::errc{} || stop != end) return std::nullopt;
-  return v;
+  const std::optional<long long> v = parseSiWhole(text);
+  if (!v || *v < std::numeric_limits<int>::min() || *v > std::numeric_limits<int>::max()) return std::nullopt;
+  return static_cast<int>(*v);
 }
 
-// The shortest decimal that reads back as `hz`, without an exponent.
-std::string hertz(double hz) {
+}  // namespace
+
+std::string hertzText(double hz) {
   std::array<char, 64> buffer{};
   const auto [end, ec] = std::to_chars(buffer.data(), buffer.data() + buffer.size(), hz, std::chars_format::fixed);
   return ec == std::errc{} ? std::string(buffer.data(), end) : std::string("?");
 }
+
+namespace {
 
 // The sample code the analyzers show as `ms` ms per measurement.
 std::optional<int> sampleCodeFor(int ms) {
@@ -82,7 +70,8 @@ std::string_view commandName(MeasureCommand c) {
     case MeasureCommand::Reflection: return "reflection";
     case MeasureCommand::Normalize: return "normalize";
     case MeasureCommand::Transmission: return "transmission";
-    case MeasureCommand::Help: break;
+    case MeasureCommand::Help:
+    case MeasureCommand::Version: break;
   }
   return "help";
 }
@@ -167,8 +156,8 @@ class Parser {
       case Key::Slot: return slot(value);
       case Key::From:
       case Key::To: {
-        const auto v = parseValue(value, kFrequencyLetters);
-        if (!v || !acceptTypedFrequency(*v)) return named + ": " + std::string(kFrequencyRule);
+        const auto v = parseSiNumber(value);
+        if (!v || !acceptTypedFrequency(*v)) return frequencyError(named, value, v);
         (rule.key == Key::From ? o_.plan.freqMin : o_.plan.freqMax) = *v;
         (rule.key == Key::From ? fromText_ : toText_) = value;
         return {};
@@ -189,7 +178,8 @@ class Parser {
       }
       case Key::Port: {
         const auto n = parseWhole(value);
-        if (!n || *n < 0 || *n > 255) return named + ": the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255";
+        if (!n || *n < 0 || *n > 255)
+          return named + ": the port is n of /dev/ttyUSB<n>, a whole number from 0 to 255 (ls /dev/ttyUSB* lists them)";
         o_.portOverride = *n;
         return {};
       }
@@ -203,7 +193,7 @@ class Parser {
       case Key::Load: return load(value);
       case Key::Length: {
         // The analyzers' typed length, shown with four decimals.
-        const auto v = parseValue(value, {});
+        const auto v = parseSiNumber(value);
         if (!v || !(*v > -999.99991 && *v < 9999.99991))
           return named + ": the electrical length is in metres, from -999.9999 to 9999.9999";
         o_.lengthMetres = *v;
@@ -227,8 +217,8 @@ class Parser {
     if (c == MeasureCommand::Transmission && !o_.output) return "transmission needs -o NAME.s2p or -o -";
     SweepPlan& plan = o_.plan;
     if (!(plan.freqMin < plan.freqMax)) {
-      const std::string from = fromText_.empty() ? hertz(plan.freqMin) : std::string(fromText_);
-      const std::string to = toText_.empty() ? hertz(plan.freqMax) : std::string(toText_);
+      const std::string from = fromText_.empty() ? hertzText(plan.freqMin) : std::string(fromText_);
+      const std::string to = toText_.empty() ? hertzText(plan.freqMax) : std::string(toText_);
       return "--from " + from + " --to " + to + ": the start frequency must lie below the stop frequency";
     }
     plan.centerSpanEntry = false;
@@ -297,17 +287,17 @@ class Parser {
       at = end;
     }
     if (count != fields.size()) return loadCountError(value);
-    const auto r = parseValue(fields[0], kFrequencyLetters);
+    const auto r = parseSiNumber(fields[0]);
     if (!r || !(*r > 0.099 && *r < 9999.999))
       return "--load R " + std::string(fields[0]) + ": the resistance lies above 0.099 and below 9999.999 ohms";
-    const auto l = parseValue(fields[1], kInductanceLetters);
+    const auto l = parseSiNumber(fields[1]);
     if (!l || !(*l >= 0 && *l * 1e9 < 9999.999))
       return "--load L " + std::string(fields[1]) +
-             ": the inductance lies from 0 to below 9999.999n henries (letters n, u, m)";
-    const auto c = parseValue(fields[2], kCapacitanceLetters);
+             ": the inductance lies from 0 to below 9999.999n henries (2n, 1.5u)";
+    const auto c = parseSiNumber(fields[2]);
     if (!c || !(*c >= 0 && *c * 1e12 < 9999.999))
       return "--load C " + std::string(fields[2]) +
-             ": the capacitance lies from 0 to below 9999.999p farads (letters p, n, u)";
+             ": the capacitance lies from 0 to below 9999.999p farads (0.5p, 2n)";
     o_.loadOverride = LoadValues{*r, *l, *c};
     return {};
   }
@@ -347,8 +337,13 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
   MeasureOptions o;
   for (std::string_view a : args)
     if (a == "--help" || a == "-h") return o;
-  if (args.empty())
-    return refused(o, "no command: calibrate, reflection, normalize or transmission (--help lists the options)");
+  for (std::string_view a : args) {
+    if (a == "--version") {
+      o.command = MeasureCommand::Version;
+      return o;
+    }
+  }
+  if (args.empty()) return refused(o, "no command: give calibrate, reflection, normalize or transmission");
   const auto command = commandNamed(args[0]);
   if (!command)
     return refused(o, std::string(args[0]) +
@@ -379,7 +374,7 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
       continue;
     }
     const OptionRule* rule = findOption(name);
-    if (!rule) return refused(o, std::string(name) + ": unknown option (--help lists the options)");
+    if (!rule) return refused(o, std::string(name) + ": unknown option");
     if (!(rule->commands & bit(o.command))) return refused(o, std::string(name) + ": " + onlyTakenBy(rule->commands));
     bool& seen = given[static_cast<std::size_t>(rule->key)];
     if (seen)

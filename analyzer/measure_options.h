@@ -23,17 +23,19 @@
 
 namespace vna {
 
-enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Help };
+enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Help, Version };
 
 // The exit status of vna-measure; a script tells the failures apart by it.
+// measureUsage() says each in the user's words.
 enum class MeasureExit : int {
   Ok = 0,              // every sweep was measured and written
   BadArguments = 2,    // the command line was refused; the instrument was not touched
-  NoInstrument = 3,    // the serial port could not be opened or no instrument answered the reset
-  Silent = 4,          // the instrument stopped answering, or answered with damaged replies, during a sweep
-  CannotWrite = 5,     // an output or calibration file could not be written; an old one is unchanged
+  NoInstrument = 3,    // the serial port could not be opened, or vanished and could not be opened again
+  Silent = 4,          // no reply, or incomplete or damaged replies, at one point twice (port reopened between)
+  CannotWrite = 5,     // a folder to write into is missing or not writable (found before the first sweep),
+                       // or a file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
-  Interrupted = 130,   // Ctrl+C or SIGTERM during a sweep: nothing was written
+  Interrupted = 130,   // Ctrl+C or SIGTERM: the files of finished sweeps stay, the sweep under way is lost
 };
 
 // The reference load the open/short/load correction assumes, in ohms,
@@ -61,7 +63,9 @@ struct MeasureOptions {
 };
 
 // `args` without the program's name. "--help" or "-h" anywhere gives the
-// Help command. An option's value is the next argument, or follows "=" in
+// Help command, "--version" anywhere the Version command. Numbers take SI
+// prefixes (platform/si_number.h), m being milli as everywhere. An option's value is the next argument, or follows "="
+// in
 // "--option=value"; an option given twice is refused rather than one of the
 // two silently winning.
 MeasureOptions parseMeasureOptions(std::span<const std::string_view> args);
@@ -73,5 +77,8 @@ std::string measureUsage();
 // messages and the usage name them ("51, 101, 201, 401 or 801").
 std::string pointsText();
 std::string msText();
+
+// The shortest decimal that reads back as `hz`, without an exponent.
+std::string hertzText(double hz);
 
 }  // namespace vna

@@ -1,18 +1,24 @@
 #include "analyzer/measure_program.h"
 
+#include <unistd.h>
+
+#include <array>
 #include <cerrno>
 #include <cmath>
 #include <complex>
 #include <cstring>
+#include <ctime>
 #include <optional>
 #include <string>
 #include <vector>
 
 #include "analyzer/calibration_file.h"
+#include "analyzer/measure_notes.h"
 #include "analyzer/sweep_engine.h"
 #include "files/atomic_file.h"
 #include "files/settings_file.h"
 #include "files/touchstone_writer.h"
+#include "platform/program_version.h"
 #include "reflection/impedance_quantities.h"
 #include "transmission/transmission_quantities.h"
 
@@ -56,7 +62,8 @@ CalibrationStart calibrationFor(const MeasureOptions& o, const fs::path& file) {
   CalibrationReading reading = readCalibration(*read.bytes);
   if (!reading.calibration) return {std::nullopt, file.filename().string() + ": " + reading.reason};
   if (const std::string differs = planDifference(reading.calibration->plan, o.plan); !differs.empty())
-    return {std::nullopt, file.filename().string() + ": " + differs};
+    return {std::nullopt, file.filename().string() + ": " + differs +
+                              "; sweep the calibration's plan, or calibrate again over this one"};
   return {std::move(reading.calibration), {}};
 }
 
@@ -82,6 +89,23 @@ class Progress {
   double start_;
 };
 
+// How the instrument failed a point twice, and what the user is told.
+enum class ReplyFault { None, Incomplete, Damaged };
+
+std::string_view replyFaultText(ReplyFault fault) {
+  switch (fault) {
+    case ReplyFault::Incomplete:
+      return " answered with incomplete replies (fewer bytes than a point has, twice, also after reopening the "
+             "port): check the cable and the USB converter, then run again";
+    case ReplyFault::Damaged:
+      return " answered with damaged replies (bytes that are no measurement, twice, also after reopening the "
+             "port): check the cable and the USB converter, then run again";
+    case ReplyFault::None: break;
+  }
+  return " does not answer (no reply within 7 s, twice, also after reopening the port): check that it is powered "
+         "and connected, then run again";
+}
+
 // The instrument on its port, reset, and the sweep engine on it.
 class Measurement {
  public:
@@ -98,7 +122,8 @@ class Measurement {
     channel_ = s_.openChannel(link_.portNumber);
     engine_.emplace(link_, *channel_, s_.host, AcquisitionPacing{});
     if (!channel_->open()) {
-      reason = channel_->name() + " cannot be opened: is the instrument connected (and its port yours)?";
+      reason = channel_->name() + " cannot be opened: connect the instrument, check that the port is yours (ls -l " +
+               channel_->name() + "), or name another with --port";
       return false;
     }
     // The converter needs a moment after opening before the instrument listens.
@@ -114,7 +139,7 @@ class Measurement {
   // met the same way: a file of such points would be a failure shown as
   // success.
   MeasureExit sweep(Ratios& ratios, Progress& progress, int sweepIndex, std::string& reason) {
-    bool damaged = false;
+    ReplyFault fault = ReplyFault::None;
     for (int attempt = 0; attempt < 2; ++attempt) {
       ratios.assign(static_cast<std::size_t>(plan_.points), Complex{});
       const Acquired a = measureSweep(*engine_, frequency_, plan_.points, settings_.arGain, settings_.arPhase,
@@ -123,23 +148,20 @@ class Measurement {
                                         progress.point(sweepIndex, p.index);
                                       });
       if (a == Acquired::Point) return MeasureExit::Ok;
-      if (a == Acquired::Abandoned || s_.interrupted()) {
-        reason = "interrupted: nothing written";
-        return MeasureExit::Interrupted;
-      }
-      damaged = a == Acquired::Damaged;
+      if (a == Acquired::Abandoned || s_.interrupted()) return MeasureExit::Interrupted;
+      fault = a == Acquired::Damaged   ? ReplyFault::Damaged
+              : link_.rxBuffer.empty() ? ReplyFault::None
+                                       : ReplyFault::Incomplete;
       channel_->close();
       s_.host.sleep(1200);
       if (!engine_->instrument().reopen()) {
-        reason = channel_->name() + " went away and cannot be opened again";
+        reason = channel_->name() + " went away and cannot be opened again: check the USB cable, then run again";
         return MeasureExit::NoInstrument;
       }
       s_.host.sleep(1600);
       engine_->start(frequency_, 0);
     }
-    reason = "the instrument on " + channel_->name() +
-             (damaged ? " answers with damaged replies (their reference is no sine, twice)"
-                      : " does not answer (no reply within 7 s, twice)");
+    reason = "the instrument on " + channel_->name() + std::string(replyFaultText(fault));
     return MeasureExit::Silent;
   }
 
@@ -183,7 +205,7 @@ std::vector<TouchstonePoint> transmissionPoints(const Ratios& ratios, const Meas
   return points;
 }
 
-// NAME.s1p, or NAME-0003.s1p of several sweeps.
+// NAME.s1p, or NAME-0003.s1p of several sweeps, in `directory`.
 fs::path outputFile(const MeasureOptions& o, const fs::path& directory, int sweep) {
   fs::path file = directory / *o.output;
   if (o.sweeps == 1) return file;
@@ -193,21 +215,75 @@ fs::path outputFile(const MeasureOptions& o, const fs::path& directory, int swee
 }
 
 // As the Save As dialog saves: a new .s1p or .s2p, or the slot merged into
-// an existing .s2p; "-" to standard output.
+// an existing .s2p; "-" to standard output. Each with our comment lines.
 SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::path& file,
-                       const std::vector<TouchstonePoint>& points) {
+                       const std::vector<TouchstonePoint>& points, std::vector<std::string> notes) {
   const FileOrigin origin =
       o.command == MeasureCommand::Reflection ? FileOrigin::impedanceAnalyzer : FileOrigin::transmissionAnalyzer;
+  std::error_code error;
+  const bool merge = o.twoPort && *o.output != "-" && fs::is_regular_file(file, error);
+  if (merge) {
+    const ReadResult existing = readWholeFile(file);
+    if (!existing.bytes) return SaveResult::failure(existing.reason);
+    const MergeResult merged = mergeS2p(*existing.bytes, o.slot, points);
+    if (!merged.ok())
+      return SaveResult::failure(file.string() +
+                                 " cannot take the slot: it is no two-port file of S parameters in dB against 50 "
+                                 "ohms with data lines; name a new file with -o");
+    return saveAtomicallyThrough(file, kMergeTempName, notedMerge(*merged.content, notes));
+  }
+  if (o.twoPort) {
+    std::array<bool, 4> measured{};
+    measured[static_cast<std::size_t>(o.slot)] = true;
+    notes.push_back(slotsNote(measured));
+  }
   if (*o.output == "-") {
-    const std::string text = o.twoPort ? s2pContent(origin, o.slot, points) : s1pContent(points);
+    const std::string text = o.twoPort ? s2pContent(origin, o.slot, points, notes) : s1pContent(points, notes);
     if (std::fwrite(text.data(), 1, text.size(), s.out) != text.size() || std::fflush(s.out) != 0)
       return SaveResult::failure(std::string("standard output: ") + std::strerror(errno));
     return SaveResult::success();
   }
-  if (!o.twoPort) return saveS1p(file, points);
+  return o.twoPort ? saveS2p(file, origin, o.slot, points, notes) : saveS1p(file, points, notes);
+}
+
+// Empty when files can be made in `folder`, named `name` as the user gave
+// it (empty for the current folder); otherwise what is wrong and what to
+// do. Found before the first sweep, so that no sweep is measured for nothing.
+std::string folderProblem(const fs::path& folder, const std::string& name) {
+  const std::string shown = name.empty() ? "the current folder" : "the folder " + name;
   std::error_code error;
-  if (fs::is_regular_file(file, error)) return mergeS2pFile(file, o.slot, points);
-  return saveS2p(file, origin, o.slot, points);
+  const fs::file_status status = fs::status(folder, error);
+  if (!fs::exists(status)) return shown + " does not exist: make it (mkdir -p " + name + ") or write elsewhere";
+  if (!fs::is_directory(status)) return name + " is not a folder: name a folder to write into";
+  if (::access(folder.c_str(), W_OK | X_OK) != 0)
+    return shown + " is not writable (" + std::strerror(errno) + "): write elsewhere or change its rights";
+  return {};
+}
+
+// The folder the run writes into: the output's, or the calibration file's.
+std::string outputFolderProblem(const MeasureOptions& o, const fs::path& directory) {
+  std::optional<fs::path> named;
+  if (o.command == MeasureCommand::Calibrate || o.command == MeasureCommand::Normalize) named = o.calFile;
+  if (o.output && *o.output != "-") named = fs::path(*o.output);
+  if (!named) return {};
+  const fs::path parent = named->parent_path();
+  return folderProblem(directory / parent, parent.string());
+}
+
+// What Ctrl+C leaves: the files of the finished sweeps, named.
+std::string interruptedText(const std::vector<std::string>& written) {
+  if (written.empty()) return "interrupted: nothing written";
+  std::string names;
+  for (const std::string& name : written) names += (names.empty() ? "" : ", ") + name;
+  return "interrupted: " + names + (written.size() == 1 ? " was" : " were") + " written; the sweep under way was not";
+}
+
+// Without a calibration the values carry the instrument's own errors.
+std::string uncorrectedText(const MeasureOptions& o) {
+  const std::string what = "no --cal: the values are uncorrected, the instrument's own errors are in them; ";
+  if (o.command == MeasureCommand::Reflection)
+    return what + "to correct them, run calibrate open, short and load with --cal FILE, then reflection --cal FILE";
+  return what + "to correct them, run normalize --cal FILE with a through connected, then transmission --cal FILE";
 }
 
 }  // namespace
@@ -218,6 +294,12 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     std::fputs(measureUsage().c_str(), s.out);
     return 0;
   }
+  if (o.command == MeasureCommand::Version) {
+    std::fputs(versionText("vna-measure").c_str(), s.out);
+    return 0;
+  }
+  if (const std::string problem = outputFolderProblem(o, s.directory); !problem.empty())
+    return failure(s, MeasureExit::CannotWrite, problem);
   const SettingsFile settings = settingsFor(o, s.directory);
   std::optional<Calibration> cal;
   if (o.calFile) {
@@ -231,15 +313,20 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     if (o.command == MeasureCommand::Transmission && !cal->through)
       return failure(s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
   }
+  const bool measuring = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
+  if (measuring && !o.calFile && !o.quiet) std::fprintf(s.err, "vna-measure: %s\n", uncorrectedText(o).c_str());
 
   Measurement m(s, settings, o.plan);
   std::string reason;
   if (!m.open(reason)) return failure(s, MeasureExit::NoInstrument, reason);
-  const int sweeps = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission ? o.sweeps : 1;
+  const int sweeps = measuring ? o.sweeps : 1;
   Progress progress(s, sweeps, o.plan.points);
   Ratios ratios;
+  std::vector<std::string> written;  // as the user named them, for the message of Ctrl+C
   for (int k = 0; k < sweeps; ++k) {
-    if (const MeasureExit e = m.sweep(ratios, progress, k, reason); e != MeasureExit::Ok) return failure(s, e, reason);
+    if (const MeasureExit e = m.sweep(ratios, progress, k, reason); e != MeasureExit::Ok)
+      return failure(s, e, e == MeasureExit::Interrupted ? interruptedText(written) : reason);
+    const std::vector<std::string> notes = measurementNotes(isoLocalTime(std::time(nullptr)), o, cal);
     SaveResult saved = SaveResult::success();
     fs::path file;
     switch (o.command) {
@@ -269,15 +356,17 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       }
       case MeasureCommand::Reflection:
         file = outputFile(o, s.directory, k);
-        saved = writePoints(o, s, file, reflectionPoints(ratios, m, cal));
+        saved = writePoints(o, s, file, reflectionPoints(ratios, m, cal), notes);
         break;
       case MeasureCommand::Transmission:
         file = outputFile(o, s.directory, k);
-        saved = writePoints(o, s, file, transmissionPoints(ratios, m, cal, o.lengthMetres));
+        saved = writePoints(o, s, file, transmissionPoints(ratios, m, cal, o.lengthMetres), notes);
         break;
-      case MeasureCommand::Help: break;
+      case MeasureCommand::Help:
+      case MeasureCommand::Version: break;
     }
     if (!saved) return failure(s, MeasureExit::CannotWrite, saved.reason());
+    if (measuring && *o.output != "-") written.push_back(outputFile(o, {}, k).string());
   }
   return 0;
 }

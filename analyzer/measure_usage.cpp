@@ -21,6 +21,40 @@ std::string alternatives(int first, int (*next)(int, Step), Each shown) {
   return text;
 }
 
+// The exit statuses, in the order a script meets them; one row each.
+struct StatusLine {
+  MeasureExit status;
+  std::string_view meaning;  // the lines after the first start with 7 blanks, under the first
+};
+
+constexpr StatusLine kStatuses[] = {
+    {MeasureExit::Ok, "done: every sweep was measured and written"},
+    {MeasureExit::BadArguments, "the command line was refused; the instrument was not touched"},
+    {MeasureExit::NoInstrument,
+     "the serial port could not be opened (no instrument there, or not yours), or\n"
+     "       it vanished during the sweep and could not be opened again"},
+    {MeasureExit::Silent,
+     "the instrument did not answer, or answered with incomplete or damaged\n"
+     "       replies, at one point twice (the port was reopened in between)"},
+    {MeasureExit::CannotWrite,
+     "a folder to write into is missing or not writable (found before the first\n"
+     "       sweep), or a file could not be written; an existing file is unchanged"},
+    {MeasureExit::BadCalibration, "the calibration file is unreadable, lacks a standard or has another plan"},
+    {MeasureExit::Interrupted,
+     "stopped by Ctrl+C or SIGTERM: the files of finished sweeps stay (the message\n"
+     "       names them), the sweep under way is not written"},
+};
+
+std::string statusLines() {
+  std::string text;
+  for (const StatusLine& line : kStatuses) {
+    std::string number = std::to_string(static_cast<int>(line.status));
+    number.resize(5, ' ');
+    text += "  " + number + std::string(line.meaning) + "\n";
+  }
+  return text;
+}
+
 }  // namespace
 
 std::string pointsText() {
@@ -50,8 +84,8 @@ std::string measureUsage() {
          "\n"
          "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
          "to 60 MHz at 40 ms per point):\n"
-         "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz;\n"
-         "                       k and M multiply by 1000 and 1000000 (1k, 2.5M, 60M)\n"
+         "  --from HZ --to HZ    the sweep's range, above 9 Hz and below 99999999.98 Hz,\n"
+         "                       such as 1k, 2.5M or 60M\n"
          "  --points N           " +
          pointsText() +
          "\n"
@@ -74,15 +108,16 @@ std::string measureUsage() {
          "  --length METRES      the electrical length of the cable, without --cal only\n"
          "  --quiet, -q          no progress on standard error\n"
          "  --help, -h           this text\n"
+         "  --version            the version and the licence\n"
          "\n"
-         "Exit status:\n"
-         "  0  done\n"
-         "  2  the command line was refused; nothing was measured\n"
-         "  3  no instrument: the port could not be opened or nothing answered\n"
-         "  4  the instrument stopped answering, or answered with damaged replies, during a\n"
-         "     sweep, also after the port was reopened\n"
-         "  5  a file could not be written; an existing one is unchanged\n"
-         "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
+         "Numbers take the SI prefixes p, n, u, m, k, M and G; m is always milli and M\n"
+         "mega (10m is 0.01, 10M is 10000000).\n"
+         "Without --cal the values are uncorrected: the instrument's own errors are in\n"
+         "them. Every file written says in comment lines (!) when, with which plan and\n"
+         "which calibration it was measured.\n"
+         "\n"
+         "Exit status:\n" +
+         statusLines();
 }
 
 }  // namespace vna

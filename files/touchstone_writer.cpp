@@ -218,16 +218,58 @@ std::string s2pLine(ParameterSlot slot, const TouchstonePoint& point) {
   return line;
 }
 
-std::string s1pContent(std::span<const TouchstonePoint> points) {
-  std::string content = touchstoneHeader(FileOrigin::impedanceAnalyzer);
+std::string commentLine(std::string_view note) {
+  return "! " + std::string(note) + std::string(kLineEnd);
+}
+
+namespace {
+
+// The header with the notes after its comment lines, before the option
+// line: readers such as scikit-rf keep the comments above the option line
+// as the file's comments.
+std::string notedHeader(FileOrigin origin, std::span<const std::string> notes) {
+  std::string header = touchstoneHeader(origin);
+  std::string lines;
+  for (const std::string& note : notes) lines += commentLine(note);
+  header.insert(header.size() - kOptionLine.size(), lines);
+  return header;
+}
+
+}  // namespace
+
+std::string s1pContent(std::span<const TouchstonePoint> points, std::span<const std::string> notes) {
+  std::string content = notedHeader(FileOrigin::impedanceAnalyzer, notes);
   for (const TouchstonePoint& point : points) content += s1pLine(point);
   return content;
 }
 
-std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points) {
-  std::string content = touchstoneHeader(origin);
+std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points,
+                       std::span<const std::string> notes) {
+  std::string content = notedHeader(origin, notes);
   for (const TouchstonePoint& point : points) content += s2pLine(slot, point);
   return content;
+}
+
+std::array<bool, 4> slotsHoldingValues(std::string_view text) {
+  constexpr std::string_view kPlaceholder = "0.0";
+  std::array<bool, 4> holds{};
+  bool afterOptionLine = false;
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t lineFeed = text.find('\n', pos);
+    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+    const std::string_view line = text.substr(pos, next - pos);
+    pos = next;
+    const ScannedLine scanned = scanLine(line);
+    if (scanned.stop == LineStop::hash) afterOptionLine = true;
+    if (!afterOptionLine || scanned.fields.size() != static_cast<std::size_t>(kTwoPortFieldCount)) continue;
+    for (const ParameterSlot slot : {ParameterSlot::s11, ParameterSlot::s21, ParameterSlot::s12, ParameterSlot::s22}) {
+      const auto field = static_cast<std::size_t>(dbFieldOf(slot));
+      const auto textOf = [&](const Field& f) { return line.substr(f.begin, f.end - f.begin); };
+      if (textOf(scanned.fields[field]) != kPlaceholder || textOf(scanned.fields[field + 1]) != kPlaceholder)
+        holds[static_cast<std::size_t>(slot)] = true;
+    }
+  }
+  return holds;
 }
 
 // Line by line: comments and the option line are copied as they stand; in a
@@ -294,13 +336,14 @@ MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<co
   return {std::move(out), {}};
 }
 
-SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points) {
-  return saveAtomically(file, s1pContent(points));
+SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points,
+                   std::span<const std::string> notes) {
+  return saveAtomically(file, s1pContent(points, notes));
 }
 
 SaveResult saveS2p(const std::filesystem::path& file, FileOrigin origin, ParameterSlot slot,
-                   std::span<const TouchstonePoint> points) {
-  return saveAtomically(file, s2pContent(origin, slot, points));
+                   std::span<const TouchstonePoint> points, std::span<const std::string> notes) {
+  return saveAtomically(file, s2pContent(origin, slot, points, notes));
 }
 
 SaveResult mergeS2pFile(const std::filesystem::path& file, ParameterSlot slot,

@@ -16,6 +16,7 @@
 // values to bytes, so the exact layout can be tested without a disk.
 #pragma once
 
+#include <array>
 #include <filesystem>
 #include <optional>
 #include <span>
@@ -57,9 +58,22 @@ std::string s1pLine(const TouchstonePoint& point);
 std::string s2pLine(ParameterSlot slot, const TouchstonePoint& point);
 
 // Whole files: the header, then one line per point in order. A one-port
-// file is only ever written by the impedance analyzer.
-std::string s1pContent(std::span<const TouchstonePoint> points);
-std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points);
+// file is only ever written by the impedance analyzer. `notes` become
+// comment lines ("! " + note, CR LF) under the header's comment lines,
+// before the option line, saying how the values were measured; the
+// analyzers write none.
+std::string s1pContent(std::span<const TouchstonePoint> points, std::span<const std::string> notes = {});
+std::string s2pContent(FileOrigin origin, ParameterSlot slot, std::span<const TouchstonePoint> points,
+                       std::span<const std::string> notes = {});
+
+// "! " + note + CR LF.
+std::string commentLine(std::string_view note);
+
+// Which of the four slots (in ParameterSlot order) hold values in the data
+// lines of a two-port text: a slot whose every pair is the literal "0.0 0.0"
+// the writer puts in the slots it did not measure holds none (a measured 0
+// is written "0").
+std::array<bool, 4> slotsHoldingValues(std::string_view text);
 
 // The new version of an existing two-port file with `slot` taken from
 // `points` (data line k gets point k), or the reason it cannot be merged.
@@ -78,9 +92,10 @@ MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<co
 // On disk: each replaces `file` only once the new content is completely
 // written (see atomic_file.h); an incompatible or unreadable file for a
 // merge is left untouched and the reason returned.
-SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points);
+SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points,
+                   std::span<const std::string> notes = {});
 SaveResult saveS2p(const std::filesystem::path& file, FileOrigin origin, ParameterSlot slot,
-                   std::span<const TouchstonePoint> points);
+                   std::span<const TouchstonePoint> points, std::span<const std::string> notes = {});
 SaveResult mergeS2pFile(const std::filesystem::path& file, ParameterSlot slot, std::span<const TouchstonePoint> points);
 
 }  // namespace vna

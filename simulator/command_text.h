@@ -24,10 +24,11 @@ std::vector<std::string_view> splitWords(std::string_view text);
 
 // A decimal number, an optional SI prefix (f p n u m k M G; "meg" too) and
 // an optional unit that is ignored (ohm, F, H, Hz, s, dB). Case matters:
-// "m" is milli, "M" mega. Non-finite values are refused.
+// "m" is milli, "M" mega. Non-finite values are refused. The same reading
+// as vna-measure's (platform/si_number.h).
 std::optional<double> parseSiValue(std::string_view text);
 
-// A whole number, nothing after it.
+// A whole number, with a prefix when it stays whole ("2k").
 std::optional<long long> parseWholeNumber(std::string_view text);
 
 // Shortest readable form with an SI prefix: 1e-10 -> "100p", 1500 -> "1.5k".

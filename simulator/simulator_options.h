@@ -25,6 +25,7 @@ struct SimulatorOptions {
   std::string controlFifo;  // besides standard input
   bool log = false;
   bool help = false;
+  bool version = false;
 };
 
 ParseResult<SimulatorOptions> parseSimulatorOptions(std::span<const std::string_view> arguments);

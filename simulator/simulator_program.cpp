@@ -17,6 +17,7 @@
 #include <vector>
 
 #include "platform/numeric.h"
+#include "platform/program_version.h"
 #include "simulator/control_commands.h"
 #include "simulator/device_syntax.h"
 #include "simulator/line_reader.h"
@@ -256,6 +257,10 @@ int runInstrumentSimulator(std::span<const std::string_view> arguments) {
   }
   if (options.value->help) {
     std::fputs(simulatorHelp().c_str(), stdout);
+    return 0;
+  }
+  if (options.value->version) {
+    std::fputs(versionText(kName).c_str(), stdout);
     return 0;
   }
   SimulatorRun run(*options.value);

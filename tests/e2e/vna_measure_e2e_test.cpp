@@ -7,6 +7,7 @@
 
 #include <cmath>
 #include <complex>
+#include <csignal>
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
@@ -16,6 +17,7 @@
 
 #include "analyzer/measure_options.h"
 #include "files/touchstone_reader.h"
+#include "platform/program_version.h"
 #include "reflection/impedance_quantities.h"
 #include "simulator/device_models.h"
 #include "tests/e2e/e2e_harness.h"
@@ -53,6 +55,10 @@ class VnaMeasure : public ::testing::Test {
     return {status.value_or(-1), run.output()};
   }
   std::string at(const std::string& name) const { return (work_ / name).string(); }
+  std::string textOf(const std::string& name) const {
+    std::ifstream in(work_ / name, std::ios::binary);
+    return {std::istreambuf_iterator<char>(in), {}};
+  }
   static std::vector<std::string> plan(int port) {
     return {"--port", std::to_string(port), "--from", "1k", "--to", "10M", "--points", "51", "--log", "--quiet"};
   }
@@ -150,6 +156,28 @@ TEST_F(VnaMeasure, NormalizedTransmissionGivesTheFiltersResponse) {
     worst = std::max(worst, std::fabs(scan.db1[k] - expected));
   }
   std::printf("worst s21 deviation down to -60 dB: %.5f dB\n", worst);
+  // The file says how it was measured, in comment lines the reader passes over.
+  const std::string text = textOf("filter.s2p");
+  for (const std::string& fact :
+       std::vector<std::string>{"\r\n! measured 20", " by vna-measure " + std::string(softwareVersion()) + "\r\n",
+                                "\r\n! plan: 51 linear points from 1000000 Hz to 51000000 Hz at 40 ms per point\r\n",
+                                "\r\n! calibration: " + at("cal.txt") + ", holding through\r\n",
+                                "\r\n! slots measured: s21; s11, s12 and s22 hold 0.0 0.0 as placeholders"})
+    EXPECT_NE(text.find(fact), std::string::npos) << fact << "\n" << text.substr(0, 600);
+  // s12 merged under the same name: the slots line says so, and scikit-rf
+  // reads the file with its two placeholders.
+  const Outcome reverse =
+      measure(with({"transmission", "--cal", at("cal.txt"), "--slot", "s12", "-o", at("filter.s2p")}, linear));
+  ASSERT_EQ(reverse.status, 0) << reverse.output;
+  const std::string merged = textOf("filter.s2p");
+  EXPECT_NE(merged.find("\r\n! slots measured: s21 and s12; s11 and s22 hold 0.0 0.0"), std::string::npos)
+      << merged.substr(0, 600);
+  EXPECT_EQ(read("filter.s2p", TouchstoneColumns::TwoPortS21S12).points(), 51);
+  const CommandResult skrf =
+      runCommand({"/usr/bin/python3", "-c", "import sys, skrf\nprint('points', len(skrf.Network(sys.argv[1]).f))",
+                  at("filter.s2p")},
+                 "", 60);
+  EXPECT_NE(skrf.output.find("points 51"), std::string::npos) << skrf.output;
   // Written to standard output as well, exactly as into a file.
   const Outcome piped = measure(with({"transmission", "--cal", at("cal.txt"), "-o", "-"}, linear));
   EXPECT_EQ(piped.status, 0);
@@ -182,9 +210,29 @@ TEST_F(VnaMeasure, EachFailureSaysWhyWithItsStatusAndLeavesNoFile) {
   // A calibration without all its standards.
   const Outcome lacking = measure(with({"reflection", "--cal", at("cal.txt"), "-o", at("a.s1p")}, plan(instrument.port())));
   EXPECT_EQ(lacking.status, status(MeasureExit::BadCalibration)) << lacking.output;
-  // An output that cannot be written.
+  // An output folder that is missing: refused before the instrument is
+  // touched, not after a sweep measured for nothing.
+  const std::optional<long> before = instrument.acquisitions();
   const Outcome unwritable = measure(with({"reflection", "-o", at("no/such/dir/a.s1p")}, plan(instrument.port())));
   EXPECT_EQ(unwritable.status, status(MeasureExit::CannotWrite)) << unwritable.output;
+  EXPECT_NE(unwritable.output.find(at("no/such/dir")), std::string::npos) << unwritable.output;
+  EXPECT_EQ(instrument.acquisitions(), before);
+  // Ctrl+C during the second of three sweeps: the first file stays and the
+  // message names it. Without --cal, one line says the values are uncorrected.
+  {
+    std::vector<std::string> args =
+        with({"reflection", "--sweeps", "3", "-o", at("multi.s1p")}, plan(instrument.port()));
+    args.pop_back();  // not --quiet
+    ProgramRun run(display_, programPath("vna-measure"), {}, args);
+    for (int i = 0; i < 3000 && !fs::exists(work_ / "multi-0001.s1p"); ++i) ::usleep(10000);
+    ASSERT_TRUE(fs::exists(work_ / "multi-0001.s1p")) << run.output();
+    ::kill(run.pid(), SIGINT);
+    EXPECT_EQ(run.waitForExit(60), status(MeasureExit::Interrupted)) << run.output();
+    EXPECT_NE(run.output().find("multi-0001.s1p was written"), std::string::npos) << run.output();
+    EXPECT_NE(run.output().find("uncorrected"), std::string::npos) << run.output();
+    EXPECT_FALSE(fs::exists(work_ / "multi-0002.s1p"));
+    EXPECT_NE(textOf("multi-0001.s1p").find("\r\n! calibration: none"), std::string::npos);
+  }
   // A silent instrument: the reopen and the retry the analyzers make, then
   // the message; the file of the name is kept as it was.
   SimulatedInstrument silentOne(display_, "short", {"--fault", "silence"});

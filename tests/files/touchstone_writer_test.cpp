@@ -68,6 +68,20 @@ TEST(TouchstoneWriter, WholeFilesByteForByte) {
                 "1000 0.0 0.0 0.0 0.0 -1 2 0.0 0.0 \r\n2000 0.0 0.0 0.0 0.0 -3 4 0.0 0.0 \r\n");
 }
 
+TEST(TouchstoneWriter, NotesStandUnderTheHeaderAndTheFileReadsTheSame) {
+  const Points points = {{1000, -1, 2}, {2000, 0, 0}};
+  const std::vector<std::string> notes{"measured today", "plan: two points"};
+  const std::string noted = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points, notes);
+  const std::string plain = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points);
+  const std::size_t option = plain.find("# HZ");
+  EXPECT_EQ(noted, plain.substr(0, option) + "! measured today\r\n! plan: two points\r\n" + plain.substr(option));
+  // A measured 0 is written "0": only the literal placeholders count as empty.
+  EXPECT_EQ(slotsHoldingValues(noted), (std::array<bool, 4>{false, true, false, false}));
+  const MergeResult both = mergeS2p(noted, ParameterSlot::s12, Points{{0, -5, 6}, {0, -7, 8}});
+  ASSERT_TRUE(both.ok());
+  EXPECT_EQ(slotsHoldingValues(*both.content), (std::array<bool, 4>{false, true, true, false}));
+}
+
 // In a two-port line: the frequency, then s11, s21, s12, s22.
 struct SlotCase {
   ParameterSlot slot;

@@ -1,4 +1,4 @@
-// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_usage.cpp measurement/sweep_plan.cpp
+// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_usage.cpp platform/si_number.cpp measurement/sweep_plan.cpp
 //
 // vna-measure is run from scripts, whose command lines are built from
 // variables that may hold anything. The options must come out either as a
@@ -74,7 +74,8 @@ void checkAccepted(const vna::MeasureOptions& o) {
       REQUIRE(o.twoPort);
       REQUIRE(o.slot == vna::ParameterSlot::s21 || o.slot == vna::ParameterSlot::s12);
       break;
-    case MeasureCommand::Help: break;
+    case MeasureCommand::Help:
+    case MeasureCommand::Version: break;
   }
   // Numbered files need a name to number.
   if (o.sweeps > 1) REQUIRE(o.output && *o.output != "-");

@@ -107,6 +107,14 @@ TEST_F(MeasureFaults, RepliesThatAreNoSamplesFailTheRunAndKeepTheOldFile) {
   EXPECT_NE(garbage.message.find("damaged replies"), std::string::npos) << garbage.message;
   EXPECT_EQ(file("part.s1p"), "kept");
 
+  // Every reply one byte short: an answer, but an incomplete one, and the
+  // message says so rather than that the instrument is silent.
+  model_.setFault(FaultPlan::shortReply(), host_.t);
+  const Outcome incomplete = measure(reflection_);
+  EXPECT_EQ(incomplete.status, 4);
+  EXPECT_NE(incomplete.message.find("incomplete replies"), std::string::npos) << incomplete.message;
+  EXPECT_EQ(file("part.s1p"), "kept");
+
   // Stray bytes ahead of every reply shift its groups.
   model_.setFault(FaultPlan::extra(30), host_.t);
   const Outcome stray = measure(reflection_);

@@ -25,6 +25,12 @@ TEST(CommandText, NumbersTakeSiPrefixesAndOptionalUnits) {
   }
   for (std::string_view bad : {"", "k", "1x", "1kk", "1 k", "nan", "inf", "1e999", "1.2.3", "p100", "1K"})
     EXPECT_FALSE(parseSiValue(bad).has_value()) << bad;
+  // Whole numbers (counts, orders, seeds) take the prefixes while they stay whole.
+  EXPECT_EQ(parseWholeNumber("2k"), 2000);
+  EXPECT_EQ(parseWholeNumber("1.5k"), 1500);
+  EXPECT_EQ(parseWholeNumber("-3"), -3);
+  EXPECT_EQ(parseWholeNumber("9223372036854775807"), 9223372036854775807LL);
+  for (std::string_view bad : {"1.5", "1m", "1e300", "x"}) EXPECT_FALSE(parseWholeNumber(bad).has_value()) << bad;
 
   EXPECT_EQ(formatSiValue(100e-12), "100p");
   EXPECT_EQ(formatSiValue(1500.0), "1.5k");
@@ -170,11 +176,39 @@ TEST(SimulatorOptions, ReadTheCommandLine) {
   EXPECT_TRUE(defaults.value->link);
   EXPECT_EQ(defaults.value->settings.clockHz, 150000000.0);
 
-  for (const std::vector<std::string_view>& bad : std::vector<std::vector<std::string_view>>{
-           {"--device"}, {"--device", "box"}, {"--noise", "-1"}, {"--port", "300"}, {"--frobnicate"}, {"stray"}}) {
-    EXPECT_FALSE(parseSimulatorOptions(bad).value.has_value()) << bad[0];
+  // Numbers take SI prefixes, m being milli as in vna-measure.
+  const std::vector<std::string_view> prefixed{
+      "--seed",        "2k", "--clock", "150MHz", "--level", "-500m", "--device", "rlc-series 1m 1u 1n", "--fault",
+      "short-reply 1k"};
+  const auto withPrefixes = parseSimulatorOptions(prefixed);
+  ASSERT_TRUE(withPrefixes.value.has_value()) << withPrefixes.error;
+  EXPECT_EQ(withPrefixes.value->seed, 2000u);
+  EXPECT_EQ(withPrefixes.value->settings.clockHz, 150e6);
+  EXPECT_EQ(withPrefixes.value->settings.referenceLevelDbm, -0.5);
+  EXPECT_EQ(withPrefixes.value->device, Device::seriesRlc(1e-3, 1e-6, 1e-9));
+  EXPECT_EQ(withPrefixes.value->fault, FaultPlan::shortReply(1000));
+
+  // Each refusal names the option and what it takes.
+  const std::vector<std::pair<std::vector<std::string_view>, std::string>> refused{
+      {{"--device"}, "--device: the value is missing"},
+      {{"--device", "box"}, "--device: unknown device \"box\""},
+      {{"--noise", "-1"}, "--noise -1: give a number from 0 to 10M"},
+      {{"--clock", "150m"}, "--clock 150m: give a number from 1M to 1G"},
+      {{"--port", "300"}, "--port 300: give a whole number from 0 to 255"},
+      {{"--port"}, "--port: the value is missing, a whole number from 0 to 255"},
+      {{"--seed", "1.5"}, "--seed 1.5: give a whole number from 0 to"},
+      {{"--frobnicate"}, "--frobnicate: unknown option"},
+      {{"--frobnicate=3"}, "--frobnicate: unknown option"},
+      {{"--log=yes"}, "--log: takes no value"},
+      {{"stray"}, "unexpected argument \"stray\""},
+  };
+  for (const auto& [bad, message] : refused) {
+    const auto parsed = parseSimulatorOptions(bad);
+    EXPECT_FALSE(parsed.value.has_value()) << bad[0];
+    EXPECT_EQ(parsed.error.substr(0, message.size()), message) << bad[0];
   }
   EXPECT_TRUE(parseSimulatorOptions(std::vector<std::string_view>{"--help"}).value->help);
+  EXPECT_TRUE(parseSimulatorOptions(std::vector<std::string_view>{"--version"}).value->version);
 }
 
 }  // namespace

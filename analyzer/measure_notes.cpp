@@ -1,0 +1,105 @@
+#include "analyzer/measure_notes.h"
+
+#include <array>
+
+#include "files/touchstone_writer.h"
+#include "platform/program_version.h"
+
+namespace vna {
+namespace {
+
+constexpr std::string_view kSlotsTag = "slots measured:";
+constexpr std::array<std::string_view, 4> kSlotNames{"s11", "s21", "s12", "s22"};
+
+// "a", "a and b", "a, b and c".
+std::string listed(const std::vector<std::string_view>& words) {
+  std::string text;
+  for (std::size_t i = 0; i < words.size(); ++i) {
+    if (i > 0) text += i + 1 == words.size() ? " and " : ", ";
+    text += words[i];
+  }
+  return text;
+}
+
+std::string calibrationNote(const MeasureOptions& o, const std::optional<Calibration>& cal) {
+  if (!o.calFile || !cal) {
+    std::string text = "calibration: none; the values are uncorrected, the instrument's own errors are in them";
+    if (o.command == MeasureCommand::Transmission && o.lengthMetres != 0)
+      text += "; turned by an electrical length of " + hertzText(o.lengthMetres) + " m";
+    return text;
+  }
+  std::vector<std::string_view> held;
+  if (cal->open) held.push_back("open");
+  if (cal->shortCircuit) held.push_back("short");
+  if (cal->load) held.push_back("load");
+  if (cal->through) held.push_back("through");
+  std::string text = "calibration: " + o.calFile->string() + ", holding " + listed(held);
+  if (o.command == MeasureCommand::Reflection)
+    text += "; reference load " + hertzText(cal->refR) + " ohm, " + hertzText(cal->refL) + " H, " +
+            hertzText(cal->refC) + " F";
+  return text;
+}
+
+// Where the text's first option line starts; npos when it has none.
+std::size_t optionLineStart(std::string_view text) {
+  for (std::size_t pos = 0; pos < text.size();) {
+    const std::size_t lineFeed = text.find('\n', pos);
+    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+    const std::string_view line = text.substr(pos, next - pos);
+    if (const std::size_t first = line.find_first_not_of(" \t"); first != std::string_view::npos && line[first] == '#')
+      return pos;
+    pos = next;
+  }
+  return std::string_view::npos;
+}
+
+}  // namespace
+
+std::string isoLocalTime(std::time_t time) {
+  std::tm local{};
+  localtime_r(&time, &local);
+  char text[40];
+  if (std::strftime(text, sizeof text, "%Y-%m-%dT%H:%M:%S%z", &local) == 0) return "?";
+  // strftime's offset is "+0200"; the extended form of the rest wants "+02:00".
+  std::string iso(text);
+  if (iso.size() >= 5) iso.insert(iso.size() - 2, ":");
+  return iso;
+}
+
+std::vector<std::string> measurementNotes(std::string_view when, const MeasureOptions& o,
+                                          const std::optional<Calibration>& cal) {
+  return {
+      "measured " + std::string(when) + " by vna-measure " + std::string(softwareVersion()),
+      "plan: " + planText(o.plan),
+      calibrationNote(o, cal),
+  };
+}
+
+std::string slotsNote(const std::array<bool, 4>& measured) {
+  std::vector<std::string_view> with, without;
+  for (std::size_t i = 0; i < kSlotNames.size(); ++i) (measured[i] ? with : without).push_back(kSlotNames[i]);
+  std::string text = std::string(kSlotsTag) + " " + (with.empty() ? std::string("none") : listed(with));
+  if (!without.empty())
+    text +=
+        "; " + listed(without) + (without.size() == 1 ? " holds" : " hold") + " 0.0 0.0 as placeholders, not values";
+  return text;
+}
+
+std::string notedMerge(std::string_view merged, std::span<const std::string> notes) {
+  const std::string slots = commentLine(slotsNote(slotsHoldingValues(merged)));
+  const std::string tag = "! " + std::string(kSlotsTag);
+  for (std::size_t pos = 0; pos < merged.size();) {
+    const std::size_t lineFeed = merged.find('\n', pos);
+    const std::size_t next = lineFeed == std::string_view::npos ? merged.size() : lineFeed + 1;
+    if (merged.substr(pos, tag.size()) == tag)
+      return std::string(merged.substr(0, pos)) + slots + std::string(merged.substr(next));
+    pos = next;
+  }
+  const std::size_t at = optionLineStart(merged);
+  if (at == std::string_view::npos) return std::string(merged);  // the merge refuses such a text
+  std::string ours;
+  for (const std::string& note : notes) ours += commentLine(note);
+  return std::string(merged.substr(0, at)) + ours + slots + std::string(merged.substr(at));
+}
+
+}  // namespace vna

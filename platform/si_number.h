@@ -1,0 +1,24 @@
+// Numbers as people type them on a command line or a control line: a
+// decimal number, an optional SI prefix and an optional unit that is
+// ignored ("100p", "4.7k", "2.5MHz", "10nF", "50ohm"). The prefixes are
+// p n u m k M G (and f); the case matters, so "m" is always milli and "M"
+// mega, whatever the number stands for. vna-measure and the simulator both
+// read their numbers through here, so a value means the same in both.
+#pragma once
+
+#include <optional>
+#include <string_view>
+
+namespace vna {
+
+// The value, or nothing when `text` is not such a number or not finite.
+std::optional<double> parseSiNumber(std::string_view text);
+
+// A whole number, with a prefix if its value stays whole ("2k" is 2000,
+// "1.5" is refused); nothing otherwise.
+std::optional<long long> parseSiWhole(std::string_view text);
+
+// The prefixes as a message names them.
+inline constexpr std::string_view kSiPrefixes = "p, n, u, m (milli), k, M (mega) or G";
+
+}  // namespace vna
