@@ -33,6 +33,7 @@ enum class MeasureExit : int {
   Silent = 4,          // the instrument stopped answering, or answered with damaged replies, during a sweep
   CannotWrite = 5,     // an output or calibration file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
+  OtherPlan = 7,       // the two-port file to merge into holds another plan; the instrument was not touched
   Interrupted = 130,   // Ctrl+C or SIGTERM during a sweep: nothing was written
 };
 

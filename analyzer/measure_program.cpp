@@ -5,6 +5,7 @@
 #include <complex>
 #include <cstring>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -210,6 +211,43 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
   return saveS2p(file, origin, o.slot, points);
 }
 
+// A sweep saved into an existing two-port file is merged into it point by
+// point, which only means something when the file holds the same plan; the
+// plan's frequencies and the file are both known before the instrument is
+// touched, so a file of another plan, or one the merge cannot fill at all,
+// is refused before minutes of sweeping rather than after. Every numbered
+// target of --sweeps that exists is looked at.
+struct Refusal {
+  MeasureExit status;
+  std::string message;
+};
+
+std::optional<Refusal> mergeTargetRefusal(const MeasureOptions& o, const fs::path& directory) {
+  const bool saving = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
+  if (!saving || !o.twoPort || *o.output == "-") return std::nullopt;
+  std::vector<double> frequency(static_cast<std::size_t>(o.plan.points) + 2);
+  buildFrequencyList(o.plan, frequency);
+  const std::span<const double> scanHz(frequency.data(), static_cast<std::size_t>(o.plan.points));
+  for (int k = 0; k < o.sweeps; ++k) {
+    const fs::path file = outputFile(o, directory, k);
+    const std::string shown = outputFile(o, {}, k).string();
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) continue;
+    const ReadResult read = readWholeFile(file);
+    if (!read.bytes) return Refusal{MeasureExit::CannotWrite, read.reason};
+    const MergeCheck check = checkMerge(*read.bytes, scanHz);
+    if (check.fit == MergeFit::otherPlan)
+      return Refusal{MeasureExit::OtherPlan,
+                     shown + " holds another plan than this sweep's (" + check.difference +
+                         "): sweep with the plan it was measured with, or give -o a new name"};
+    if (check.fit == MergeFit::notCompatible)
+      return Refusal{MeasureExit::CannotWrite,
+                     shown + " is not compatible (not a two-port file in dB against 50 ohms that can take the "
+                             "sweep): give -o a new name"};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
@@ -231,6 +269,9 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     if (o.command == MeasureCommand::Transmission && !cal->through)
       return failure(s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
   }
+
+  if (const std::optional<Refusal> refused = mergeTargetRefusal(o, s.directory))
+    return failure(s, refused->status, refused->message);
 
   Measurement m(s, settings, o.plan);
   std::string reason;

@@ -82,7 +82,9 @@ std::string measureUsage() {
          "  4  the instrument stopped answering, or answered with damaged replies, during a\n"
          "     sweep, also after the port was reopened\n"
          "  5  a file could not be written; an existing one is unchanged\n"
-         "  6  the calibration file is unreadable, lacks a standard or has another plan\n";
+         "  6  the calibration file is unreadable, lacks a standard or has another plan\n"
+         "  7  the existing .s2p file to merge into holds another plan; nothing was\n"
+         "     measured\n";
 }
 
 }  // namespace vna
