@@ -256,9 +256,9 @@ std::optional<TwoPortText> readTwoPortText(std::string_view existing) {
 
 // Two frequencies are one point when they agree to within 1e-12 of their
 // size. Both analyzers and vna-measure compute a plan's points with one
-// function, so a file of the same plan repeats the scan's digits; but the
-// same plan entered as center and span, or a file written by a build whose
-// pow() rounds its last bit otherwise, moves the 16th printed digit by a few
+// function, so a file of the same plan repeats the scan's digits; but ends
+// derived from a center and span, or a file written by a build whose pow()
+// rounds its last bit otherwise, can move the 16th printed digit by a few
 // units: a few parts in 1e16. Two different plans differ by at least the
 // 0.01 Hz a frequency is shown and entered to (1e-10 of 100 MHz; the
 // instrument's tuning step is 0.035 Hz) in their first or last point, or by

@@ -151,6 +151,14 @@ TEST_F(MeasureFaults, AFileOfAnotherPlanIsRefusedBeforeTheSweepAndOneOfTheSamePl
   EXPECT_EQ(opened_, opens);
   EXPECT_FALSE(std::filesystem::exists(dir_.path() / "dut-0001.s2p"));
 
+  // A file the merge could not fill at all (one-port data under the name):
+  // refused before the sweep as well, as a file that cannot be written.
+  std::ofstream(dir_.path() / "one.s2p", std::ios::binary) << "# HZ S DB R 50\r\n1000 -1 10\r\n";
+  const Outcome onePort = measure(reflection("10M", "s22", "one.s2p"));
+  EXPECT_EQ(onePort.status, 5);
+  EXPECT_NE(onePort.message.find("one.s2p is not compatible"), std::string::npos) << onePort.message;
+  EXPECT_EQ(opened_, opens);
+
   // s22 over the file's own plan: every line stays as it was, byte for byte,
   // up to the s22 pair, which holds the 220 ohm: |s22| = 170/270.
   const Outcome merged = measure(reflection("10M", "s22", "dut.s2p"));
