@@ -35,6 +35,7 @@ enum class MeasureExit : int {
   CannotWrite = 5,     // a folder to write into is missing or not writable (found before the first sweep),
                        // or a file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
+  OtherPlan = 7,       // the two-port file to merge into holds another plan; the instrument was not touched
   Interrupted = 130,   // Ctrl+C or SIGTERM: the files of finished sweeps stay, the sweep under way is lost
 };
 

@@ -9,6 +9,7 @@
 #include <cstring>
 #include <ctime>
 #include <optional>
+#include <span>
 #include <string>
 #include <vector>
 
@@ -226,6 +227,10 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
     const ReadResult existing = readWholeFile(file);
     if (!existing.bytes) return SaveResult::failure(existing.reason);
     const MergeResult merged = mergeS2p(*existing.bytes, o.slot, points);
+    // Checked before the sweep already; the file may have changed since.
+    if (!merged.ok() && !merged.detail.empty())
+      return SaveResult::failure(file.string() + " holds another plan than this sweep's (" + merged.detail +
+                                 "): it is unchanged; name a new file with -o");
     if (!merged.ok())
       return SaveResult::failure(file.string() +
                                  " cannot take the slot: it is no two-port file of S parameters in dB against 50 "
@@ -286,6 +291,43 @@ std::string uncorrectedText(const MeasureOptions& o) {
   return what + "to correct them, run normalize --cal FILE with a through connected, then transmission --cal FILE";
 }
 
+// A sweep saved into an existing two-port file is merged into it point by
+// point, which only means something when the file holds the same plan; the
+// plan's frequencies and the file are both known before the instrument is
+// touched, so a file of another plan, or one the merge cannot fill at all,
+// is refused before minutes of sweeping rather than after. Every numbered
+// target of --sweeps that exists is looked at.
+struct Refusal {
+  MeasureExit status;
+  std::string message;
+};
+
+std::optional<Refusal> mergeTargetRefusal(const MeasureOptions& o, const fs::path& directory) {
+  const bool saving = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
+  if (!saving || !o.twoPort || *o.output == "-") return std::nullopt;
+  std::vector<double> frequency(static_cast<std::size_t>(o.plan.points) + 2);
+  buildFrequencyList(o.plan, frequency);
+  const std::span<const double> scanHz(frequency.data(), static_cast<std::size_t>(o.plan.points));
+  for (int k = 0; k < o.sweeps; ++k) {
+    const fs::path file = outputFile(o, directory, k);
+    const std::string shown = outputFile(o, {}, k).string();
+    std::error_code error;
+    if (!fs::is_regular_file(file, error)) continue;
+    const ReadResult read = readWholeFile(file);
+    if (!read.bytes) return Refusal{MeasureExit::CannotWrite, read.reason};
+    const MergeCheck check = checkMerge(*read.bytes, scanHz);
+    if (check.fit == MergeFit::otherPlan)
+      return Refusal{MeasureExit::OtherPlan,
+                     shown + " holds another plan than this sweep's (" + check.difference +
+                         "): sweep with the plan it was measured with, or give -o a new name"};
+    if (check.fit == MergeFit::notCompatible)
+      return Refusal{MeasureExit::CannotWrite,
+                     shown + " is not compatible (not a two-port file in dB against 50 ohms that can take the "
+                             "sweep): give -o a new name"};
+  }
+  return std::nullopt;
+}
+
 }  // namespace
 
 int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
@@ -315,6 +357,9 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
   }
   const bool measuring = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
   if (measuring && !o.calFile && !o.quiet) std::fprintf(s.err, "vna-measure: %s\n", uncorrectedText(o).c_str());
+
+  if (const std::optional<Refusal> refused = mergeTargetRefusal(o, s.directory))
+    return failure(s, refused->status, refused->message);
 
   Measurement m(s, settings, o.plan);
   std::string reason;

@@ -40,6 +40,9 @@ constexpr StatusLine kStatuses[] = {
      "a folder to write into is missing or not writable (found before the first\n"
      "       sweep), or a file could not be written; an existing file is unchanged"},
     {MeasureExit::BadCalibration, "the calibration file is unreadable, lacks a standard or has another plan"},
+    {MeasureExit::OtherPlan,
+     "the existing .s2p file to merge into holds another plan (found before the\n"
+     "       first sweep); nothing was measured and the file is unchanged"},
     {MeasureExit::Interrupted,
      "stopped by Ctrl+C or SIGTERM: the files of finished sweeps stay (the message\n"
      "       names them), the sweep under way is not written"},

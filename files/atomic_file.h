@@ -25,17 +25,24 @@ namespace vna {
 class [[nodiscard]] SaveResult {
  public:
   static SaveResult success() { return SaveResult(true, {}); }
-  static SaveResult failure(std::string reason) { return SaveResult(false, std::move(reason)); }
+  static SaveResult failure(std::string reason, std::string detail = {}) {
+    return SaveResult(false, std::move(reason), std::move(detail));
+  }
 
   bool ok() const { return ok_; }
   explicit operator bool() const { return ok_; }
   // Empty on success.
   const std::string& reason() const { return reason_; }
+  // A second line for the reason, when it needs one ("101 points in the
+  // file, 51 in the scan" under " error : the file is not compatible ").
+  const std::string& detail() const { return detail_; }
 
  private:
-  SaveResult(bool ok, std::string reason) : ok_(ok), reason_(std::move(reason)) {}
+  SaveResult(bool ok, std::string reason, std::string detail = {})
+      : ok_(ok), reason_(std::move(reason)), detail_(std::move(detail)) {}
   bool ok_;
   std::string reason_;
+  std::string detail_;
 };
 
 // Replaces (or creates) `target` with `bytes` through a temporary file of a

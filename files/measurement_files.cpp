@@ -24,7 +24,7 @@ bool MeasurementFiles::saveAs(Screen& screen, ClickLatch& latch) {
 bool MeasurementFiles::copyScreen(Screen& screen) {
   const SaveResult saved = saveBmp(copyFile_, screen.framebuffer(), kVisiblePage);
   if (saved.ok()) return true;
-  showSaveFailure(screen, saved.reason());
+  showSaveFailure(screen, saved.reason(), saved.detail());
   return false;
 }
 

@@ -64,6 +64,13 @@ bool over(const Area& a, const MouseState& m) {
   return m.x > kAreasLeft && m.x < a.xBelow && m.y >= a.yTop && m.y <= a.yBottom;
 }
 
+// A message line cut where the screen ends.
+std::string fitted(std::string text) {
+  const auto room = static_cast<std::size_t>(kTextColumns - kMessageColumn);
+  if (text.size() > room) text.resize(room);
+  return text;
+}
+
 bool nameCharacter(char c) {
   return (c >= '0' && c <= '9') || (c >= 'A' && c <= 'Z') || (c >= 'a' && c <= 'z') || c == '_';
 }
@@ -115,7 +122,7 @@ class SaveAsDialog {
   void drawArea(int area, bool lit);
   void showEntry(std::string_view entry);
   void showWarnings();
-  void showFailure(std::string_view reason);
+  void showFailure(const SaveResult& failed);
 
   Pass pass();
   Pass click(int area, Click button);
@@ -224,14 +231,17 @@ void SaveAsDialog::showWarnings() {
 // the message are dropped so that none of them hides it at once, and the key
 // that ends it is taken here, so that an Esc meant for the message does not
 // reach the caller and end the program.
-void SaveAsDialog::showFailure(std::string_view reason) { showSaveFailure(s_, reason); }
+void SaveAsDialog::showFailure(const SaveResult& failed) { showSaveFailure(s_, failed.reason(), failed.detail()); }
 
 }  // namespace
 
-void showSaveFailure(Screen& s, std::string_view reason) {
+void showSaveFailure(Screen& s, std::string_view reason, std::string_view detail) {
   s.color(kBlack, kNoteColour);
   if (reason == kNotCompatible) {
     s.printAt(kMessageRow, kMessageColumn, kNotCompatible);
+    // Why, on the row below, as the viewers give the reason of a file they
+    // refuse: a file of another plan is not compatible although it looks so.
+    if (!detail.empty()) s.printAt(kMessageRow + 1, kMessageColumn, fitted(" " + std::string(detail) + " "));
   } else {
     s.printAt(kMessageRow, kMessageColumn, kNotSaved);
     s.printAt(kMessageRow + 1, kMessageColumn, " " + std::string(reason) + " ");
@@ -366,7 +376,8 @@ void SaveAsDialog::saveTouchstone(SaveKind k) {
   }
   result_.outcome = SaveAsOutcome::Failed;
   result_.failure = saved.reason();
-  showFailure(saved.reason());
+  result_.failureDetail = saved.detail();
+  showFailure(saved);
 }
 
 }  // namespace

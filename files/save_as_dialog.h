@@ -92,6 +92,7 @@ struct SaveAsResult {
   // The file written, merged into, to be copied to (BMP), or that failed.
   std::filesystem::path file;
   std::string failure;
+  std::string failureDetail;  // the line under `failure`, when it has one
 
   bool bmpRequested() const { return outcome == SaveAsOutcome::BmpRequested; }
   bool saved() const { return outcome == SaveAsOutcome::Written || outcome == SaveAsOutcome::Merged; }
@@ -105,8 +106,9 @@ struct SaveAsResult {
 // file is left as it was, and the result says Failed.
 SaveAsResult saveAsDialog(Screen& screen, ClickLatch& latch, const SaveAsRequest& request);
 
-// Says that a save failed and why, in black on colour 6 at row 5, for 3.5 s
-// or until a key (which is taken, so an Esc does not end the program).
-void showSaveFailure(Screen& screen, std::string_view reason);
+// Says that a save failed and why, in black on colour 6 at row 5 (and the
+// detail of an incompatible file on row 6), for 3.5 s or until a key (which
+// is taken, so an Esc does not end the program).
+void showSaveFailure(Screen& screen, std::string_view reason, std::string_view detail = {});
 
 }  // namespace vna

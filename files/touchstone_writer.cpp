@@ -12,6 +12,8 @@
 #include <system_error>
 #include <vector>
 
+#include "files/touchstone_text.h"
+
 namespace vna {
 namespace {
 
@@ -99,28 +101,38 @@ std::vector<std::string> optionTokens(std::string_view text) {
 // into a file whose option line says otherwise (magnitude/angle, real and
 // imaginary parts, Z parameters, 75 ohms) they would silently mean something
 // else. Touchstone's defaults (GHZ S MA R 50) hold for what the line leaves
-// out; the frequency unit does not matter, the frequencies are kept.
-bool optionLineFits(std::string_view afterHash) {
+// out. The frequencies are kept as the file writes them, in its own unit;
+// the unit is given back, in hertz per unit, to compare them with the scan's.
+std::optional<double> fittingOptionLine(std::string_view afterHash) {
+  struct Unit {
+    std::string_view name;
+    double hertz;
+  };
+  static constexpr Unit kUnits[] = {{"HZ", 1}, {"KHZ", 1e3}, {"MHZ", 1e6}, {"GHZ", 1e9}};
   const std::vector<std::string> tokens = optionTokens(afterHash);
+  double hertzPerUnit = 1e9;
   std::string parameter = "S";
   std::string format = "MA";
   double reference = 50.0;
   for (std::size_t i = 0; i < tokens.size(); ++i) {
     const std::string& t = tokens[i];
-    if (t == "HZ" || t == "KHZ" || t == "MHZ" || t == "GHZ") continue;
-    if (t == "S" || t == "Y" || t == "Z" || t == "H" || t == "G") {
+    const auto unit = std::find_if(std::begin(kUnits), std::end(kUnits), [&](const Unit& u) { return u.name == t; });
+    if (unit != std::end(kUnits)) {
+      hertzPerUnit = unit->hertz;
+    } else if (t == "S" || t == "Y" || t == "Z" || t == "H" || t == "G") {
       parameter = t;
     } else if (t == "DB" || t == "MA" || t == "RI") {
       format = t;
     } else if (t == "R" && i + 1 < tokens.size()) {
       const std::string& number = tokens[++i];
       const auto [end, error] = std::from_chars(number.data(), number.data() + number.size(), reference);
-      if (error != std::errc() || end != number.data() + number.size()) return false;
+      if (error != std::errc() || end != number.data() + number.size()) return std::nullopt;
     } else {
-      return false;
+      return std::nullopt;
     }
   }
-  return parameter == "S" && format == "DB" && reference == 50.0;
+  if (parameter != "S" || format != "DB" || reference != 50.0) return std::nullopt;
+  return hertzPerUnit;
 }
 
 struct Field {
@@ -177,8 +189,116 @@ std::string_view keptTail(std::string_view line, const Field& oldAngle) {
   return line.substr(from);
 }
 
-MergeResult notCompatible() {
-  return {std::nullopt, std::string(kNotCompatible)};
+// One line of the existing file as the merge reads it.
+struct SourceLine {
+  std::string_view text;  // its line feed included, when it has one
+  int number;             // the file's own line number, from 1
+  ScannedLine scanned;
+  bool data;  // a line of nine numbers: a point
+};
+
+// An existing two-port file the merge can fill: its lines, how many of them
+// are points, and the unit of its frequencies.
+struct TwoPortText {
+  std::vector<SourceLine> lines;
+  std::size_t points = 0;
+  double hertzPerUnit = 1.0;
+};
+
+// The whole file read line by line, or nothing when it is not compatible:
+// numbers before the option line or after a second '#', an option line that
+// is not S parameters in dB against 50 ohms, a data line of other than nine
+// numbers, no data line at all, or a lone CR.
+std::optional<TwoPortText> readTwoPortText(std::string_view existing) {
+  // The viewers end a line at a lone CR as well; the merge keeps lines by
+  // their LF, so in such a file it would fill other lines than the viewers
+  // read.
+  for (std::size_t i = 0; i + 1 < existing.size(); ++i)
+    if (existing[i] == '\r' && existing[i + 1] != '\n') return std::nullopt;
+  TwoPortText file;
+  int hashes = 0;  // '#' seen outside comments; data may follow exactly one
+  std::size_t pos = 0;
+  for (int number = 1; pos < existing.size(); ++number) {
+    const std::size_t lineFeed = existing.find('\n', pos);
+    const std::size_t next = lineFeed == std::string_view::npos ? existing.size() : lineFeed + 1;
+    // A last line without a line feed is still a line: dropping it would
+    // lose a point the file holds.
+    const std::string_view line = existing.substr(pos, next - pos);
+    pos = next;
+
+    SourceLine source{line, number, scanLine(line), false};
+    const ScannedLine& scanned = source.scanned;
+    if (!scanned.fields.empty() && hashes != 1) return std::nullopt;
+    if (scanned.stop == LineStop::hash) {
+      if (!scanned.fields.empty()) return std::nullopt;
+      std::string_view rest = line.substr(scanned.dataEnd + 1);
+      rest = rest.substr(0, rest.find('!'));
+      if (++hashes == 1) {
+        const std::optional<double> unit = fittingOptionLine(rest);
+        if (!unit) return std::nullopt;
+        file.hertzPerUnit = *unit;
+      } else if (std::any_of(rest.begin(), rest.end(), isNumberChar)) {
+        return std::nullopt;  // a second option line
+      }
+    } else if (!scanned.fields.empty()) {
+      if (scanned.fields.size() != static_cast<std::size_t>(kTwoPortFieldCount) || scanned.strayText)
+        return std::nullopt;
+      source.data = true;
+      ++file.points;
+    }
+    file.lines.push_back(source);
+  }
+  // A file without our option line or without a single data line has
+  // nowhere to put the values: merging would report success and save nothing.
+  if (hashes == 0 || file.points == 0) return std::nullopt;
+  return file;
+}
+
+// Two frequencies are one point when they agree to within 1e-12 of their
+// size. Both analyzers and vna-measure compute a plan's points with one
+// function, so a file of the same plan repeats the scan's digits; but ends
+// derived from a center and span, or a file written by a build whose pow()
+// rounds its last bit otherwise, can move the 16th printed digit by a few
+// units: a few parts in 1e16. Two different plans differ by at least the
+// 0.01 Hz a frequency is shown and entered to (1e-10 of 100 MHz; the
+// instrument's tuning step is 0.035 Hz) in their first or last point, or by
+// far more in their count or spacing. 1e-12 lies far from both.
+constexpr double kSamePointTolerance = 1e-12;
+
+bool samePoint(double fileHz, double scanHz) {
+  return std::fabs(fileHz - scanHz) <= kSamePointTolerance * std::max(std::fabs(fileHz), std::fabs(scanHz));
+}
+
+std::string pointCountText(std::size_t count) {
+  return std::to_string(count) + (count == 1 ? " point" : " points");
+}
+
+// How the file's points differ from the scan's, as the line under the
+// refusal says it; empty when they are the same plan. A frequency is
+// compared as the writer prints it, with 16 digits, since that is all a
+// file of the same plan can hold of it.
+std::string planDifferenceOf(const TwoPortText& file, std::span<const double> scanHz) {
+  if (file.points != scanHz.size())
+    return pointCountText(file.points) + " in the file, " + std::to_string(scanHz.size()) + " in the scan";
+  std::size_t k = 0;
+  for (const SourceLine& line : file.lines) {
+    if (!line.data) continue;
+    const Field& field = line.scanned.fields[0];
+    const std::string_view fileText = line.text.substr(field.begin, field.end - field.begin);
+    const std::optional<double> fileValue = touchstone_text::numberOf(fileText);
+    const std::string scanText = frequencyText(scanHz[k]);
+    const double printedScanHz = touchstone_text::numberOf(scanText).value_or(scanHz[k]);
+    ++k;
+    const double fileHz = fileValue ? *fileValue * file.hertzPerUnit : 0.0;
+    if (fileValue && samePoint(fileHz, printedScanHz)) continue;
+    const std::string shownFile = fileValue ? frequencyText(fileHz) + " Hz" : touchstone_text::quoted(fileText);
+    return "line " + std::to_string(line.number) + ": " + shownFile + " in the file, " + scanText + " Hz in the scan";
+  }
+  return {};
+}
+
+MergeResult notCompatible(std::string detail = {}) {
+  return {std::nullopt, std::string(kNotCompatible), std::move(detail)};
 }
 
 }  // namespace
@@ -272,68 +392,46 @@ std::array<bool, 4> slotsHoldingValues(std::string_view text) {
   return holds;
 }
 
-// Line by line: comments and the option line are copied as they stand; in a
-// data line (nine fields) the slot's two fields are replaced by point k's
-// values. Numbers before the option line or after a second '#', and data
-// lines of another field count, make the file not compatible.
+MergeCheck checkMerge(std::string_view existing, std::span<const double> scanHz) {
+  const std::optional<TwoPortText> file = readTwoPortText(existing);
+  if (!file) return {MergeFit::notCompatible, {}};
+  std::string difference = planDifferenceOf(*file, scanHz);
+  if (!difference.empty()) return {MergeFit::otherPlan, std::move(difference)};
+  return {MergeFit::fits, {}};
+}
+
+// Comments, blank lines and the option line are copied as they stand; in
+// data line k the slot's two fields are replaced by point k's values. The
+// file must be of the scan's plan: point for point the same frequencies.
 MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<const TouchstonePoint> points) {
-  // Keeping the first N data lines of nothing would empty the file.
-  if (points.empty()) return {std::nullopt, "no points to save"};
-  // The viewers end a line at a lone CR as well; the merge keeps lines by
-  // their LF, so in such a file it would fill other lines than the viewers
-  // read.
-  for (std::size_t i = 0; i + 1 < existing.size(); ++i)
-    if (existing[i] == '\r' && existing[i + 1] != '\n') return notCompatible();
+  // A file keeps no point a scan does not have: nothing would empty it.
+  if (points.empty()) return {std::nullopt, "no points to save", {}};
+  const std::optional<TwoPortText> file = readTwoPortText(existing);
+  if (!file) return notCompatible();
+  std::vector<double> scanHz;
+  scanHz.reserve(points.size());
+  for (const TouchstonePoint& point : points) scanHz.push_back(point.frequencyHz);
+  if (std::string difference = planDifferenceOf(*file, scanHz); !difference.empty())
+    return notCompatible(std::move(difference));
+
   const std::size_t p = static_cast<std::size_t>(dbFieldOf(slot));
   std::string out;
   out.reserve(existing.size() + 64);
-  int hashes = 0;     // '#' seen outside comments; data may follow exactly one
   std::size_t k = 0;  // the next point to merge
-  std::size_t pos = 0;
-  while (pos < existing.size()) {
-    const std::size_t lineFeed = existing.find('\n', pos);
-    const std::size_t next = lineFeed == std::string_view::npos ? existing.size() : lineFeed + 1;
-    // A last line without a line feed is still a line: dropping it would
-    // lose a point the file holds.
-    const std::string_view line = existing.substr(pos, next - pos);
-    pos = next;
-
-    const ScannedLine scanned = scanLine(line);
-    if (!scanned.fields.empty() && hashes != 1) return notCompatible();
-    if (scanned.stop == LineStop::hash) {
-      if (!scanned.fields.empty()) return notCompatible();
-      std::string_view rest = line.substr(scanned.dataEnd + 1);
-      rest = rest.substr(0, rest.find('!'));
-      if (++hashes == 1) {
-        if (!optionLineFits(rest)) return notCompatible();
-      } else if (std::any_of(rest.begin(), rest.end(), isNumberChar)) {
-        return notCompatible();  // a second option line
-      }
-      out += line;
+  for (const SourceLine& line : file->lines) {
+    if (!line.data) {
+      out += line.text;
       continue;
     }
-    if (scanned.fields.empty()) {  // comment, blank or text line: not a point
-      out += line;
-      continue;
-    }
-    if (scanned.fields.size() != static_cast<std::size_t>(kTwoPortFieldCount) || scanned.strayText) {
-      return notCompatible();
-    }
-    const TouchstonePoint& point = points[k];
-    out += line.substr(0, scanned.fields[p - 1].end + 1);
+    const TouchstonePoint& point = points[k++];
+    out += line.text.substr(0, line.scanned.fields[p - 1].end + 1);
     out += valueText(point.db);
     out += ' ';
     out += valueText(point.angleDeg);
     out += ' ';
-    out += keptTail(line, scanned.fields[p + 1]);
-    // The file keeps as many points as the scan has: the lines after that,
-    // comments included, have no point of this scan to go with them.
-    if (++k == points.size()) break;
+    out += keptTail(line.text, line.scanned.fields[p + 1]);
   }
-  // A file without our option line or without a single data line has
-  // nowhere to put the values: merging would report success and save nothing.
-  if (hashes == 0 || k == 0) return notCompatible();
-  return {std::move(out), {}};
+  return {std::move(out), {}, {}};
 }
 
 SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points,
@@ -351,7 +449,7 @@ SaveResult mergeS2pFile(const std::filesystem::path& file, ParameterSlot slot,
   const ReadResult existing = readWholeFile(file);
   if (!existing.bytes) return SaveResult::failure(existing.reason);
   MergeResult merged = mergeS2p(*existing.bytes, slot, points);
-  if (!merged.ok()) return SaveResult::failure(merged.reason);
+  if (!merged.ok()) return SaveResult::failure(merged.reason, merged.detail);
   return saveAtomicallyThrough(file, kMergeTempName, *merged.content);
 }
 

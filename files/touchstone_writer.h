@@ -75,23 +75,41 @@ std::string commentLine(std::string_view note);
 // is written "0").
 std::array<bool, 4> slotsHoldingValues(std::string_view text);
 
+// Whether a scan of these frequencies (hertz, point 0 first) can be merged
+// into an existing two-port file: the file must be one the merge can fill
+// (see mergeS2p) and hold the scan's plan, as many points and point for
+// point the same frequency as the writer prints it (16 digits, compared to
+// 1e-12). Merging by index into a file of another plan would put each value
+// on another frequency's line. For another plan, `difference` says how, as a
+// line under kNotCompatible: "101 points in the file, 51 in the scan", or
+// "line 12: 10000000 Hz in the file, 20000000 Hz in the scan" (the file's
+// own line number, its frequency in hertz whatever its unit).
+enum class MergeFit { fits, notCompatible, otherPlan };
+struct MergeCheck {
+  MergeFit fit = MergeFit::fits;
+  std::string difference;  // only for otherPlan
+};
+MergeCheck checkMerge(std::string_view existing, std::span<const double> scanHz);
+
 // The new version of an existing two-port file with `slot` taken from
 // `points` (data line k gets point k), or the reason it cannot be merged.
-// The header, comments, frequencies and the other columns are kept as they
-// stand; only the first points.size() data lines are kept. Refused: a file
-// without a usable option line (S parameters, DB, R 50) or without data
-// lines, a data line of other than nine numbers, numbers before the option
-// line or after a second one, and an empty scan.
+// The header, comments, blank lines, frequencies and the other columns are
+// kept as they stand. Refused (kNotCompatible): a file without a usable
+// option line (S parameters, DB, R 50) or without data lines, a data line of
+// other than nine numbers, numbers before the option line or after a second
+// one, and a file of another plan than the points' (checkMerge; `detail`
+// then says how they differ). An empty scan is refused as well.
 struct MergeResult {
   std::optional<std::string> content;
   std::string reason;  // empty when content is there
+  std::string detail;  // a second line for the reason, when there is one
   bool ok() const { return content.has_value(); }
 };
 MergeResult mergeS2p(std::string_view existing, ParameterSlot slot, std::span<const TouchstonePoint> points);
 
 // On disk: each replaces `file` only once the new content is completely
 // written (see atomic_file.h); an incompatible or unreadable file for a
-// merge is left untouched and the reason returned.
+// merge is left untouched and the reason returned (with the merge's detail).
 SaveResult saveS1p(const std::filesystem::path& file, std::span<const TouchstonePoint> points,
                    std::span<const std::string> notes = {});
 SaveResult saveS2p(const std::filesystem::path& file, FileOrigin origin, ParameterSlot slot,

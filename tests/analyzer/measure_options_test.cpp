@@ -269,7 +269,8 @@ TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
         "--linear", "--log", "--ms", "--port", "--sweeps", "--load", "--length", "--quiet", "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
-                        MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::Interrupted})
+                        MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::OtherPlan,
+                        MeasureExit::Interrupted})
     EXPECT_NE(usage.find("\n  " + std::to_string(static_cast<int>(e)) + "  "), std::string::npos)
         << +static_cast<int>(e);
 }

@@ -1,7 +1,8 @@
 // vna-measure as a script uses it, against the real instrument-simulator on
 // a pseudo-terminal: calibrate with open, short and a 50 ohm load, measure a
 // series 100 ohm and 1 uH; normalize on a through and measure a low-pass;
-// and each way a run can fail, with its message, its status and no file.
+// and each way a run can fail (a two-port file of another plan among them),
+// with its message, its status and no file.
 #include <gtest/gtest.h>
 #include <unistd.h>
 
@@ -210,6 +211,15 @@ TEST_F(VnaMeasure, EachFailureSaysWhyWithItsStatusAndLeavesNoFile) {
   // A calibration without all its standards.
   const Outcome lacking = measure(with({"reflection", "--cal", at("cal.txt"), "-o", at("a.s1p")}, plan(instrument.port())));
   EXPECT_EQ(lacking.status, status(MeasureExit::BadCalibration)) << lacking.output;
+  // A two-port file of another plan: refused before the sweep, kept as it was.
+  const std::string onePoint = "# HZ S DB R 50\r\n1000 -1 10 0.0 0.0 0.0 0.0 0.0 0.0 \r\n";
+  std::ofstream(work_ / "two.s2p", std::ios::binary) << onePoint;
+  const Outcome merge = measure(with({"reflection", "--slot", "s22", "-o", at("two.s2p")}, plan(instrument.port())));
+  EXPECT_EQ(merge.status, status(MeasureExit::OtherPlan)) << merge.output;
+  EXPECT_NE(merge.output.find("(1 point in the file, 51 in the scan)"), std::string::npos) << merge.output;
+  std::stringstream two;
+  two << std::ifstream(work_ / "two.s2p", std::ios::binary).rdbuf();
+  EXPECT_EQ(two.str(), onePoint);
   // An output folder that is missing: refused before the instrument is
   // touched, not after a sweep measured for nothing.
   const std::optional<long> before = instrument.acquisitions();

@@ -77,7 +77,7 @@ TEST(Interoperability, ScikitRfReadsTheTouchstoneFilesAsWritten) {
   for (int i = 0; i < 5; ++i) {
     const double f = 1000.0 * std::pow(10.0, 1.2345678 * i);
     a.push_back({f, -(i + 1) - 0.1234567, 10.0 * (i + 1) + 0.7654321});
-    b.push_back({0.0, -3.0 * (i + 1) - 0.5555555, -20.0 * (i + 1) - 0.3333333});
+    b.push_back({f, -3.0 * (i + 1) - 0.5555555, -20.0 * (i + 1) - 0.3333333});
   }
   ASSERT_TRUE(saveS1p(dir.path() / "one.s1p", a));
   ASSERT_TRUE(saveS2p(dir.path() / "refl.s2p", FileOrigin::impedanceAnalyzer, ParameterSlot::s11, a));

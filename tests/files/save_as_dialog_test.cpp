@@ -385,5 +385,43 @@ TEST_F(SaveAsDialogTest, AnIncompatibleTwoPortFileIsRefusedAndKeptByteForByte) {
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});
 }
 
+TEST_F(SaveAsDialogTest, AScanSavedIntoAFileOfAnotherPlanIsRefusedSayingWhere) {
+  // s11 saved over another plan: its third point at 4 kHz, the scan's at 3 kHz.
+  const std::string other = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11,
+                                       Points{{1000, -7, 70}, {2000, -8, 80}, {4000, -9, 90}});
+  writeFile(dir.path() / "dut.s2p", std::vector<std::uint8_t>(other.begin(), other.end()));
+  typeName("dut");
+  clickType(2);
+  click(kSaveX, kSaveY);
+  check([&] {
+    expectText(5, 5, 0, 6, " error : the file is not compatible ");
+    expectText(6, 5, 0, 6, " line 6: 4000 Hz in the file, 3000 Hz in the scan ");
+  });
+  key("y");
+  SaveAsResult r = run();
+  EXPECT_EQ(r.outcome, SaveAsOutcome::Failed);
+  EXPECT_EQ(r.failureDetail, "line 6: 4000 Hz in the file, 3000 Hz in the scan");
+  EXPECT_EQ(fileText("dut.s2p"), other);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});
+
+  // A file of more points than the scan would lose its tail: refused as well,
+  // and the message stands its 3.5 s without a key.
+  const std::string longer = other + "8000 -1 10 0.0 0.0 0.0 0.0 0.0 0.0 \r\n";
+  writeFile(dir.path() / "dut.s2p", std::vector<std::uint8_t>(longer.begin(), longer.end()));
+  typeName("dut");
+  clickType(1);
+  click(kSaveX, kSaveY);
+  const double saveAt = t;
+  check([&] {
+    expectText(5, 5, 0, 6, " error : the file is not compatible ");
+    expectText(6, 5, 0, 6, " 4 points in the file, 3 in the scan ");
+  });
+  r = run();
+  EXPECT_EQ(r.outcome, SaveAsOutcome::Failed);
+  EXPECT_GE(backend.now(), saveAt + 3.5);
+  EXPECT_EQ(fileText("dut.s2p"), longer);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});
+}
+
 }  // namespace
 }  // namespace vna

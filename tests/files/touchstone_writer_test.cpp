@@ -8,6 +8,7 @@
 #include <string>
 #include <vector>
 
+#include "measurement/sweep_plan.h"
 #include "tests/files/temp_dir.h"
 
 namespace vna {
@@ -86,7 +87,7 @@ TEST(TouchstoneWriter, NotesStandUnderTheHeaderAndTheFileReadsTheSame) {
 struct SlotCase {
   ParameterSlot slot;
   const char* written;  // the line of a new file for point {100, 1, 2}
-  const char* merged;   // "1 2 3 ... 9" with point {0, -91, -92} merged in
+  const char* merged;   // "1 2 3 ... 9" with point {1, -91, -92} merged in
 };
 const SlotCase kSlots[] = {
     {ParameterSlot::s11, "100 1 2 0.0 0.0 0.0 0.0 0.0 0.0 \r\n", "1 -91 -92 4 5 6 7 8 9\r\n"},
@@ -99,7 +100,7 @@ const SlotCase kSlots[] = {
 TEST(TouchstoneWriter, EverySlotWritesAndMergesItsOwnColumns) {
   for (const SlotCase& c : kSlots) {
     EXPECT_EQ(s2pLine(c.slot, {100, 1, 2}), c.written);
-    const MergeResult merged = mergeS2p("# HZ S DB R 50\r\n1 2 3 4 5 6 7 8 9\r\n", c.slot, Points{{0, -91, -92}});
+    const MergeResult merged = mergeS2p("# HZ S DB R 50\r\n1 2 3 4 5 6 7 8 9\r\n", c.slot, Points{{1, -91, -92}});
     ASSERT_TRUE(merged.ok()) << merged.reason;
     EXPECT_EQ(*merged.content, std::string("# HZ S DB R 50\r\n") + c.merged);
   }
@@ -107,24 +108,105 @@ TEST(TouchstoneWriter, EverySlotWritesAndMergesItsOwnColumns) {
 
 TEST(TouchstoneMerge, S11ThenS22UnderOneNameKeepsTheFirstHeader) {
   const std::string first = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{5e6, -1, 2}});
-  const MergeResult merged = mergeS2p(first, ParameterSlot::s22, Points{{7e6, -3, 4}});
+  const MergeResult merged = mergeS2p(first, ParameterSlot::s22, Points{{5e6, -3, 4}});
   ASSERT_TRUE(merged.ok());
   EXPECT_EQ(*merged.content, kImpedanceHeader + "5000000 -1 2 0.0 0.0 0.0 0.0 -3 4 \r\n");
 }
 
-TEST(TouchstoneMerge, KeepsCommentsBlankLinesAndLineEndsAndStopsAtThePointCount) {
+// The frequencies of a plan as the analyzers and vna-measure scan it.
+std::vector<double> planFrequencies(double from, double to, int points) {
+  SweepPlan plan;
+  plan.freqMin = from;
+  plan.freqMax = to;
+  plan.points = static_cast<std::int16_t>(points);
+  plan.logSweep = 1;
+  std::vector<double> f(static_cast<std::size_t>(points) + 2);
+  buildFrequencyList(plan, f);
+  f.resize(static_cast<std::size_t>(points));
+  return f;
+}
+
+Points scanAt(const std::vector<double>& frequencies, double db) {
+  Points points;
+  for (const double f : frequencies) points.push_back({f, db, -db});
+  return points;
+}
+
+TEST(TouchstoneMerge, AScanOfAnotherPlanIsRefusedSayingWhereTheFileDiffers) {
+  // s11 over 1 kHz to 10 MHz, then s22 over 1 kHz to 20 MHz: the second
+  // point is the first to differ, on the file's fifth line.
+  const std::string file =
+      s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, scanAt(planFrequencies(1e3, 10e6, 51), -1));
+  const std::vector<double> wider = planFrequencies(1e3, 20e6, 51);
+  const MergeResult refused = mergeS2p(file, ParameterSlot::s22, scanAt(wider, -2));
+  EXPECT_FALSE(refused.ok());
+  EXPECT_EQ(refused.reason, kNotCompatible);
+  EXPECT_EQ(refused.detail, "line 5: 1202.264434617413 Hz in the file, 1219.047420694726 Hz in the scan");
+  const MergeCheck before = checkMerge(file, wider);
+  EXPECT_EQ(before.fit, MergeFit::otherPlan);
+  EXPECT_EQ(before.difference, refused.detail);
+
+  // Another point count, either way.
+  EXPECT_EQ(mergeS2p(file, ParameterSlot::s22, scanAt(planFrequencies(1e3, 10e6, 101), -2)).detail,
+            "51 points in the file, 101 in the scan");
+  const std::string three = "! a\r\n# HZ S DB R 50\r\n\r\n1000 1 2 3 4 5 6 7 8\r\n"
+                            "2000 1 2 3 4 5 6 7 8\r\n! b\r\n3000 1 2 3 4 5 6 7 8\r\n";
+  EXPECT_EQ(mergeS2p(three, ParameterSlot::s11, Points{{1000, 0, 0}, {2000, 0, 0}}).detail,
+            "3 points in the file, 2 in the scan");
+  EXPECT_EQ(checkMerge(three, std::vector<double>{1000}).difference, "3 points in the file, 1 in the scan");
+  // The line number is the file's own, comments and blank lines counted.
+  EXPECT_EQ(checkMerge(three, std::vector<double>{1000, 2000, 3500}).difference,
+            "line 7: 3000 Hz in the file, 3500 Hz in the scan");
+  // A frequency that is no number is no plan's.
+  EXPECT_EQ(checkMerge("# HZ S DB R 50\r\n1,5 1 2 3 4 5 6 7 8\r\n", std::vector<double>{1.5}).difference,
+            "line 2: \"1,5\" in the file, 1.5 Hz in the scan");
+  // Nothing is compared in a file the merge could not fill anyway.
+  EXPECT_EQ(checkMerge("# HZ S DB R 50\r\n1000 1 2\r\n", std::vector<double>{2000}).fit, MergeFit::notCompatible);
+}
+
+TEST(TouchstoneMerge, TheSamePlanMergesWhateverUnitAndLastDigitTheFileWritesItIn) {
+  const std::vector<double> plan = planFrequencies(1e3, 10e6, 51);
+  const std::string file = s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, scanAt(plan, -1));
+  const MergeResult merged = mergeS2p(file, ParameterSlot::s12, scanAt(plan, -2));
+  ASSERT_TRUE(merged.ok()) << merged.detail;
+  EXPECT_EQ(checkMerge(file, plan).fit, MergeFit::fits);
+  // Byte for byte the file with the s12 columns filled in.
+  std::string expected;
+  for (std::size_t at = 0, next; at < file.size(); at = next) {
+    next = file.find('\n', at) + 1;
+    std::string line = file.substr(at, next - at);
+    if (line[0] != '!' && line[0] != '#') line.replace(line.find(" -1 1 0.0 0.0 "), 14, " -1 1 -2 2 ");
+    expected += line;
+  }
+  EXPECT_EQ(*merged.content, expected);
+
+  // The same points in megahertz, and in the last of the 16 digits another
+  // computation of the same plan may print differently.
+  const std::string mhz = "# MHZ S DB R 50\n0.001 1 2 3 4 5 6 7 8\n0.0015 1 2 3 4 5 6 7 8\n";
+  EXPECT_TRUE(mergeS2p(mhz, ParameterSlot::s11, Points{{1000, 0, 0}, {1500, 0, 0}}).ok());
+  const std::string lastDigit = "# HZ S DB R 50\n1202.264434617414 1 2 3 4 5 6 7 8\n";
+  EXPECT_TRUE(mergeS2p(lastDigit, ParameterSlot::s11, Points{{1202.264434617413, 0, 0}}).ok());
+  // While 0.01 Hz, the step a frequency is entered in, is another plan at
+  // the top of the range.
+  const std::string top = "# HZ S DB R 50\n99999999.97 1 2 3 4 5 6 7 8\n";
+  EXPECT_EQ(mergeS2p(top, ParameterSlot::s11, Points{{99999999.98, 0, 0}}).detail,
+            "line 2: 99999999.97 Hz in the file, 99999999.98 Hz in the scan");
+}
+
+TEST(TouchstoneMerge, KeepsCommentsBlankLinesAndLineEnds) {
   const std::string file =
       "! notes\n# mhz s db r 50 ! from elsewhere\n1\t2\t3\t4\t5\t6\t7\t8\t9\n\r\n! between\n"
-      "10 11 12 13 14 15 16 17 18\n! after the last point\n19 20 21 22 23 24 25 26 27\n";
-  const MergeResult two = mergeS2p(file, ParameterSlot::s21, Points{{0, -91, -92}, {0, -93, -94}});
-  ASSERT_TRUE(two.ok());
+      "10 11 12 13 14 15 16 17 18\n! after the last point\n";
+  const MergeResult two = mergeS2p(file, ParameterSlot::s21, Points{{1e6, -91, -92}, {10e6, -93, -94}});
+  ASSERT_TRUE(two.ok()) << two.detail;
   EXPECT_EQ(*two.content,
             "! notes\n# mhz s db r 50 ! from elsewhere\n1\t2\t3\t-91 -92 6\t7\t8\t9\n\r\n! between\n"
-            "10 11 12 -93 -94 15 16 17 18\n");
-  // Fewer lines than points: every line is merged, the last even without a line feed.
-  const MergeResult many = mergeS2p("# db\r\n1 2 3 4 5 6 7 8 9", ParameterSlot::s22, Points(4, {0, -91, -92}));
-  ASSERT_TRUE(many.ok());
-  EXPECT_EQ(*many.content, "# db\r\n1 2 3 4 5 6 7 -91 -92 ");
+            "10 11 12 -93 -94 15 16 17 18\n! after the last point\n");
+  // The last line is merged even without a line feed (the unit is GHz when
+  // the option line names none).
+  const MergeResult last = mergeS2p("# db\r\n1 2 3 4 5 6 7 8 9", ParameterSlot::s22, Points{{1e9, -91, -92}});
+  ASSERT_TRUE(last.ok()) << last.detail;
+  EXPECT_EQ(*last.content, "# db\r\n1 2 3 4 5 6 7 -91 -92 ");
 }
 
 TEST(TouchstoneMerge, RefusesFilesItCannotFillCorrectly) {
@@ -151,6 +233,7 @@ TEST(TouchstoneMerge, RefusesFilesItCannotFillCorrectly) {
     const MergeResult merged = mergeS2p(file, ParameterSlot::s11, Points(3, {1, 2, 3}));
     EXPECT_FALSE(merged.ok()) << file;
     EXPECT_EQ(merged.reason, kNotCompatible) << file;
+    EXPECT_EQ(merged.detail, "") << file;  // the viewers would refuse these too: no plan to compare
   }
   EXPECT_FALSE(mergeS2p("# HZ S DB R 50\r\n" + line, ParameterSlot::s11, Points{}).ok());  // would empty it
 }
@@ -175,6 +258,17 @@ TEST(TouchstoneFiles, SavesReplaceAndAMergeKeepsAnIncompatibleFile) {
   EXPECT_EQ(refused.reason(), kNotCompatible);
   EXPECT_EQ(readFile(s2p), onePort);
   EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});  // no spartemp.tmp left
+
+  // A two-port file of another plan is kept byte for byte as well.
+  const std::string twoPoints =
+      s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{1e3, 1, 2}, {1e7, 3, 4}});
+  writeFile(s2p, std::vector<std::uint8_t>(twoPoints.begin(), twoPoints.end()));
+  const SaveResult otherPlan = mergeS2pFile(s2p, ParameterSlot::s22, Points{{1e3, 5, 6}, {2e7, 7, 8}});
+  EXPECT_FALSE(otherPlan.ok());
+  EXPECT_EQ(otherPlan.reason(), kNotCompatible);
+  EXPECT_EQ(otherPlan.detail(), "line 5: 10000000 Hz in the file, 20000000 Hz in the scan");
+  EXPECT_EQ(text(readFile(s2p)), twoPoints);
+  EXPECT_EQ(dir.entries(), std::vector<std::string>{"dut.s2p"});
 
   // The merge goes through "spartemp.tmp": where that name cannot be a file, it fails.
   const std::string twoPort = s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, Points{{1, 2, 3}});

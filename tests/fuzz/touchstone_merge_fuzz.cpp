@@ -3,7 +3,8 @@
 // Saving a parameter into an existing .s2p file merges it into whatever that
 // file holds, which may come from another tool or be damaged. The merge must
 // give either new content or the reason it refused; merged content must be
-// what it says it is: the saved pair in the slot's columns of the first data
+// what it says it is: a file of the scan's plan (the viewers read the scan's
+// frequencies from it), the saved pair in the slot's columns of its data
 // lines, everything else as it stood, so that the viewers read back the
 // values saved and the other parameters of the file unchanged. Merging the
 // same scan again changes nothing. The scan saved is fixed: five points with
@@ -11,6 +12,7 @@
 // keeps the input; the sanitizers catch the rest.
 
 #include <algorithm>
+#include <cmath>
 #include <array>
 #include <cstddef>
 #include <cstdint>
@@ -44,8 +46,8 @@ const char* nameOf(ParameterSlot slot) {
     if (!(condition)) brokenRule("touchstone_merge_fuzz", nameOf(slot), #condition); \
   } while (false)
 
-// Frequencies are not merged (the file keeps its own); the values are what
-// a scan may hand over, rounding to single precision included.
+// The file keeps its own frequency texts, which must be these; the values are
+// what a scan may hand over, rounding to single precision included.
 constexpr std::array<vna::TouchstonePoint, 5> kScan{{
     {1e6, -12.5, 45.25},
     {2e6, -0.0012345678, -179.99},
@@ -82,6 +84,8 @@ void checkReadBack(ParameterSlot slot, TouchstoneColumns columns, std::string_vi
   REQUIRE(n <= kScan.size());
   const int pair = pairOf(slot, columns);
   for (std::size_t k = 0; k < n; ++k) {
+    const double scanHz = kScan[k].frequencyHz;
+    REQUIRE(std::fabs(after->frequency[k] - scanHz) <= 2e-12 * scanHz);
     if (pair == 1) REQUIRE(after->db1[k] == asWritten(kScan[k].db) && after->angle1[k] == asWritten(kScan[k].angleDeg));
     if (pair == 2) REQUIRE(after->db2[k] == asWritten(kScan[k].db) && after->angle2[k] == asWritten(kScan[k].angleDeg));
   }

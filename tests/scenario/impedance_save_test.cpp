@@ -1,8 +1,9 @@
 // A user saving a measurement: a two-port file built by two saves under one
-// name, and a copy of the screen.
+// name, one of another plan refused, and a copy of the screen.
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 #include <sstream>
@@ -74,6 +75,37 @@ TEST_F(SaveStory, S11ThenS22UnderOneNameMakeOneTwoPortFileOfTheScanShown) {
   }
   EXPECT_FALSE(std::filesystem::exists(dir.path() / "spartemp.tmp"));
   EXPECT_EQ(program.fileName(), "meas");
+}
+
+TEST_F(SaveStory, AScanOfAnotherPlanIsNotMergedIntoTheFileAndTheScreenSaysWhy) {
+  model.setDevice(Device::resistor(100));
+  stopFirstScan(user, screen);
+  fiftyOnePoints();
+  sweep();
+  save("meas", 1);  // s2p (s11) over 51 points
+  std::string before;
+  user.act([&] { before = fileText(dir.path() / "meas.s2p"); });
+  user.click(21, P + 14);  // 51 -> 101 points
+  sweep();
+  std::string headline, reason;
+  user.click(29, P + 6).waitForText(kNameRow, 10, "file name :");
+  user.moveMouse(testing::cellX(30), testing::cellY(kNameRow)).type("meas\r");
+  user.click(kTypeRow, 25).click(kTypeRow, 25);  // s2p (s22)
+  user.click(kSaveRow, 25)
+      .waitForText(5, 5, " error : the file is not compatible ")
+      .act([&] {
+        headline = screen.textAt(5, 1, 60);
+        reason = screen.textAt(6, 1, 60);
+      })
+      .moveMouse(600, 730)
+      .waitForText(14, P + 2, "freq  Max:");
+  ASSERT_NO_FATAL_FAILURE(play());
+
+  std::printf("%s\n%s\n", headline.c_str(), reason.c_str());
+  EXPECT_EQ(reason, "     51 points in the file, 101 in the scan " + std::string(16, ' '));
+  EXPECT_EQ(fileText(dir.path() / "meas.s2p"), before);
+  EXPECT_EQ(testing::fileLines(dir.path() / "meas.s2p").size(), 3u + 51u);
+  EXPECT_FALSE(std::filesystem::exists(dir.path() / "spartemp.tmp"));
 }
 
 TEST_F(SaveStory, TheScreenCopyShowsTheMeasurementScreenNotTheDialog) {

@@ -4,6 +4,8 @@
 // there; once the instrument answers properly the next run measures the
 // device. Whatever stops or restarts a sweep (the next sweep, a reopen, a
 // Ctrl+C and a new run), no acquisition comes before the generators settled.
+// A two-port file of another plan is refused with status 7 before the
+// instrument is touched; one of the same plan takes the new parameter.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -19,6 +21,7 @@
 #include <vector>
 
 #include "analyzer/measure_program.h"
+#include "files/touchstone_writer.h"
 #include "simulator/simulated_channel.h"
 #include "tests/scenario/scenario_support.h"
 
@@ -61,6 +64,7 @@ class MeasureFaults : public ::testing::Test {
     std::FILE* err = std::tmpfile();
     MeasureSetting setting{dir_.path(),
                            [this](int) -> std::unique_ptr<SerialChannel> {
+                             ++opened_;
                              return std::make_unique<SimulatedChannel>([this] { return host_.t; }, model_);
                            },
                            host_, [this] { return host_.interrupted(); }, stdout, err, false};
@@ -91,6 +95,7 @@ class MeasureFaults : public ::testing::Test {
 
   WorkDirectory dir_;
   VirtualHost host_;
+  int opened_ = 0;  // times the program opened the instrument's port
   InstrumentModel model_{idealInstrument(0)};
   const std::vector<std::string> reflection_{"reflection", "--from", "1k",    "--to", "10M",
                                              "--points",   "51",     "--log", "-o",   "part.s1p"};
@@ -129,6 +134,73 @@ TEST_F(MeasureFaults, RepliesThatAreNoSamplesFailTheRunAndKeepTheOldFile) {
   const std::vector<double> z = impedances("part.s1p");
   ASSERT_EQ(z.size(), 51u);
   for (const double ohms : z) EXPECT_NEAR(ohms, 220, 0.22);
+}
+
+TEST_F(MeasureFaults, AFileOfAnotherPlanIsRefusedBeforeTheSweepAndOneOfTheSamePlanMerges) {
+  model_.setDevice(Device::resistor(220));
+  // 51 log points from 1 kHz to `to`, as slot `slot` of `name`.
+  const auto reflection = [](const char* to, const char* slot, const char* name) {
+    return std::vector<std::string>{"reflection", "--from", "1k", "--to", to, "--points", "51", "--log",
+                                    "--slot",     slot,     "-o", name,     "--quiet"};
+  };
+  ASSERT_EQ(measure(reflection("10M", "s11", "dut.s2p")).status, 0);
+  const std::string saved = file("dut.s2p");
+  const int opens = opened_;
+
+  // s22 over 1 kHz to 20 MHz into the 10 MHz file.
+  const Outcome wider = measure(reflection("20M", "s22", "dut.s2p"));
+  EXPECT_EQ(wider.status, 7);
+  EXPECT_EQ(wider.message,
+            "vna-measure: dut.s2p holds another plan than this sweep's (line 5: 1202.264434617413 Hz in the file, "
+            "1219.047420694726 Hz in the scan): sweep with the plan it was measured with, or give -o a new name\n");
+  EXPECT_EQ(file("dut.s2p"), saved);
+  EXPECT_EQ(opened_, opens);  // not swept: the port was never opened
+  EXPECT_EQ(std::distance(std::filesystem::directory_iterator(dir_.path()), {}), 1);  // no temporary file either
+
+  // With --sweeps, every numbered file that is there: the second has 101 points.
+  std::ofstream(dir_.path() / "dut-0002.s2p", std::ios::binary)
+      << s2pContent(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, std::vector<TouchstonePoint>(101));
+  std::vector<std::string> sweeps = reflection("10M", "s22", "dut.s2p");
+  sweeps.insert(sweeps.end(), {"--sweeps", "3"});
+  const Outcome numbered = measure(sweeps);
+  EXPECT_EQ(numbered.status, 7);
+  EXPECT_NE(numbered.message.find("dut-0002.s2p holds another plan than this sweep's (101 points in the file, 51 "
+                                  "in the scan)"),
+            std::string::npos)
+      << numbered.message;
+  EXPECT_EQ(opened_, opens);
+  EXPECT_FALSE(std::filesystem::exists(dir_.path() / "dut-0001.s2p"));
+
+  // A file the merge could not fill at all (one-port data under the name):
+  // refused before the sweep as well, as a file that cannot be written.
+  std::ofstream(dir_.path() / "one.s2p", std::ios::binary) << "# HZ S DB R 50\r\n1000 -1 10\r\n";
+  const Outcome onePort = measure(reflection("10M", "s22", "one.s2p"));
+  EXPECT_EQ(onePort.status, 5);
+  EXPECT_NE(onePort.message.find("one.s2p is not compatible"), std::string::npos) << onePort.message;
+  EXPECT_EQ(opened_, opens);
+
+  // s22 over the file's own plan: every line stays as it was, byte for byte,
+  // up to the s22 pair, which holds the 220 ohm: |s22| = 170/270.
+  const Outcome merged = measure(reflection("10M", "s22", "dut.s2p"));
+  ASSERT_EQ(merged.status, 0) << merged.message;
+  std::istringstream was(saved), now(file("dut.s2p"));
+  int points = 0;
+  for (std::string line, after; std::getline(was, line) && std::getline(now, after);) {
+    if (line[0] == '!' || line[0] == '#') {
+      EXPECT_EQ(after, line);
+      continue;
+    }
+    ++points;
+    const std::string kept = line.substr(0, line.size() - 9);  // less "0.0 0.0 \r"
+    ASSERT_EQ(after.substr(0, kept.size()), kept);
+    double db = 0, angle = 0;
+    std::istringstream(after.substr(kept.size())) >> db >> angle;
+    EXPECT_NEAR(db, 20 * std::log10(170.0 / 270), 1e-4) << line;
+    EXPECT_NEAR(angle, 0, 1e-3) << line;
+    EXPECT_EQ(after.substr(after.size() - 2), " \r");
+  }
+  EXPECT_EQ(points, 51);
+  EXPECT_TRUE(now.peek() == EOF);
 }
 
 TEST_F(MeasureFaults, AnInstrumentAnsweringProperlyIsNeverRefused) {
