@@ -85,21 +85,37 @@ std::string slotsNote(const std::array<bool, 4>& measured) {
   return text;
 }
 
-std::string notedMerge(std::string_view merged, std::span<const std::string> notes) {
-  const std::string slots = commentLine(slotsNote(slotsHoldingValues(merged)));
-  const std::string tag = "! " + std::string(kSlotsTag);
+std::vector<std::string> slotNotes(ParameterSlot slot, std::span<const std::string> notes) {
+  std::vector<std::string> led;
+  for (const std::string& note : notes) led.push_back(std::string(kSlotNames[static_cast<std::size_t>(slot)]) + " " + note);
+  return led;
+}
+
+std::string notedMerge(std::string_view merged, ParameterSlot slot, std::span<const std::string> notes) {
+  const std::string slotsTag = "! " + std::string(kSlotsTag);
+  const std::string staleTag = "! " + std::string(kSlotNames[static_cast<std::size_t>(slot)]) + " ";
+  std::string fresh;
+  for (const std::string& note : notes) fresh += commentLine(note);
+  fresh += commentLine(slotsNote(slotsHoldingValues(merged)));
+  std::string out;
+  bool placed = false;
   for (std::size_t pos = 0; pos < merged.size();) {
     const std::size_t lineFeed = merged.find('\n', pos);
     const std::size_t next = lineFeed == std::string_view::npos ? merged.size() : lineFeed + 1;
-    if (merged.substr(pos, tag.size()) == tag)
-      return std::string(merged.substr(0, pos)) + slots + std::string(merged.substr(next));
+    const std::string_view line = merged.substr(pos, next - pos);
     pos = next;
+    if (line.starts_with(staleTag)) continue;
+    if (line.starts_with(slotsTag)) {
+      out += fresh;
+      placed = true;
+      continue;
+    }
+    out += line;
   }
-  const std::size_t at = optionLineStart(merged);
-  if (at == std::string_view::npos) return std::string(merged);  // the merge refuses such a text
-  std::string ours;
-  for (const std::string& note : notes) ours += commentLine(note);
-  return std::string(merged.substr(0, at)) + ours + slots + std::string(merged.substr(at));
+  if (placed) return out;
+  const std::size_t at = optionLineStart(out);
+  if (at == std::string::npos) return out;  // the merge refuses such a text
+  return out.substr(0, at) + fresh + out.substr(at);
 }
 
 }  // namespace vna

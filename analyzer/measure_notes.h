@@ -8,6 +8,10 @@
 //   ! measured 2026-05-04T14:03:12+02:00 by vna-measure 0.2.0
 //   ! plan: 51 log points from 1000 Hz to 10000000 Hz at 40 ms per point
 //   ! calibration: cal.txt, holding open, short and load; reference load 50 ohm, 0 H, 0 F
+//
+// In a two-port file each of the first three lines is led by its slot
+// ("! s21 measured ..."), and a last line says which slots hold values:
+//
 //   ! slots measured: s21; s11, s12 and s22 hold 0.0 0.0 as placeholders, not values
 #pragma once
 
@@ -21,6 +25,7 @@
 
 #include "analyzer/calibration_file.h"
 #include "analyzer/measure_options.h"
+#include "files/parameter_slot.h"
 
 namespace vna {
 
@@ -34,9 +39,16 @@ std::vector<std::string> measurementNotes(std::string_view when, const MeasureOp
 // The slots line, without the "! ", of the slots (ParameterSlot order) that hold values.
 std::string slotsNote(const std::array<bool, 4>& measured);
 
-// A merged two-port text with its slots line true again: ours rewritten
-// from the data lines, or, in a file without one (another program's), the
-// `notes` and the slots line put before the option line, as in our own.
-std::string notedMerge(std::string_view merged, std::span<const std::string> notes);
+// The notes of a two-port file, each led by the slot it speaks of
+// ("s22 measured ..."), so that a file built up by several runs says how
+// each of its parameters came about.
+std::vector<std::string> slotNotes(ParameterSlot slot, std::span<const std::string> notes);
+
+// A two-port text into which `slot` was just merged, with its notes true
+// again: our earlier notes of that slot (now stale) replaced by `notes`
+// (from slotNotes) and the slots line rewritten from the data lines. In a
+// file without a slots line (another program's) the notes and the slots
+// line go before the option line, as in our own.
+std::string notedMerge(std::string_view merged, ParameterSlot slot, std::span<const std::string> notes);
 
 }  // namespace vna

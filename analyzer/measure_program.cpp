@@ -235,9 +235,10 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
       return SaveResult::failure(file.string() +
                                  " cannot take the slot: it is no two-port file of S parameters in dB against 50 "
                                  "ohms with data lines; name a new file with -o");
-    return saveAtomicallyThrough(file, kMergeTempName, notedMerge(*merged.content, notes));
+    return saveAtomicallyThrough(file, kMergeTempName, notedMerge(*merged.content, o.slot, slotNotes(o.slot, notes)));
   }
   if (o.twoPort) {
+    notes = slotNotes(o.slot, notes);
     std::array<bool, 4> measured{};
     measured[static_cast<std::size_t>(o.slot)] = true;
     notes.push_back(slotsNote(measured));

@@ -78,7 +78,7 @@ TEST(TouchstoneWriter, NotesStandUnderTheHeaderAndTheFileReadsTheSame) {
   EXPECT_EQ(noted, plain.substr(0, option) + "! measured today\r\n! plan: two points\r\n" + plain.substr(option));
   // A measured 0 is written "0": only the literal placeholders count as empty.
   EXPECT_EQ(slotsHoldingValues(noted), (std::array<bool, 4>{false, true, false, false}));
-  const MergeResult both = mergeS2p(noted, ParameterSlot::s12, Points{{0, -5, 6}, {0, -7, 8}});
+  const MergeResult both = mergeS2p(noted, ParameterSlot::s12, Points{{1000, -5, 6}, {2000, -7, 8}});
   ASSERT_TRUE(both.ok());
   EXPECT_EQ(slotsHoldingValues(*both.content), (std::array<bool, 4>{false, true, true, false}));
 }

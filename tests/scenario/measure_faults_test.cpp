@@ -151,7 +151,7 @@ TEST_F(MeasureFaults, AFileOfAnotherPlanIsRefusedBeforeTheSweepAndOneOfTheSamePl
   const Outcome wider = measure(reflection("20M", "s22", "dut.s2p"));
   EXPECT_EQ(wider.status, 7);
   EXPECT_EQ(wider.message,
-            "vna-measure: dut.s2p holds another plan than this sweep's (line 5: 1202.264434617413 Hz in the file, "
+            "vna-measure: dut.s2p holds another plan than this sweep's (line 9: 1202.264434617413 Hz in the file, "
             "1219.047420694726 Hz in the scan): sweep with the plan it was measured with, or give -o a new name\n");
   EXPECT_EQ(file("dut.s2p"), saved);
   EXPECT_EQ(opened_, opens);  // not swept: the port was never opened
@@ -179,14 +179,21 @@ TEST_F(MeasureFaults, AFileOfAnotherPlanIsRefusedBeforeTheSweepAndOneOfTheSamePl
   EXPECT_NE(onePort.message.find("one.s2p is not compatible"), std::string::npos) << onePort.message;
   EXPECT_EQ(opened_, opens);
 
-  // s22 over the file's own plan: every line stays as it was, byte for byte,
-  // up to the s22 pair, which holds the 220 ohm: |s22| = 170/270.
+  // s22 over the file's own plan: every data line stays as it was, byte for
+  // byte, up to the s22 pair, which holds the 220 ohm: |s22| = 170/270; the
+  // notes of s11 stay, those of s22 join them.
   const Outcome merged = measure(reflection("10M", "s22", "dut.s2p"));
   ASSERT_EQ(merged.status, 0) << merged.message;
   std::istringstream was(saved), now(file("dut.s2p"));
   int points = 0;
+  const std::string notes = file("dut.s2p").substr(0, file("dut.s2p").find("# HZ"));
+  EXPECT_EQ(notes.substr(0, saved.find("! slots")), saved.substr(0, saved.find("! slots")));
+  EXPECT_NE(notes.find("\r\n! s22 measured "), std::string::npos) << notes;
+  EXPECT_NE(notes.find("\r\n! slots measured: s11 and s22; s21 and s12 hold"), std::string::npos) << notes;
   for (std::string line, after; std::getline(was, line) && std::getline(now, after);) {
-    if (line[0] == '!' || line[0] == '#') {
+    if (line[0] == '!') continue;  // the notes, above
+    if (line[0] == '#') {
+      while (after[0] == '!') std::getline(now, after);  // s22's notes, above
       EXPECT_EQ(after, line);
       continue;
     }
