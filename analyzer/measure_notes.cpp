@@ -2,6 +2,7 @@
 
 #include <array>
 
+#include "files/touchstone_text.h"
 #include "files/touchstone_writer.h"
 #include "platform/program_version.h"
 
@@ -42,13 +43,10 @@ std::string calibrationNote(const MeasureOptions& o, const std::optional<Calibra
 
 // Where the text's first option line starts; npos when it has none.
 std::size_t optionLineStart(std::string_view text) {
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t lineFeed = text.find('\n', pos);
-    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
-    const std::string_view line = text.substr(pos, next - pos);
-    if (const std::size_t first = line.find_first_not_of(" \t"); first != std::string_view::npos && line[first] == '#')
-      return pos;
-    pos = next;
+  for (std::string_view unread = text; !unread.empty();) {
+    const std::size_t at = text.size() - unread.size();
+    const std::string_view line = touchstone_text::takeLine(unread);
+    if (touchstone_text::trimmed(line).starts_with('#')) return at;
   }
   return std::string_view::npos;
 }
@@ -99,11 +97,8 @@ std::string notedMerge(std::string_view merged, ParameterSlot slot, std::span<co
   fresh += commentLine(slotsNote(slotsHoldingValues(merged)));
   std::string out;
   bool placed = false;
-  for (std::size_t pos = 0; pos < merged.size();) {
-    const std::size_t lineFeed = merged.find('\n', pos);
-    const std::size_t next = lineFeed == std::string_view::npos ? merged.size() : lineFeed + 1;
-    const std::string_view line = merged.substr(pos, next - pos);
-    pos = next;
+  for (std::string_view unread = merged; !unread.empty();) {
+    const std::string_view line = touchstone_text::takeLine(unread);
     if (line.starts_with(staleTag)) continue;
     if (line.starts_with(slotsTag)) {
       out += fresh;

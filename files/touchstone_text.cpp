@@ -113,4 +113,12 @@ bool looksLikeNumber(std::string_view word) {
   });
 }
 
+std::string_view takeLine(std::string_view& text) {
+  const std::size_t lineFeed = text.find('\n');
+  const std::size_t length = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
+  const std::string_view line = text.substr(0, length);
+  text.remove_prefix(length);
+  return line;
+}
+
 }  // namespace vna::touchstone_text

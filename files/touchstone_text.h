@@ -27,5 +27,8 @@ std::string quoted(std::string_view word);
 std::optional<double> numberOf(std::string_view word);
 // Only the characters of a number, for words the reader does not convert.
 bool looksLikeNumber(std::string_view word);
+// The first line of `text` with its line feed (a last line without one is
+// still a line), taken off its front.
+std::string_view takeLine(std::string_view& text);
 
 }  // namespace vna::touchstone_text

@@ -217,14 +217,11 @@ std::optional<TwoPortText> readTwoPortText(std::string_view existing) {
     if (existing[i] == '\r' && existing[i + 1] != '\n') return std::nullopt;
   TwoPortText file;
   int hashes = 0;  // '#' seen outside comments; data may follow exactly one
-  std::size_t pos = 0;
-  for (int number = 1; pos < existing.size(); ++number) {
-    const std::size_t lineFeed = existing.find('\n', pos);
-    const std::size_t next = lineFeed == std::string_view::npos ? existing.size() : lineFeed + 1;
+  std::string_view unread = existing;
+  for (int number = 1; !unread.empty(); ++number) {
     // A last line without a line feed is still a line: dropping it would
     // lose a point the file holds.
-    const std::string_view line = existing.substr(pos, next - pos);
-    pos = next;
+    const std::string_view line = touchstone_text::takeLine(unread);
 
     SourceLine source{line, number, scanLine(line), false};
     const ScannedLine& scanned = source.scanned;
@@ -374,11 +371,8 @@ std::array<bool, 4> slotsHoldingValues(std::string_view text) {
   constexpr std::string_view kPlaceholder = "0.0";
   std::array<bool, 4> holds{};
   bool afterOptionLine = false;
-  for (std::size_t pos = 0; pos < text.size();) {
-    const std::size_t lineFeed = text.find('\n', pos);
-    const std::size_t next = lineFeed == std::string_view::npos ? text.size() : lineFeed + 1;
-    const std::string_view line = text.substr(pos, next - pos);
-    pos = next;
+  for (std::string_view unread = text; !unread.empty();) {
+    const std::string_view line = touchstone_text::takeLine(unread);
     const ScannedLine scanned = scanLine(line);
     if (scanned.stop == LineStop::hash) afterOptionLine = true;
     if (!afterOptionLine || scanned.fields.size() != static_cast<std::size_t>(kTwoPortFieldCount)) continue;
