@@ -10,6 +10,7 @@
 
 #include "files/settings_file.h"
 #include "files/touchstone_writer.h"
+#include "measurement/sweep_plan.h"
 #include "platform/input.h"
 #include "tests/faults/read_only_folder.h"
 #include "tests/scenario/scenario_support.h"
@@ -39,10 +40,13 @@ SettingsFile keptSettings() {
 
 std::string keptSettingsBytes() { return text(encodeSettings(keptSettings())); }
 
-// An older measurement of the same names.
+// An older measurement of the same names, over the plan the stories scan
+// (the start-up range at 51 points), so that a merge could take the scan.
 std::string olderScan(FileOrigin origin, bool twoPort) {
+  SweepPlan plan;
+  plan.points = 51;
   std::vector<TouchstonePoint> points;
-  for (int i = 0; i < 51; ++i) points.push_back({1e3 * (i + 1), -0.5 * i, 2.0 * i});
+  for (int i = 0; i < 51; ++i) points.push_back({pointFrequency(plan, i), -0.5 * i, 2.0 * i});
   return twoPort ? s2pContent(origin, ParameterSlot::s11, points) : s1pContent(points);
 }
 
