@@ -112,6 +112,12 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
   // The range is the file's: the zoom key leaves it and the traces alone.
   int tracePixelsAfterZoomKey = 0;
   user.type("\x16").act([&] { tracePixelsAfterZoomKey = plotPixels(screen, colour::kTrace1); });
+  // Both ports: s22, never saved, is "0.0 0.0", a short, beside s11.
+  std::vector<double> bothInput, bothOutput;
+  user.click(24, P + 14).click(24, P + 14).moveMouse(600, 730).act([&] {
+    bothInput.assign(viewer.record().trace1.begin(), viewer.record().trace1.begin() + 51);
+    bothOutput.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
+  });
   ASSERT_NO_FATAL_FAILURE(play(viewer));
 
   EXPECT_GT(tracePixelsAfterZoomKey, 300);
@@ -127,6 +133,8 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
     EXPECT_NEAR(r.frequency[i], saved.frequency[i], 1e-9 * saved.frequency[i]);
     EXPECT_NEAR(r.trace1[i], saved.trace1[i], 1e-4 * saved.trace1[i]);
     EXPECT_NEAR(r.trace2[i], saved.trace2[i], 1e-3);
+    EXPECT_NEAR(bothInput[i], saved.trace1[i], 1e-4 * saved.trace1[i]);
+    EXPECT_LT(bothOutput[i], 1e-3);
   }
 }
 
@@ -158,7 +166,8 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
     secondCurvePixels = plotPixels(screen, colour::kMemory1);
     s12Gain.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
   });
-  user.click(24, P + 14).moveMouse(600, 730);                    // back to s21
+  std::string back;
+  user.click(24, P + 14).moveMouse(600, 730).act([&] { back = screen.textAt(24, P + 2, 23); });  // back to s21
   user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
   user.act([&] {
     delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
@@ -168,6 +177,7 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
 
   EXPECT_EQ(sweep, "sweep: linear");
   EXPECT_EQ(both, " s21 & s12");
+  EXPECT_EQ(back, "Parameter: s21         ");
   EXPECT_GT(secondCurvePixels, 300);
   EXPECT_EQ(aperture, "delay aper: 4% ");
   for (std::size_t i = 0; i < 51; ++i) {
@@ -208,6 +218,21 @@ TEST_F(ViewerStory, AnS22OnlyFileShowsItsEmptyS11AsAShortAndItsS22) {
   EXPECT_EQ(input1, "         0.000");
   EXPECT_EQ(output1, "       100.000");
   EXPECT_EQ(viewer.hooks().parameter(), 2);
+}
+
+// A one-port file has s11 alone: Parameter stays at s11 when clicked.
+TEST_F(ViewerStory, AOnePortFileOffersOnlyS11) {
+  std::vector<TouchstonePoint> points;
+  for (int i = 0; i < 51; ++i) points.push_back({1e6 + 1e5 * i, -9.5424250943932, 0.0});  // 100 ohm on 50 ohm
+  std::ofstream(dir.path() / "part.s1p", std::ios::binary) << s1pContent(points);
+  ImpedanceViewer viewer(screen, dir.path());
+  std::string parameter;
+  pickFirstFile();
+  user.click(24, P + 14).moveMouse(600, 730).act([&] { parameter = screen.textAt(24, P + 2, 24); });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  EXPECT_EQ(parameter, "Parameter: s11 (input)  ");
+  EXPECT_EQ(viewer.hooks().parameter(), 1);
+  EXPECT_FALSE(viewer.hooks().twoPort());
 }
 
 // A file the viewer cannot show says so and leaves the user at the list.
