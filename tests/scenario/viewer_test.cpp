@@ -235,6 +235,38 @@ TEST_F(ViewerStory, AOnePortFileOffersOnlyS11) {
   EXPECT_FALSE(viewer.hooks().twoPort());
 }
 
+// The delay aperture widest on a file of 801 points (128 points) is too wide
+// for the next file, of 51: it is held to what 51 points allow (8), and the
+// delay of that file's cable is there.
+TEST_F(ViewerStory, AWideDelayApertureShrinksToTheNextFilesPoints) {
+  const auto write = [this](int count, double step, double delay) {
+    std::vector<TouchstonePoint> points;
+    for (int i = 0; i < count; ++i) {
+      const double f = 1e6 + step * i;
+      points.push_back({f, 0.0, std::remainder(-360.0 * f * delay, 360.0)});
+    }
+    std::ofstream(dir.path() / "cable.s2p", std::ios::binary)
+        << s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points);
+  };
+  write(801, 1e4, 100e-9);
+  TransmissionViewer viewer(screen, dir.path());
+  std::string widest, held;
+  std::vector<double> delay;
+  pickFirstFile();
+  user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
+  user.click(22, P + 4, 2).moveMouse(600, 730).act([&] { widest = screen.textAt(22, P + 1, 15); });
+  user.click(40, P + 4).act([&] { write(51, 1e5, 200e-9); });  // File Access; another cable
+  pickFirstFile();
+  user.act([&] {
+    held = screen.textAt(22, P + 1, 15);
+    delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
+  });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  EXPECT_EQ(widest, "delay aper: 16%");  // 128 of 800 steps
+  EXPECT_EQ(held, "delay aper: 16%");    // 8 of 50
+  for (std::size_t i = 4; i <= 46; ++i) EXPECT_NEAR(delay[i], 0.2, 1e-6) << "point " << i;  // microseconds
+}
+
 // A file the viewer cannot show says so and leaves the user at the list.
 TEST_F(ViewerStory, AFileThatIsNotCompatibleIsRefusedAndTheListComesBack) {
   {
