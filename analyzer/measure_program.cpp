@@ -34,6 +34,15 @@ int failure(MeasureSetting& s, MeasureExit status, const std::string& message) {
   return static_cast<int>(status);
 }
 
+// A reason that does not name the file it concerns (a merge refused for the
+// file's contents) gets the name in front: a script writing several files
+// must learn which one failed.
+std::string namingFile(const fs::path& file, const std::string& reason) {
+  if (reason.find(file.filename().string()) != std::string::npos) return reason;
+  const std::size_t first = reason.find_first_not_of(' '), last = reason.find_last_not_of(' ');
+  return file.string() + ": " + (first == std::string::npos ? reason : reason.substr(first, last - first + 1));
+}
+
 // The analyzers' own values from "configu", those a command line names
 // instead; a missing or damaged file gives the defaults and is left alone.
 SettingsFile settingsFor(const MeasureOptions& o, const fs::path& directory) {
@@ -411,7 +420,10 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       case MeasureCommand::Help:
       case MeasureCommand::Version: break;
     }
-    if (!saved) return failure(s, MeasureExit::CannotWrite, saved.reason());
+    if (!saved) {
+      const bool toStdout = o.output && *o.output == "-";
+      return failure(s, MeasureExit::CannotWrite, toStdout ? saved.reason() : namingFile(file, saved.reason()));
+    }
     if (measuring && *o.output != "-") written.push_back(outputFile(o, {}, k).string());
   }
   return 0;

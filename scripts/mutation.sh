@@ -1,13 +1,14 @@
 #!/usr/bin/env bash
 # Seeds one fault at a time into the working tree and runs the unit and
-# scenario tests against it: a fault the tests do not notice (it "survived")
-# points at behaviour no test holds.
+# scenario tests against it (with --e2e the end-to-end tests too): a fault
+# the tests do not notice (it "survived") points at behaviour no test holds.
 #
 #   bash scripts/mutation.sh              every fault of tests/mutation/faults.txt
 #   bash scripts/mutation.sh 7            fault 7 only (also "3,7,12" or "5-9")
 #   bash scripts/mutation.sh --list       the numbered faults, nothing run
 #   options: --faults FILE  --build-dir DIR (build-mutation)  --timeout SECONDS
 #            per fault (900)  --baseline (run the tests on the untouched tree first)
+#            --e2e (a fault the fast labels let through also meets the e2e label)
 #
 # A fault entry (tests/mutation/faults.txt) is four lines, "file:", "what:",
 # "from:" and "to:"; the text after "from: " must occur exactly once in the
@@ -16,9 +17,13 @@
 #
 # Each fault: apply, incremental build (RelWithDebInfo, warnings not errors,
 # its own build directory), the tests of the labels unit and scenario (ctest
-# -L, unit first, stopping at the first failure), restore. A fault that does not compile is reported apart and left
-# out of the score (killed / built). The file is restored after every fault,
-# also on Ctrl-C, and the tree is checked against git at the end.
+# -L, unit first, stopping at the first failure), restore. With --e2e a fault
+# that survives those two also meets the e2e label (one test at a time: the
+# tests share Xvfb and pseudo-terminals), so the score covers the whole
+# suite; each result names the label that killed the fault. A fault that
+# does not compile is reported apart and left out of the score (killed /
+# built). The file is restored after every fault, also on Ctrl-C, and the
+# tree is checked against git at the end.
 set -uo pipefail
 
 root=$(cd "$(dirname "${BASH_SOURCE[0]}")/.." && pwd)
@@ -30,6 +35,7 @@ per_fault_timeout=900
 selection=""
 list_only=0
 baseline=0
+with_e2e=0
 while [[ $# -gt 0 ]]; do
   case "$1" in
     --list) list_only=1 ;;
@@ -37,7 +43,8 @@ while [[ $# -gt 0 ]]; do
     --build-dir) build_dir=$2; shift ;;
     --timeout) per_fault_timeout=$2; shift ;;
     --baseline) baseline=1 ;;
-    -h|--help) sed -n '2,21p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
+    --e2e) with_e2e=1 ;;
+    -h|--help) sed -n '2,27p' "$0" | sed 's/^# \{0,1\}//'; exit 0 ;;
     [0-9]*) selection=$1 ;;
     *) echo "mutation.sh: unknown argument \"$1\" (try --help)" >&2; exit 2 ;;
   esac
@@ -144,6 +151,10 @@ for dir in tests/*/; do
   [[ "$folder" == e2e || "$folder" == fuzz || "$folder" == mutation ]] && continue
   compgen -G "$dir*.cpp" > /dev/null && targets+=("${folder}_tests")
 done
+# The end-to-end tests bring the programs they start.
+[[ $with_e2e -eq 1 ]] && targets+=(e2e_tests)
+labels=(unit scenario)
+[[ $with_e2e -eq 1 ]] && labels+=(e2e)
 
 log_dir=$build_dir/mutation-logs
 if [[ ! -f "$build_dir/build.ninja" ]]; then
@@ -153,18 +164,26 @@ mkdir -p "$log_dir"
 
 build() { nice -n 10 cmake --build "$build_dir" -j2 --target "${targets[@]}" > "$1" 2>&1; }
 # The unit tests first: they take seconds and notice most faults, so the
-# scenarios run only for a fault the unit tests let through. Either run stops
-# at its first failure; both together stay within the time per fault.
+# scenarios run only for a fault the unit tests let through, and the
+# end-to-end tests only for one both let through. Each run stops at its first
+# failure; all together stay within the time per fault. The label whose
+# tests failed is left in failed_label.
+failed_label=""
 run_tests() {
-  local deadline=$((SECONDS + per_fault_timeout)) label
+  local deadline=$((SECONDS + per_fault_timeout)) label jobs
   : > "$1"
-  for label in unit scenario; do
+  failed_label=""
+  for label in "${labels[@]}"; do
     local left=$((deadline - SECONDS))
+    failed_label=$label
     ((left > 0)) || return 124
+    jobs=2
+    [[ $label == e2e ]] && jobs=1
     timeout --kill-after=10 "$left" nice -n 10 \
-      ctest --test-dir "$build_dir" -L "^$label\$" -j2 --stop-on-failure --timeout 120 --output-on-failure \
+      ctest --test-dir "$build_dir" -L "^$label\$" -j$jobs --stop-on-failure --timeout 120 --output-on-failure \
       >> "$1" 2>&1 || return 1
   done
+  failed_label=""
 }
 
 echo "building the untouched tree in $build_dir ..."
@@ -201,8 +220,8 @@ for n in "${chosen[@]}"; do
       elif run_tests "$log_dir/fault-$n-tests.log"; then
         result="survived"
       else
-        result="killed"
-        grep -q -E '\(Timeout\)' "$log_dir/fault-$n-tests.log" && result="killed (time-out)"
+        result="killed ($failed_label)"
+        grep -q -E '\(Timeout\)' "$log_dir/fault-$n-tests.log" && result="killed ($failed_label, time-out)"
       fi
       restore
     fi
@@ -213,14 +232,18 @@ for n in "${chosen[@]}"; do
     "did not build") unbuilt=$((unbuilt + 1)); unbuilt_list+=("$n") ;;
     *) unapplied=$((unapplied + 1)); unapplied_list+=("$n") ;;
   esac
-  line=$(printf '%3d  %-18s %4ds  %-40s %s' "$n" "$result" $((SECONDS - t0)) "$file" "$what")
+  line=$(printf '%3d  %-26s %4ds  %-40s %s' "$n" "$result" $((SECONDS - t0)) "$file" "$what")
   echo "$line"
   echo "$line" >> "$results_file"
 done
 
 built=$((killed + survived))
 echo
-echo "faults run: ${#chosen[@]} in $((SECONDS - started)) s; built: $built; killed: $killed; survived: $survived"
+echo "faults run: ${#chosen[@]} in $((SECONDS - started)) s (labels: ${labels[*]}); built: $built; killed: $killed; survived: $survived"
+for label in "${labels[@]}"; do
+  by_label=$(grep -c -E "^ *[0-9]+  killed \($label[,)]" "$results_file")
+  echo "  killed by $label: $by_label"
+done
 [[ $unbuilt -gt 0 ]] && echo "did not build (not scored): ${unbuilt_list[*]}"
 [[ $unapplied -gt 0 ]] && echo "not applied (not scored): ${unapplied_list[*]}"
 [[ $survived -gt 0 ]] && echo "survivors: ${survivors[*]}"

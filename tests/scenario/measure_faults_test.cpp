@@ -8,95 +8,33 @@
 // instrument is touched; one of the same plan takes the new parameter.
 #include <gtest/gtest.h>
 
-#include <algorithm>
 #include <cmath>
 #include <complex>
-#include <cstdio>
 #include <fstream>
 #include <iterator>
-#include <limits>
 #include <sstream>
 #include <string>
-#include <string_view>
 #include <vector>
 
-#include "analyzer/measure_program.h"
-#include "files/touchstone_writer.h"
-#include "simulator/simulated_channel.h"
-#include "tests/scenario/scenario_support.h"
+#include "tests/scenario/measure_bench.h"
 
 namespace vna::testing {
 namespace {
 
-// Sleeping and waiting move a virtual clock on at once.
-class VirtualHost : public AcquisitionHost {
- public:
-  double t = 0;
-  // Ctrl+C at this time. As in vna-measure, the signal ends the wait under
-  // way, and every sleep and wait after it ends at once: a system call's few
-  // microseconds.
-  double interruptAt = std::numeric_limits<double>::infinity();
-
-  bool interrupted() const { return t >= interruptAt; }
-  double now() override { return t; }
-  void sleep(int ms) override { pauseUntil(t + ms / 1000.0); }
-  void waitForActivity(double seconds, const WakeSource& wake) override {
-    advanceTo(std::min(t + seconds, std::max(wake.readyAt, t + 1e-4)));
-  }
-  bool watchKeys(const AcquisitionProgress&) override { return !interrupted(); }
-  void watchButton(const AcquisitionProgress&) override {}
-  void pauseUntil(double time) override { advanceTo(std::max(t, time)); }
-
- private:
-  void advanceTo(double time) { t = interrupted() ? t + 1e-5 : std::min(time, interruptAt); }
-};
-
-struct Outcome {
-  int status = -1;
-  std::string message;
-};
-
-class MeasureFaults : public ::testing::Test {
+class MeasureFaults : public MeasureBench {
  protected:
-  Outcome measure(const std::vector<std::string>& args) {
-    std::vector<std::string_view> views(args.begin(), args.end());
-    const MeasureOptions options = parseMeasureOptions(views);
-    std::FILE* err = std::tmpfile();
-    MeasureSetting setting{dir_.path(),
-                           [this](int) -> std::unique_ptr<SerialChannel> {
-                             ++opened_;
-                             return std::make_unique<SimulatedChannel>([this] { return host_.t; }, model_);
-                           },
-                           host_, [this] { return host_.interrupted(); }, stdout, err, false};
-    Outcome run;
-    run.status = runMeasure(options, setting);
-    std::rewind(err);
-    for (int c; (c = std::fgetc(err)) != EOF;) run.message += static_cast<char>(c);
-    std::fclose(err);
-    return run;
-  }
-  std::string file(const std::string& name) const {
-    std::ifstream in(dir_.path() / name, std::ios::binary);
-    return {std::istreambuf_iterator<char>(in), {}};
-  }
+  MeasureFaults() : MeasureBench(idealInstrument(0)) {}
+
   // |z| of every point of a one-port file, from its dB and angle.
   std::vector<double> impedances(const std::string& name) const {
     std::vector<double> z;
-    std::istringstream lines(file(name));
-    for (std::string line; std::getline(lines, line);) {
-      if (line.empty() || line[0] == '!' || line[0] == '#') continue;
-      double f = 0, db = 0, angle = 0;
-      std::istringstream(line) >> f >> db >> angle;
-      const std::complex<double> s = std::polar(std::pow(10.0, db / 20), angle * std::acos(-1.0) / 180);
+    for (const std::vector<double>& row : dataLines(file(name))) {
+      const std::complex<double> s = std::polar(std::pow(10.0, row.at(1) / 20), row.at(2) * std::acos(-1.0) / 180);
       z.push_back(std::abs(50.0 * (1.0 + s) / (1.0 - s)));
     }
     return z;
   }
 
-  WorkDirectory dir_;
-  VirtualHost host_;
-  int opened_ = 0;  // times the program opened the instrument's port
-  InstrumentModel model_{idealInstrument(0)};
   const std::vector<std::string> reflection_{"reflection", "--from", "1k",    "--to", "10M",
                                              "--points",   "51",     "--log", "-o",   "part.s1p"};
 };
@@ -243,9 +181,9 @@ TEST_F(MeasureFaults, NoAcquisitionComesBeforeTheGeneratorsSettledWhereverASweep
   // 1.5 s, during the start, an acquisition or the pacing after a strobe;
   // and the next run starts again on the same instrument.
   const auto interruptedAfter = [&](double seconds) {
-    host_.interruptAt = host_.t + seconds;
+    host_.ctrlCAt = host_.t + seconds;
     const Outcome run = measure(reflection_);
-    host_.interruptAt = std::numeric_limits<double>::infinity();
+    host_.ctrlCAt = std::numeric_limits<double>::infinity();
     return run.status;
   };
   for (double at = 1.45; at < 1.85; at += 0.0023) EXPECT_EQ(interruptedAfter(at), 130) << at;

@@ -113,6 +113,12 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
   // The range is the file's: the zoom key leaves it and the traces alone.
   int tracePixelsAfterZoomKey = 0;
   user.type("\x16").act([&] { tracePixelsAfterZoomKey = plotPixels(screen, colour::kTrace1); });
+  // Both ports: s22, never saved, is "0.0 0.0", a short, beside s11.
+  std::vector<double> bothInput, bothOutput;
+  user.click(24, P + 14).click(24, P + 14).moveMouse(600, 730).act([&] {
+    bothInput.assign(viewer.record().trace1.begin(), viewer.record().trace1.begin() + 51);
+    bothOutput.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
+  });
   ASSERT_NO_FATAL_FAILURE(play(viewer));
 
   EXPECT_GT(tracePixelsAfterZoomKey, 300);
@@ -128,6 +134,8 @@ TEST_F(ViewerStory, TheImpedanceViewerShowsWhatTheImpedanceAnalyzerSaved) {
     EXPECT_NEAR(r.frequency[i], saved.frequency[i], 1e-9 * saved.frequency[i]);
     EXPECT_NEAR(r.trace1[i], saved.trace1[i], 1e-4 * saved.trace1[i]);
     EXPECT_NEAR(r.trace2[i], saved.trace2[i], 1e-3);
+    EXPECT_NEAR(bothInput[i], saved.trace1[i], 1e-4 * saved.trace1[i]);
+    EXPECT_LT(bothOutput[i], 1e-3);
   }
 }
 
@@ -159,7 +167,8 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
     secondCurvePixels = plotPixels(screen, colour::kMemory1);
     s12Gain.assign(viewer.record().memoryTrace1.begin(), viewer.record().memoryTrace1.begin() + 51);
   });
-  user.click(24, P + 14).moveMouse(600, 730);                  // back to s21
+  std::string back;
+  user.click(24, P + 14).moveMouse(600, 730).act([&] { back = screen.textAt(24, P + 2, 23); });  // back to s21
   user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
   user.act([&] {
     delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
@@ -169,6 +178,7 @@ TEST_F(ViewerStory, TheTransmissionViewerShowsGainPhaseAndDelayOfWhatTheAnalyzer
 
   EXPECT_EQ(sweep, "sweep: linear");
   EXPECT_EQ(both, " s21 & s12");
+  EXPECT_EQ(back, "Parameter: s21         ");
   EXPECT_GT(secondCurvePixels, 300);
   EXPECT_EQ(aperture, "delay aper: 4% ");
   for (std::size_t i = 0; i < 51; ++i) {
@@ -209,6 +219,53 @@ TEST_F(ViewerStory, AnS22OnlyFileShowsItsEmptyS11AsAShortAndItsS22) {
   EXPECT_EQ(input1, "         0.000");
   EXPECT_EQ(output1, "       100.000");
   EXPECT_EQ(viewer.hooks().parameter(), 2);
+}
+
+// A one-port file has s11 alone: Parameter stays at s11 when clicked.
+TEST_F(ViewerStory, AOnePortFileOffersOnlyS11) {
+  std::vector<TouchstonePoint> points;
+  for (int i = 0; i < 51; ++i) points.push_back({1e6 + 1e5 * i, -9.5424250943932, 0.0});  // 100 ohm on 50 ohm
+  std::ofstream(dir.path() / "part.s1p", std::ios::binary) << s1pContent(points);
+  ImpedanceViewer viewer(screen, dir.path());
+  std::string parameter;
+  pickFirstFile();
+  user.click(24, P + 14).moveMouse(600, 730).act([&] { parameter = screen.textAt(24, P + 2, 24); });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  EXPECT_EQ(parameter, "Parameter: s11 (input)  ");
+  EXPECT_EQ(viewer.hooks().parameter(), 1);
+  EXPECT_FALSE(viewer.hooks().twoPort());
+}
+
+// The delay aperture widest on a file of 801 points (128 points) is too wide
+// for the next file, of 51: it is held to what 51 points allow (8), and the
+// delay of that file's cable is there.
+TEST_F(ViewerStory, AWideDelayApertureShrinksToTheNextFilesPoints) {
+  const auto write = [this](int count, double step, double delay) {
+    std::vector<TouchstonePoint> points;
+    for (int i = 0; i < count; ++i) {
+      const double f = 1e6 + step * i;
+      points.push_back({f, 0.0, std::remainder(-360.0 * f * delay, 360.0)});
+    }
+    std::ofstream(dir.path() / "cable.s2p", std::ios::binary)
+        << s2pContent(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, points);
+  };
+  write(801, 1e4, 100e-9);
+  TransmissionViewer viewer(screen, dir.path());
+  std::string widest, held;
+  std::vector<double> delay;
+  pickFirstFile();
+  user.click(2, P + 10).click(2, P + 10).moveMouse(600, 730);  // gain & delay
+  user.click(22, P + 4, 2).moveMouse(600, 730).act([&] { widest = screen.textAt(22, P + 1, 15); });
+  user.click(40, P + 4).act([&] { write(51, 1e5, 200e-9); });  // File Access; another cable
+  pickFirstFile();
+  user.act([&] {
+    held = screen.textAt(22, P + 1, 15);
+    delay.assign(viewer.record().trace2.begin(), viewer.record().trace2.begin() + 51);
+  });
+  ASSERT_NO_FATAL_FAILURE(play(viewer));
+  EXPECT_EQ(widest, "delay aper: 16%");  // 128 of 800 steps
+  EXPECT_EQ(held, "delay aper: 16%");    // 8 of 50
+  for (std::size_t i = 4; i <= 46; ++i) EXPECT_NEAR(delay[i], 0.2, 1e-6) << "point " << i;  // microseconds
 }
 
 // A file the viewer cannot show says so and leaves the user at the list.
