@@ -122,11 +122,6 @@ bool byName(const std::string& a, const std::string& b) {
   return a < b;
 }
 
-bool listed(const FileListTable& table, std::string_view name) {
-  return std::any_of(table.extensions.begin(), table.extensions.end(),
-                     [&](std::string_view ending) { return endsWithIgnoringCase(name, ending); });
-}
-
 // The bytes of the UTF-8 character that starts at `i`, 1 for a byte that
 // starts none, so that a stray byte is passed over alone.
 std::size_t characterLength(std::string_view text, std::size_t i) {
@@ -139,30 +134,6 @@ std::size_t characterLength(std::string_view text, std::size_t i) {
   for (std::size_t k = 1; k < length; ++k)
     if ((static_cast<unsigned char>(text[i + k]) & 0xC0) != 0x80) return 1;
   return length;
-}
-
-// A name as the list shows it. The names are bytes, most often UTF-8, and
-// the font is code page 437: printable ASCII is shown as it is and any other
-// character as one "?", so that a name keeps the length the user knows. A
-// name longer than the room to the screen's edge is cut, its last cell a
-// "»" so that it is seen to go on; the name chosen is the whole one.
-std::string screenName(std::string_view name) {
-  std::string shown;
-  for (std::size_t i = 0; i < name.size();) {
-    const auto byte = static_cast<unsigned char>(name[i]);
-    if (byte >= 0x20 && byte < 0x7F) {
-      shown.push_back(name[i]);
-      ++i;
-    } else {
-      shown.push_back('?');
-      i += characterLength(name, i);
-    }
-  }
-  if (shown.size() > kNameRoom) {
-    shown.resize(kNameRoom - 1);
-    shown.push_back(kCutMark);
-  }
-  return shown;
 }
 
 // A box lit from the top left: filled with the scroll bar's grey, light
@@ -300,7 +271,7 @@ void FileListScreen::waitForEsc() {
 void FileListScreen::drawNames() {
   s_.color(kTextColour, kBlack);
   for (int i = 0; i < shownCount(); ++i) {
-    const std::string shown = screenName(names_[static_cast<std::size_t>(top_ + i)]);
+    const std::string shown = shownName(names_[static_cast<std::size_t>(top_ + i)]);
     s_.printAt(kFirstNameRow + i, kNameColumn, shown);
     s_.print(std::string(kNameRoom - shown.size(), ' '));
   }
@@ -309,7 +280,7 @@ void FileListScreen::drawNames() {
 
 void FileListScreen::drawName(int index, bool lit) {
   lit ? s_.color(kBlack, kTextColour) : s_.color(kTextColour, kBlack);
-  s_.printAt(kFirstNameRow + index - top_, kNameColumn, screenName(names_[static_cast<std::size_t>(index)]));
+  s_.printAt(kFirstNameRow + index - top_, kNameColumn, shownName(names_[static_cast<std::size_t>(index)]));
   s_.color(kTextColour, kBlack);
 }
 
@@ -401,8 +372,34 @@ FileListScreen::Outcome FileListScreen::press(const MouseState& m) {
 const FileListTable& impedanceViewerFiles() { return kImpedanceViewerTable; }
 const FileListTable& transmissionViewerFiles() { return kTransmissionViewerTable; }
 
-bool listsName(const FileListTable& table, std::string_view name) { return listed(table, name); }
-std::string shownName(std::string_view name) { return screenName(name); }
+bool listsName(const FileListTable& table, std::string_view name) {
+  return std::any_of(table.extensions.begin(), table.extensions.end(),
+                     [&](std::string_view ending) { return endsWithIgnoringCase(name, ending); });
+}
+
+// A name as the list shows it. The names are bytes, most often UTF-8, and
+// the font is code page 437: printable ASCII is shown as it is and any other
+// character as one "?", so that a name keeps the length the user knows. A
+// name longer than the room to the screen's edge is cut, its last cell a
+// "»" so that it is seen to go on; the name chosen is the whole one.
+std::string shownName(std::string_view name) {
+  std::string shown;
+  for (std::size_t i = 0; i < name.size();) {
+    const auto byte = static_cast<unsigned char>(name[i]);
+    if (byte >= 0x20 && byte < 0x7F) {
+      shown.push_back(name[i]);
+      ++i;
+    } else {
+      shown.push_back('?');
+      i += characterLength(name, i);
+    }
+  }
+  if (shown.size() > kNameRoom) {
+    shown.resize(kNameRoom - 1);
+    shown.push_back(kCutMark);
+  }
+  return shown;
+}
 
 // A symbolic link to a normal file is listed as the file it leads to; a
 // directory, a device or a dangling link of a matching name is not. Every
@@ -415,7 +412,7 @@ std::vector<std::string> listedFiles(const FileListTable& table, const fs::path&
   for (; !ec && it != fs::directory_iterator(); it.increment(ec)) {
     std::string name = it->path().filename().string();
     std::error_code typeError;
-    if (listed(table, name) && it->is_regular_file(typeError)) names.push_back(std::move(name));
+    if (listsName(table, name) && it->is_regular_file(typeError)) names.push_back(std::move(name));
   }
   std::sort(names.begin(), names.end(), byName);
   if (names.size() > table.capacity) names.resize(table.capacity);
