@@ -33,13 +33,15 @@ std::string calibrationNote(const MeasureOptions& o, const std::optional<Calibra
   std::vector<std::string> held;
   const auto hold = [&held](std::string_view name, const auto& values, const std::optional<StandardSpread>& spread) {
     if (!values) return;
-    held.push_back(std::string(name) + (spread ? " (averaged over " + std::to_string(spread->sweeps) + " sweeps)" : ""));
+    held.push_back(std::string(name) +
+                   (spread ? " (averaged over " + std::to_string(spread->sweeps) + " sweeps)" : ""));
   };
   hold("open", cal->open, cal->openSpread);
   hold("short", cal->shortCircuit, cal->shortSpread);
   hold("load", cal->load, cal->loadSpread);
   hold("through", cal->through, cal->throughSpread);
-  std::string text = "calibration: " + o.calFile->string() + ", holding " + listed(std::vector<std::string_view>(held.begin(), held.end()));
+  std::string text = "calibration: " + o.calFile->string() + ", holding " +
+                     listed(std::vector<std::string_view>(held.begin(), held.end()));
   if (o.command == MeasureCommand::Reflection)
     text += "; reference load " + hertzText(cal->refR) + " ohm, " + hertzText(cal->refL) + " H, " +
             hertzText(cal->refC) + " F";

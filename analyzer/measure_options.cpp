@@ -193,7 +193,8 @@ class Parser {
       }
       case Key::Average: {
         const auto n = parseWhole(value);
-        if (!n || *n < 1 || *n > 1000) return named + ": the number of sweeps to average is a whole number from 1 to 1000";
+        if (!n || *n < 1 || *n > 1000)
+          return named + ": the number of sweeps to average is a whole number from 1 to 1000";
         o_.average = *n;
         return {};
       }

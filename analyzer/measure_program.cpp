@@ -98,8 +98,7 @@ class Progress {
       std::snprintf(where, sizeof where, "sweep %d/%d", sweep + 1, average_);
     else
       std::snprintf(where, sizeof where, "file %d/%d, sweep %d/%d", file + 1, files_, sweep + 1, average_);
-    std::fprintf(s_.err, "\rvna-measure: %s, point %d/%d, %.0f s left   ", where, index + 1, points_,
-                 std::ceil(left));
+    std::fprintf(s_.err, "\rvna-measure: %s, point %d/%d, %.0f s left   ", where, index + 1, points_, std::ceil(left));
     std::fflush(s_.err);
   }
   ~Progress() {
@@ -168,7 +167,9 @@ class Measurement {
   }
 
   // The plan's frequencies, without the look-ahead's two.
-  std::span<const double> frequencies() const { return std::span(frequency_).first(static_cast<std::size_t>(plan_.points)); }
+  std::span<const double> frequencies() const {
+    return std::span(frequency_).first(static_cast<std::size_t>(plan_.points));
+  }
 
  private:
   // One sweep's points; after a time-out the port is reset and this sweep
@@ -220,7 +221,7 @@ std::vector<TouchstonePoint> filePoints(MeasureCommand command, std::span<const 
   for (const PointInputs& p : inputs) {
     const Complex result = p.result();
     points.push_back(command == MeasureCommand::Reflection ? reflectionDbAngle(p.frequency, result)
-                                                            : transmissionDbAngle(p.frequency, result));
+                                                           : transmissionDbAngle(p.frequency, result));
   }
   return points;
 }
@@ -425,9 +426,13 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       case MeasureCommand::Reflection:
       case MeasureCommand::Transmission: {
         const std::vector<UncertainComplex> ratios = average.ratios();
-        const std::vector<PointInputs> inputs =
-            o.command == MeasureCommand::Reflection ? reflectionInputs(ratios, m.frequencies(), cal)
-                                                    : transmissionInputs(ratios, m.frequencies(), cal, o.lengthMetres);
+        std::vector<PointInputs> inputs = o.command == MeasureCommand::Reflection
+                                              ? reflectionInputs(ratios, m.frequencies(), cal)
+                                              : transmissionInputs(ratios, m.frequencies(), cal, o.lengthMetres);
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+          inputs[i].levelA = average.levelA(static_cast<int>(i));
+          inputs[i].levelR = average.levelR(static_cast<int>(i));
+        }
         if (s.measured) s.measured(inputs);
         file = outputFile(o, s.directory, k);
         saved = writePoints(o, s, file, filePoints(o.command, inputs), notes);

@@ -27,10 +27,10 @@
 namespace vna {
 
 enum class Correction {
-  NominalImpedance,   // reflection without a calibration: inputs {m}
-  OpenShortLoad,      // reflection with one: inputs {m, open, short, load}
-  ElectricalLength,   // transmission without a calibration: inputs {m}
-  Normalized,         // transmission with one: inputs {m, through}
+  NominalImpedance,  // reflection without a calibration: inputs {m}
+  OpenShortLoad,     // reflection with one: inputs {m, open, short, load}
+  ElectricalLength,  // transmission without a calibration: inputs {m}
+  Normalized,        // transmission with one: inputs {m, through}
 };
 
 struct PointInputs {
@@ -39,6 +39,7 @@ struct PointInputs {
   Complex loadImpedance;    // OpenShortLoad: the reference load's impedance at this frequency
   double lengthMetres = 0;  // ElectricalLength
   std::vector<UncertainComplex> inputs;
+  double levelA = 0, levelR = 0;  // the mean of the sweeps' levels (base-10 log of the amplitudes)
 
   // The result of the inputs taking `values` (in the order of `inputs`).
   Complex result(std::span<const Complex> values) const;

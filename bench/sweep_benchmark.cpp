@@ -9,6 +9,11 @@
 // mean single sweep: averaging should cost no time between the sweeps.
 //
 // Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps, default 3] [N, default 4]
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -18,11 +23,6 @@
 #include <memory>
 #include <string>
 #include <vector>
-
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
 
 #include "analyzer/measure_host.h"
 #include "analyzer/protocol.h"
@@ -237,7 +237,6 @@ int main(int argc, char** argv) {
               100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
   const double nSingles = averaged * measured;
   std::printf("average of %d sweeps      %.3f s against %d x one sweep %.3f s: %+.2f %% (%d sweeps in the mean)\n",
-              averaged, averageTime, averaged, nSingles, 100.0 * (averageTime - nSingles) / nSingles,
-              average.sweeps());
+              averaged, averageTime, averaged, nSingles, 100.0 * (averageTime - nSingles) / nSingles, average.sweeps());
   return 0;
 }

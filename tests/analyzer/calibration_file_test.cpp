@@ -20,8 +20,8 @@ using Standards = std::optional<std::vector<std::complex<double>>> Calibration::
 constexpr std::array<Standards, 4> kStandards{&Calibration::open, &Calibration::shortCircuit, &Calibration::load,
                                               &Calibration::through};
 using Spreads = std::optional<StandardSpread> Calibration::*;
-constexpr std::array<Spreads, 4> kSpreads{&Calibration::openSpread, &Calibration::shortSpread,
-                                          &Calibration::loadSpread, &Calibration::throughSpread};
+constexpr std::array<Spreads, 4> kSpreads{&Calibration::openSpread, &Calibration::shortSpread, &Calibration::loadSpread,
+                                          &Calibration::throughSpread};
 
 // Any finite double, from random bits: subnormals, -0 and the extremes included.
 double anyFinite(std::mt19937_64& bits) {
@@ -167,8 +167,7 @@ TEST(CalibrationFile, RefusesBrokenFilesWithTheLineAndReason) {
   };
   const std::string notFirst =
       "not a vna-measure calibration file (the first line is not \"# vna-measure calibration\")";
-  const std::string standardForm =
-      "expected \"standard open|short|load|through\" or \"standard NAME averaged N\"";
+  const std::string standardForm = "expected \"standard open|short|load|through\" or \"standard NAME averaged N\"";
   const std::string planForm = "expected \"plan from HZ to HZ points N log|linear sample-code N\"";
   const std::vector<Row> rows{
       {0, "", 0, "line 1: " + notFirst},
@@ -266,7 +265,8 @@ TEST(CalibrationFile, SavingRefusesWhatCouldNotBeReadBack) {
   // A spread that does not fit its standard, or is negative, is no spread.
   c.open = std::vector<std::complex<double>>(51, {0.5, 0.25});
   c.openSpread = StandardSpread{4, std::vector<double>(50, 1e-3), std::vector<double>(50, 1e-3)};
-  EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(), "the open standard's spread has 50 values for 51 points");
+  EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(),
+            "the open standard's spread has 50 values for 51 points");
   c.openSpread = StandardSpread{4, std::vector<double>(51, -1e-3), std::vector<double>(51, 1e-3)};
   EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(),
             "the calibration is not fit to be saved: line 7: u-re \"-0.001\": an uncertainty is not negative");

@@ -295,9 +295,9 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
 
 TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
   const std::string usage = measureUsage();
-  for (std::string_view word :
-       {"calibrate", "reflection", "normalize", "transmission", "--cal", "-o", "--slot", "--from", "--to", "--points",
-        "--linear", "--log", "--ms", "--port", "--sweeps", "--average", "--load", "--length", "--quiet", "--help"})
+  for (std::string_view word : {"calibrate", "reflection", "normalize", "transmission", "--cal",   "-o",    "--slot",
+                                "--from",    "--to",       "--points",  "--linear",     "--log",   "--ms",  "--port",
+                                "--sweeps",  "--average",  "--load",    "--length",     "--quiet", "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
                         MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::OtherPlan,

@@ -186,7 +186,8 @@ TEST_F(MeasureStories, SixteenSweepsQuarterTheNoiseAndSayHowUncertainEachPointIs
             {"--average", "16"});
   const CalibrationReading cal = readCalibration(file("avg.cal"));
   ASSERT_TRUE(cal.calibration) << cal.reason;
-  for (const auto* spread : {&cal.calibration->openSpread, &cal.calibration->shortSpread, &cal.calibration->loadSpread}) {
+  for (const auto* spread :
+       {&cal.calibration->openSpread, &cal.calibration->shortSpread, &cal.calibration->loadSpread}) {
     ASSERT_TRUE(spread->has_value());
     EXPECT_EQ((*spread)->sweeps, 16);
     EXPECT_GT((*spread)->uRe[100], 0);
