@@ -62,14 +62,22 @@ std::size_t editDistance(std::string_view a, std::string_view b) {
 }
 
 // The known name a mistyped one most likely meant: a synonym, the same in
-// lower case, or the only name within two edits; none when it is not clear.
+// lower case, the only name it begins, or the only nearest name within an
+// edit per three letters (two at most); none when it is not clear ("s11"
+// begins four names and is two edits from "swr").
 std::optional<std::string_view> nearestName(std::string_view typed) {
   std::string lower(typed);
   for (char& c : lower) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
   for (const Synonym& s : kSynonyms)
     if (s.typed == lower) return s.name;
+  std::vector<std::string_view> begun;
+  for (QuantityKind kind : kKinds)
+    for (const Quantity& q : quantitiesOf(kind))
+      if (q.name.starts_with(lower)) begun.push_back(q.name);
+  if (begun.size() == 1) return begun[0];
+  if (begun.size() > 1) return std::nullopt;
   std::optional<std::string_view> best;
-  std::size_t bestDistance = 3;
+  std::size_t bestDistance = std::min<std::size_t>(2, lower.size() / 3) + 1;
   bool tie = false;
   for (QuantityKind kind : kKinds) {
     for (const Quantity& q : quantitiesOf(kind)) {
@@ -96,7 +104,7 @@ std::string_view trimmed(std::string_view text) {
 std::string unknownName(std::string_view name) {
   std::string text = std::string(name) + " is no quantity";
   if (const auto nearest = nearestName(name)) text += "; did you mean " + std::string(*nearest) + "?";
-  return text + " (--quantities help lists them)";
+  return text;
 }
 
 }  // namespace

@@ -21,7 +21,7 @@ inline constexpr auto kTransmissionQuantities = std::to_array<Quantity>({
     {"gain_db", "dB", "20 log10 |t|"},
     {"gain", "", "|t|"},
     {"phase_deg", "deg", "angle of t", true},
-    {"delay_s", "s", "group delay -dphi/(2 pi df) between the points a/2 before and a/2 after (a = 2)"},
+    {"delay_s", "s", "group delay -dphi/(2 pi df) from the points before and after"},
     {"level_a_dbm", "dBm", "level of input A, as the level bars show it"},
     {"level_r_dbm", "dBm", "level of input R, as the level bars show it"},
 });
