@@ -8,6 +8,7 @@
 #include <array>
 #include <complex>
 #include <cstddef>
+#include <string_view>
 
 #include "measurement/quantity.h"
 
@@ -40,9 +41,17 @@ inline constexpr auto kReflectionQuantities = std::to_array<Quantity>({
 
 using ReflectionValues = std::array<double, kReflectionQuantities.size()>;
 
+// Where a quantity stands in the table (its size for a name not there).
+constexpr std::size_t reflectionColumn(std::string_view name) {
+  std::size_t i = 0;
+  while (i < kReflectionQuantities.size() && kReflectionQuantities[i].name != name) ++i;
+  return i;
+}
+
 // Every quantity of the table for the impedance Z at frequency f, s11 on a
 // real reference of `referenceOhms`. Infinite and not-a-number values arise
-// where the formulas give them (Q of a pure reactance, SWR of a short).
+// where the formulas give them (Q of a pure reactance, SWR of a short); an
+// infinite |Z| (an ideal open) has s11 = 1.
 ReflectionValues reflectionValues(Complex impedance, double frequencyHz, double referenceOhms);
 
 }  // namespace vna
