@@ -359,21 +359,5 @@ TEST(QuantityChoice, AMistypedNameGetsTheNearestOnlyWhenItIsClear) {
   }
 }
 
-TEST(QuantityChoice, HelpListsEveryNameWithItsUnitUnderItsKind) {
-  const std::string help = quantitiesHelp();
-  const std::size_t transmissionAt = help.find("\nTransmission");
-  ASSERT_NE(transmissionAt, std::string::npos);
-  for (QuantityKind kind : {QuantityKind::Reflection, QuantityKind::Transmission}) {
-    for (const Quantity& q : quantitiesOf(kind)) {
-      const std::size_t at = help.find("\n  " + std::string(q.name) + " ");
-      ASSERT_NE(at, std::string::npos) << q.name;
-      EXPECT_EQ(at > transmissionAt, kind == QuantityKind::Transmission) << q.name;
-      const std::string line = help.substr(at + 1, help.find('\n', at + 1) - at - 1);
-      EXPECT_NE(line.find(q.unit.empty() ? "-" : q.unit), std::string::npos) << line;
-      EXPECT_LE(line.size(), 80u) << line;
-    }
-  }
-}
-
 }  // namespace
 }  // namespace vna
