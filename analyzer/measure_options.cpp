@@ -8,6 +8,7 @@
 #include <limits>
 #include <system_error>
 #include <utility>
+#include <vector>
 
 #include "platform/si_number.h"
 
@@ -70,8 +71,10 @@ std::string_view commandName(MeasureCommand c) {
     case MeasureCommand::Reflection: return "reflection";
     case MeasureCommand::Normalize: return "normalize";
     case MeasureCommand::Transmission: return "transmission";
+    case MeasureCommand::Convert: return "convert";
     case MeasureCommand::Help:
-    case MeasureCommand::Version: break;
+    case MeasureCommand::Version:
+    case MeasureCommand::QuantityHelp: break;
   }
   return "help";
 }
@@ -81,9 +84,10 @@ constexpr unsigned bit(MeasureCommand c) {
 }
 constexpr unsigned kMeasuring = bit(MeasureCommand::Reflection) | bit(MeasureCommand::Transmission);
 constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(MeasureCommand::Normalize);
+constexpr unsigned kWriting = kMeasuring | bit(MeasureCommand::Convert);  // the commands that write quantities
 
 // What an option sets; --linear and --log set the same thing, so only one of them may be given.
-enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Average, Load, Length, Quiet, Count };
+enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Average, Load, Length, Quiet, Quantities, Format, Count };
 
 constexpr std::size_t kKeys = static_cast<std::size_t>(Key::Count);
 
@@ -94,10 +98,10 @@ struct OptionRule {
   unsigned commands;  // bits of the commands that take it
 };
 
-constexpr std::array<OptionRule, 16> kOptions{{
+constexpr std::array<OptionRule, 18> kOptions{{
     {"--cal", Key::Cal, true, kEvery},
-    {"-o", Key::Output, true, kMeasuring},
-    {"--slot", Key::Slot, true, kMeasuring},
+    {"-o", Key::Output, true, kWriting},
+    {"--slot", Key::Slot, true, kWriting},
     {"--from", Key::From, true, kEvery},
     {"--to", Key::To, true, kEvery},
     {"--points", Key::Points, true, kEvery},
@@ -109,8 +113,10 @@ constexpr std::array<OptionRule, 16> kOptions{{
     {"--average", Key::Average, true, kEvery},
     {"--load", Key::Load, true, bit(MeasureCommand::Calibrate)},
     {"--length", Key::Length, true, bit(MeasureCommand::Transmission)},
-    {"--quiet", Key::Quiet, false, kEvery},
-    {"-q", Key::Quiet, false, kEvery},
+    {"--quiet", Key::Quiet, false, kEvery | kWriting},
+    {"-q", Key::Quiet, false, kEvery | kWriting},
+    {"--quantities", Key::Quantities, true, kWriting},
+    {"--format", Key::Format, true, kWriting},
 }};
 
 const OptionRule* findOption(std::string_view name) {
@@ -119,17 +125,17 @@ const OptionRule* findOption(std::string_view name) {
   return nullptr;
 }
 
-// "only calibrate takes", "only reflection and transmission take".
+// "only calibrate takes", "only reflection, transmission and convert take".
 std::string onlyTakenBy(unsigned commands) {
-  std::string names;
-  int count = 0;
+  std::vector<std::string_view> names;
   for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
-                           MeasureCommand::Transmission}) {
-    if (!(commands & bit(c))) continue;
-    if (count++ > 0) names += " and ";
-    names += commandName(c);
+                           MeasureCommand::Transmission, MeasureCommand::Convert}) {
+    if (commands & bit(c)) names.push_back(commandName(c));
   }
-  return "only " + names + (count > 1 ? " take" : " takes") + " this option";
+  std::string text;
+  for (std::size_t i = 0; i < names.size(); ++i)
+    text += (i == 0 ? "" : i + 1 == names.size() ? " and " : ", ") + std::string(names[i]);
+  return "only " + text + (names.size() > 1 ? " take" : " takes") + " this option";
 }
 
 bool endsWithNoCase(std::string_view text, std::string_view suffix) {
@@ -208,6 +214,19 @@ class Parser {
         return {};
       }
       case Key::Quiet: o_.quiet = true; return {};
+      case Key::Quantities: {
+        const std::optional<QuantityKind> required =
+            o_.command == MeasureCommand::Reflection     ? std::optional(QuantityKind::Reflection)
+            : o_.command == MeasureCommand::Transmission ? std::optional(QuantityKind::Transmission)
+                                                         : std::nullopt;
+        QuantityListReading chosen = chooseQuantities(value, required);
+        o_.quantities = std::move(chosen.choice);
+        return chosen.error;
+      }
+      case Key::Format:
+        o_.format = parseFormat(value);
+        if (!o_.format) return named + ": the formats are touchstone, csv and jsonl";
+        return {};
       case Key::Count: break;
     }
     return {};
@@ -218,6 +237,15 @@ class Parser {
     const bool slotGiven = given[static_cast<std::size_t>(Key::Slot)];
     const MeasureCommand c = o_.command;
     const std::string name(commandName(c));
+    if (c == MeasureCommand::Convert) return finishConvert(slotGiven);
+    if (o_.format && o_.output && *o_.output != "-") {
+      if (const auto named = formatOfName(*o_.output); named && *named != *o_.format)
+        return "--format: -o " + *o_.output + " names a file of another format";
+    }
+    if (!o_.format && o_.output && *o_.output != "-") o_.format = OutputFormat::Touchstone;
+    if (!o_.quantities && (c == MeasureCommand::Reflection || c == MeasureCommand::Transmission))
+      o_.quantities =
+          defaultQuantities(c == MeasureCommand::Reflection ? QuantityKind::Reflection : QuantityKind::Transmission);
     if (c == MeasureCommand::Calibrate && !standardGiven) return "calibrate needs a standard: open, short or load";
     if ((c == MeasureCommand::Calibrate || c == MeasureCommand::Normalize) && !o_.calFile)
       return name + " needs --cal FILE";
@@ -243,7 +271,48 @@ class Parser {
   }
 
  private:
+  // convert IN -o OUT: the format by --format or OUT's extension, the kind
+  // of quantities by --quantities or --slot, the slot by the kind; a file
+  // named .s1p holds s11 only, and no file holds the input levels.
+  std::string finishConvert(bool slotGiven) {
+    if (!o_.input) return "convert needs the Touchstone file to read: convert IN -o OUT";
+    if (!o_.output) return "convert needs -o NAME.csv, -o NAME.jsonl, or -o - with --format";
+    if (*o_.output == "-" && !o_.format) return "-o -: standard output needs --format csv or --format jsonl";
+    const std::optional<OutputFormat> byName = formatOfName(*o_.output);
+    if (!o_.format && !byName)
+      return "-o " + *o_.output + ": name a .csv or .jsonl file, or give --format csv or --format jsonl";
+    if (!o_.format) o_.format = byName;
+    if (*o_.format == OutputFormat::Touchstone) return "convert writes csv or jsonl, not touchstone";
+    const bool transmissionSlot = o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12;
+    if (!o_.quantities)
+      o_.quantities = defaultQuantities(transmissionSlot ? QuantityKind::Transmission : QuantityKind::Reflection);
+    const QuantityKind kind = o_.quantities->kind;
+    if (!slotGiven && kind == QuantityKind::Transmission) o_.slot = ParameterSlot::s21;
+    const bool transmission = kind == QuantityKind::Transmission;
+    if (transmission != (o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12))
+      return "--slot " + slotName(o_.slot) + ": " + std::string(kindName(kind)) + " quantities come from " +
+             (transmission ? "s21 or s12" : "s11 or s22");
+    const std::string in = o_.input->string();
+    if (!endsWithNoCase(in, "s2p") && o_.slot != ParameterSlot::s11)
+      return in + " is a one-port file: it holds s11 only";
+    for (const Quantity* q : chosenQuantities(*o_.quantities))
+      if (q->name.starts_with("level_"))
+        return "--quantities: " + std::string(q->name) +
+               " cannot come from a file, which holds no input levels; transmission measures them";
+    return {};
+  }
+
+  static std::string slotName(ParameterSlot slot) {
+    constexpr std::array<std::string_view, 4> kNames{"s11", "s21", "s12", "s22"};
+    return std::string(kNames[static_cast<std::size_t>(slot)]);
+  }
+
   std::string output(std::string_view value) {
+    if (o_.command == MeasureCommand::Convert) {
+      if (value.empty()) return "-o: the output file's name is empty";
+      o_.output = std::string(value);
+      return {};
+    }
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::string named = "-o " + std::string(value);
     if (value == "-") {
@@ -264,6 +333,15 @@ class Parser {
   }
 
   std::string slot(std::string_view value) {
+    if (o_.command == MeasureCommand::Convert) {
+      for (ParameterSlot chosen : {ParameterSlot::s11, ParameterSlot::s21, ParameterSlot::s12, ParameterSlot::s22}) {
+        if (value == slotName(chosen)) {
+          o_.slot = chosen;
+          return {};
+        }
+      }
+      return "--slot " + std::string(value) + ": convert reads s11, s21, s12 or s22";
+    }
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::array<std::pair<std::string_view, ParameterSlot>, 2> own =
         transmission ? std::array<std::pair<std::string_view, ParameterSlot>, 2>{{{"s21", ParameterSlot::s21},
@@ -321,7 +399,7 @@ class Parser {
 
 std::optional<MeasureCommand> commandNamed(std::string_view word) {
   for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
-                           MeasureCommand::Transmission, MeasureCommand::Help}) {
+                           MeasureCommand::Transmission, MeasureCommand::Convert, MeasureCommand::Help}) {
     if (commandName(c) == word) return c;
   }
   return std::nullopt;
@@ -345,17 +423,21 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
   MeasureOptions o;
   for (std::string_view a : args)
     if (a == "--help" || a == "-h") return o;
-  for (std::string_view a : args) {
-    if (a == "--version") {
+  for (std::size_t i = 0; i < args.size(); ++i) {
+    if (args[i] == "--version") {
       o.command = MeasureCommand::Version;
       return o;
     }
+    if (args[i] == "--quantities=help" || (args[i] == "--quantities" && i + 1 < args.size() && args[i + 1] == "help")) {
+      o.command = MeasureCommand::QuantityHelp;
+      return o;
+    }
   }
-  if (args.empty()) return refused(o, "no command: give calibrate, reflection, normalize or transmission");
+  if (args.empty()) return refused(o, "no command: give calibrate, reflection, normalize, transmission or convert");
   const auto command = commandNamed(args[0]);
   if (!command)
-    return refused(o, std::string(args[0]) +
-                          ": unknown command; the commands are calibrate, reflection, normalize and transmission");
+    return refused(o, std::string(args[0]) + ": unknown command; the commands are calibrate, reflection, normalize, "
+                                             "transmission and convert");
   o.command = *command;
   if (o.command == MeasureCommand::Help) return o;
   if (o.command == MeasureCommand::Transmission) o.slot = ParameterSlot::s21;
@@ -371,6 +453,11 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
         value = name.substr(eq + 1);
         name = name.substr(0, eq);
       }
+    }
+    if ((!name.starts_with("-") || name == "-") && o.command == MeasureCommand::Convert && !o.input) {
+      if (name.empty()) return refused(o, "convert: the input file's name is empty");
+      o.input = std::filesystem::path(name);
+      continue;
     }
     if (!name.starts_with("-") || name == "-") {
       const auto standard = standardNamed(name);

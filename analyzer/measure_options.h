@@ -5,6 +5,7 @@
 //   vna-measure reflection [--cal FILE] [plan] -o NAME.s1p | -o NAME.s2p [--slot s11|s22]
 //   vna-measure normalize --cal FILE [plan]
 //   vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p [--slot s21|s12]
+//   vna-measure convert IN -o OUT [--slot s11|s21|s12|s22] [--quantities LIST] [--format csv|jsonl]
 //
 // Each takes --average N: every point the mean of N sweeps.
 //
@@ -19,13 +20,16 @@
 #include <string>
 #include <string_view>
 
+#include "analyzer/quantity_choice.h"
 #include "files/parameter_slot.h"
+#include "files/quantity_formats.h"
 #include "measurement/sweep_plan.h"
 #include "reflection/open_short_load.h"
 
 namespace vna {
 
-enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Help, Version };
+// QuantityHelp: "--quantities help", the list of the quantities.
+enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Convert, Help, Version, QuantityHelp };
 
 // The exit status of vna-measure; a script tells the failures apart by it.
 // measureUsage() says each in the user's words.
@@ -38,6 +42,7 @@ enum class MeasureExit : int {
                        // or a file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
   OtherPlan = 7,       // the two-port file to merge into holds another plan; the instrument was not touched
+  BadInput = 8,        // convert: the file to read is missing, unreadable or no Touchstone file the viewers show
   Interrupted = 130,   // Ctrl+C or SIGTERM: the files of finished sweeps stay, the sweep under way is lost
 };
 
@@ -61,6 +66,13 @@ struct MeasureOptions {
   int sweeps = 1;                          // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
   int average = 1;                         // sweeps back to back whose mean makes each point (and each standard)
   bool quiet = false;
+  std::optional<std::filesystem::path> input;  // convert: the Touchstone file read
+  // --quantities, or the default set of the command's kind (reflection,
+  // transmission, convert); convert's kind also follows --slot.
+  std::optional<QuantityChoice> quantities;
+  // --format, or the one of -o's extension; none for "-o -" of a measuring
+  // command without --format (Touchstone, as ever).
+  std::optional<OutputFormat> format;
   std::string error;  // one line naming the refused argument; empty when accepted
 
   bool ok() const { return error.empty(); }

@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analyzer/calibration_file.h"
+#include "analyzer/measure_convert.h"
 #include "analyzer/measure_notes.h"
 #include "analyzer/point_inputs.h"
 #include "analyzer/sweep_average.h"
@@ -353,7 +354,12 @@ std::optional<Refusal> mergeTargetRefusal(const MeasureOptions& o, const fs::pat
 }  // namespace
 
 int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
-  if (!o.ok()) return failure(s, MeasureExit::BadArguments, o.error + " (vna-measure --help lists the options)");
+  if (!o.ok()) {
+    const bool quantities = o.error.starts_with("--quantities");
+    return failure(s, MeasureExit::BadArguments,
+                   o.error + (quantities ? " (vna-measure --quantities help lists them)"
+                                         : " (vna-measure --help lists the options)"));
+  }
   if (o.command == MeasureCommand::Help) {
     std::fputs(measureUsage().c_str(), s.out);
     return 0;
@@ -362,6 +368,11 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     std::fputs(versionText("vna-measure").c_str(), s.out);
     return 0;
   }
+  if (o.command == MeasureCommand::QuantityHelp) {
+    std::fputs(quantitiesHelp().c_str(), s.out);
+    return 0;
+  }
+  if (o.command == MeasureCommand::Convert) return runConvert(o, s);
   if (const std::string problem = outputFolderProblem(o, s.directory); !problem.empty())
     return failure(s, MeasureExit::CannotWrite, problem);
   const SettingsFile settings = settingsFor(o, s.directory);
@@ -438,8 +449,10 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
         saved = writePoints(o, s, file, filePoints(o.command, inputs), notes);
         break;
       }
+      case MeasureCommand::Convert:
       case MeasureCommand::Help:
-      case MeasureCommand::Version: break;
+      case MeasureCommand::Version:
+      case MeasureCommand::QuantityHelp: break;
     }
     if (!saved) {
       const bool toStdout = o.output && *o.output == "-";

@@ -43,6 +43,9 @@ constexpr StatusLine kStatuses[] = {
     {MeasureExit::OtherPlan,
      "the existing .s2p file to merge into holds another plan (found before the\n"
      "       first sweep); nothing was measured and the file is unchanged"},
+    {MeasureExit::BadInput,
+     "convert: the file to read is missing or unreadable, or no Touchstone file\n"
+     "       the viewers show (the message says why); nothing was written"},
     {MeasureExit::Interrupted,
      "stopped by Ctrl+C or SIGTERM: the files of finished sweeps stay (the message\n"
      "       names them), the sweep under way is not written"},
@@ -75,6 +78,9 @@ std::string measureUsage() {
          "  vna-measure normalize --cal FILE [plan]\n"
          "  vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p\n"
          "                           [--slot s21|s12]\n"
+         "  vna-measure convert IN -o OUT [--slot s11|s21|s12|s22] [--quantities LIST]\n"
+         "                      [--format csv|jsonl]\n"
+         "  vna-measure --quantities help\n"
          "\n"
          "Measures with the instrument, without a window, for scripts.\n"
          "  calibrate     measures the standard now connected and stores it in the\n"
@@ -84,6 +90,9 @@ std::string measureUsage() {
          "  normalize     measures the through now connected and stores it in --cal\n"
          "  transmission  measures the transmission, normalized by the through of --cal\n"
          "                when given\n"
+         "  convert       writes the quantities of a Touchstone file's points (any file\n"
+         "                the viewers read, on its own reference) as CSV or JSON lines;\n"
+         "                the instrument is not touched\n"
          "\n"
          "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
          "to 60 MHz at 40 ms per point):\n"
@@ -108,7 +117,12 @@ std::string measureUsage() {
          "  --cal FILE           the calibration file; its plan must be the sweep's\n"
          "  -o NAME              the Touchstone file to write; - writes to standard output\n"
          "                       (one-port for reflection unless --slot is given)\n"
-         "  --slot S             where a two-port file holds the result (default s11, s21)\n"
+         "  --slot S             where a two-port file holds the result (default s11, s21);\n"
+         "                       for convert, the parameter read (default s11, or s21 for\n"
+         "                       transmission quantities)\n"
+         "  --quantities LIST    the columns of CSV and JSON lines, such as r_ohm,ls_h,q\n"
+         "                       (--quantities help lists them)\n"
+         "  --format F           touchstone, csv or jsonl (default: by -o's extension)\n"
          "  --load \"R L C\"       the reference load in ohms, henries and farads, such as\n"
          "                       \"49.9 2n 0.5p\" (default: the settings file's)\n"
          "  --length METRES      the electrical length of the cable, without --cal only\n"

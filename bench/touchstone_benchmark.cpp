@@ -11,6 +11,9 @@
 //  2. A 100,001-point two-port file picked from the list of each viewer on
 //     the headless backend: wall and CPU time from the click to the first
 //     pass of the window system after the file is on the screen.
+//  3. vna-measure convert of an 801-point and a 100,001-point file, as a
+//     script runs it (read, every reflection or transmission column, CSV or
+//     JSON lines written whole): CPU time per run.
 #include <stdlib.h>
 
 #include <algorithm>
@@ -24,6 +27,8 @@
 #include <string_view>
 #include <vector>
 
+#include "analyzer/measure_host.h"
+#include "analyzer/measure_program.h"
 #include "files/atomic_file.h"
 #include "files/touchstone_reader.h"
 #include "files/touchstone_writer.h"
@@ -210,6 +215,25 @@ void viewerFigures(const fs::path& directory, const char* label, int runs) {
   std::printf(" ms wall/CPU;  median wall %.1f ms, CPU %.1f ms\n", quantile(wall, 0.5), quantile(cpu, 0.5));
 }
 
+// One convert run in `directory`, as the command line gives it; CPU seconds.
+double timedConvert(const fs::path& directory, const std::vector<std::string_view>& args) {
+  static SystemHost host;
+  MeasureSetting setting{directory, {}, host, [] { return false; }};
+  const MeasureOptions options = parseMeasureOptions(args);
+  const double t0 = cpuSeconds();
+  if (const int status = runMeasure(options, setting); status != 0) std::exit(status);
+  return cpuSeconds() - t0;
+}
+
+void convertFigures(const fs::path& directory, const char* label, const std::vector<std::string_view>& args,
+                    int runs) {
+  (void)timedConvert(directory, args);
+  std::vector<double> ms;
+  for (int r = 0; r < runs; ++r) ms.push_back(timedConvert(directory, args) * 1e3);
+  std::printf("%-34s CPU median %.3f ms  p10 %.3f  p90 %.3f  (%d runs)\n", label, quantile(ms, 0.5),
+              quantile(ms, 0.1), quantile(ms, 0.9), runs);
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -235,6 +259,30 @@ int main(int argc, char** argv) {
   std::printf("load + draw of 100,001 points, %d runs:\n", kRuns);
   viewerFigures<TransmissionViewer>(transmission, "transmission-viewer", kRuns);
   viewerFigures<ImpedanceViewer>(impedance, "impedance-viewer", kRuns);
+
+  const fs::path convert = work / "convert";
+  fs::create_directories(convert);
+  write(convert / "filter801.s2p", twoSaves(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, ParameterSlot::s12, 801));
+  write(convert / "ports801.s2p", twoSaves(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, ParameterSlot::s22, 801));
+  write(convert / "filter100001.s2p",
+        twoSaves(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, ParameterSlot::s12, kLongScan));
+  write(convert / "ports100001.s2p",
+        twoSaves(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, ParameterSlot::s22, kLongScan));
+  const std::string_view everyReflection =
+      "s11_re,s11_im,s11_db,s11_deg,z_ohm,z_deg,r_ohm,x_ohm,g_s,b_s,ls_h,cs_f,rp_ohm,xp_ohm,lp_h,cp_f,q,d,swr,rl_db";
+  const std::string_view everyTransmission = "s21_re,s21_im,gain_db,gain,phase_deg,delay_s";
+  const int convertRuns = std::max(20, reads / 20);
+  std::printf("vna-measure convert, every column:\n");
+  convertFigures(convert, "801 points reflection CSV", {"convert", "ports801.s2p", "-o", "a.csv", "--quantities", everyReflection},
+                 convertRuns);
+  convertFigures(convert, "801 points transmission JSON lines",
+                 {"convert", "filter801.s2p", "-o", "a.jsonl", "--slot", "s21", "--quantities", everyTransmission},
+                 convertRuns);
+  convertFigures(convert, "100,001 points reflection CSV",
+                 {"convert", "ports100001.s2p", "-o", "b.csv", "--quantities", everyReflection}, kRuns);
+  convertFigures(convert, "100,001 points transmission JSON l.",
+                 {"convert", "filter100001.s2p", "-o", "b.jsonl", "--slot", "s21", "--quantities", everyTransmission},
+                 kRuns);
   fs::remove_all(work);
   return 0;
 }

@@ -43,18 +43,36 @@ Complex correctedImpedance(Complex m, Complex o, Complex s, Complex l, Complex z
   return zl * divide((o - l) * (s - m), (l - s) * (m - o));
 }
 
-Quantities impedanceQuantities(int mode, Complex z, double frequencyHz) {
+Reflection reflectionOf(Complex z, double reference) {
+  const double r = z.real(), x = z.imag(), z2 = r * r + x * x;
+  const double numRe = z2 - reference * reference, numIm = 2 * reference * x;
+  const double den = (r + reference) * (r + reference) + x * x;
+  return {numRe / den, numIm / den, std::sqrt(numRe * numRe + numIm * numIm) / den};
+}
+
+Complex admittanceOf(Complex z) {
+  const double z2 = z.real() * z.real() + z.imag() * z.imag();
+  return {z.real() / z2, -z.imag() / z2};
+}
+
+double parallelReactance(Complex z) { return (z.real() * z.real() + z.imag() * z.imag()) / z.imag(); }
+
+double dissipationFactor(double q) { return 1 / q; }
+
+double standingWaveRatio(double s) { return (1 + s) / (1 - s); }
+
+double returnLossDb(double s11Db) { return -s11Db; }
+
+Quantities impedanceQuantities(int mode, Complex z, double frequencyHz, double reference) {
   const double r = z.real(), x = z.imag();
   const double w = omega(frequencyHz);
   const double z2 = r * r + x * x;
   const double q = std::fabs(x / r);
   const double cp = -x * 1e12 / (z2 * w);
   const double lp = z2 * 1e9 / (x * w);
-  // s11 against 50 ohm: ((R^2 + X^2 - 2500) + j 100 X) / ((R + 50)^2 + X^2).
-  const double sDen = (r + 50) * (r + 50) + x * x;
-  const double sRe = (z2 - 2500) / sDen, sIm = 100 * x / sDen;
-  const double s11 = std::sqrt((z2 - 2500) * (z2 - 2500) + (100 * x) * (100 * x)) / sDen;
-  const double s11Angle = std::atan2(sIm, sRe) * kDegrees;
+  const Reflection s = reflectionOf(z, reference);
+  const double s11 = s.modulus;
+  const double s11Angle = std::atan2(s.im, s.re) * kDegrees;
   switch (static_cast<ImpedanceMode>(mode)) {
     case ImpedanceMode::RealImaginary: return {r, x};
     case ImpedanceMode::SeriesCQ: return {-1e12 / (w * x), q};

@@ -48,11 +48,34 @@ struct Quantities {
   double second = 0;
 };
 
+// The analyzers' bridge and files are referred to 50 ohms.
+inline constexpr double kAnalyzerReferenceOhms = 50;
+
 // The first and second quantity of display mode 0..10 for Z at f: |z| and
-// arg, Re and Im, Cs/Ls/Cp/Lp in pF/nH with Q or Rp, s11 in dB or units
-// with its angle. Nothing is clamped: infinite and not-a-number results
-// arise as the formulas give them.
-Quantities impedanceQuantities(int displayMode, Complex impedance, double frequencyHz);
+// arg, Re and Im, Cs/Ls/Cp/Lp in pF/nH with Q or Rp, s11 on a real
+// reference (50 ohms on every screen) in dB or units with its angle.
+// Nothing is clamped: infinite and not-a-number results arise as the
+// formulas give them.
+Quantities impedanceQuantities(int displayMode, Complex impedance, double frequencyHz,
+                               double referenceOhms = kAnalyzerReferenceOhms);
+
+// s11 = (Z - R0)/(Z + R0) on a real reference R0, written out as the
+// display modes compute it: ((R^2 + X^2 - R0^2) + j 2 R0 X) / ((R + R0)^2 + X^2),
+// with its modulus taken from the numerator's parts.
+struct Reflection {
+  double re = 0, im = 0, modulus = 0;
+};
+Reflection reflectionOf(Complex impedance, double referenceOhms);
+
+// What no display mode shows, beside what they do: the admittance 1/Z in
+// siemens, the parallel reactance |Z|^2/X, the dissipation factor 1/Q, the
+// standing wave ratio (1 + |s|)/(1 - |s|) and the return loss -20 log10 |s|
+// in dB (positive for a passive load).
+Complex admittanceOf(Complex impedance);
+double parallelReactance(Complex impedance);
+double dissipationFactor(double q);
+double standingWaveRatio(double s11Modulus);
+double returnLossDb(double s11Db);
 
 // The saved value of an impedance at a frequency: its s11 on 50 ohm in dB
 // and degrees, in single precision, as the files hold it.

@@ -11,6 +11,7 @@ packages=(
   build-essential cmake ninja-build # compiler, CMake, Ninja
   libx11-dev libxext-dev            # the window
   libgtest-dev googletest           # GoogleTest (a CMake package)
+  nlohmann-json3-dev                # JSON lines of vna-measure (headers only)
   console-setup-linux               # /usr/share/consolefonts/Uni2-VGA16.psf.gz
   xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
   python3-scikit-rf python3-pil     # independent readers of the saved Touchstone and BMP files

@@ -25,6 +25,8 @@ double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, 
   return -step / ((frequencyNow - frequencyBefore) * kPi * 2) * 1000000;
 }
 
+double levelDbm(double level) { return 20 * level; }
+
 double groupDelayFromAngles(double degreesNow, double degreesBefore, double frequencyNow, double frequencyBefore) {
   double step = degreesNow - degreesBefore;
   if (step > 180) step -= 360;

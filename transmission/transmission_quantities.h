@@ -26,6 +26,10 @@ Complex normalized(Complex ratio, Complex reference);
 // (-pi, pi], so a phase wrapping from +179 to -179 degrees is a +2 degree step.
 double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, double frequencyBefore);
 
+// An input level as the level bars and the level traces show it, in dBm:
+// 20 x levelA or 20 x levelR of the scan record.
+double levelDbm(double level);
+
 // The same from a file's angles in degrees: their difference taken within
 // +-180 degrees.
 double groupDelayFromAngles(double degreesNow, double degreesBefore, double frequencyNow, double frequencyBefore);

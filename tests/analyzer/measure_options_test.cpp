@@ -196,11 +196,11 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
   const std::string inductance = ": the inductance lies from 0 to below 9999.999n henries";
   const std::string capacitance = ": the capacitance lies from 0 to below 9999.999p farads";
   const std::vector<std::pair<Args, std::string>> rows{
-      {{}, "no command: give calibrate, reflection, normalize or transmission"},
+      {{}, "no command: give calibrate, reflection, normalize, transmission or convert"},
       {{"measure", "-o", "a.s1p"},
-       "measure: unknown command; the commands are calibrate, reflection, normalize and transmission"},
+       "measure: unknown command; the commands are calibrate, reflection, normalize, transmission and convert"},
       {{"--quiet", "reflection"},
-       "--quiet: unknown command; the commands are calibrate, reflection, normalize and transmission"},
+       "--quiet: unknown command; the commands are calibrate, reflection, normalize, transmission and convert"},
       {{"reflection"}, "reflection needs -o NAME.s1p, -o NAME.s2p or -o -"},
       {{"transmission", "--cal", "c"}, "transmission needs -o NAME.s2p or -o -"},
       {{"calibrate", "--cal", "c"}, "calibrate needs a standard: open, short or load"},
@@ -259,10 +259,10 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
       {{"transmission", "-o", "a.s2p", "--slot", "s11"}, "--slot s11: transmission writes s21 or s12"},
       {{"reflection", "-o", "a.s1p", "--slot", "s22"}, "--slot: a slot needs a two-port output, -o NAME.s2p or -o -"},
       {{"calibrate", "open", "--cal", "c", "--slot", "s11"},
-       "--slot: only reflection and transmission take this option"},
+       "--slot: only reflection, transmission and convert take this option"},
       {{"reflection", "-o", "a.s1p", "--load", "50 0 0"}, "--load: only calibrate takes this option"},
       {{"reflection", "-o", "a.s1p", "--length", "1"}, "--length: only transmission takes this option"},
-      {{"normalize", "--cal", "c", "-o", "a.s2p"}, "-o: only reflection and transmission take this option"},
+      {{"normalize", "--cal", "c", "-o", "a.s2p"}, "-o: only reflection, transmission and convert take this option"},
       {{"calibrate", "load", "--cal", "c", "--load", "50 0"},
        "--load \"50 0\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\""},
       {{"calibrate", "load", "--cal", "c", "--load", "0.099 0 0"},
@@ -285,6 +285,28 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
       {{"normalize", "--cal", "c", "--from"}, "--from: the value is missing"},
       {{"normalize", "--cal", "c", "--quiet=1"}, "--quiet: takes no value"},
       {{"normalize", "--cal", ""}, "--cal: the calibration file's name is empty"},
+      {{"convert", "-o", "a.csv"}, "convert needs the Touchstone file to read"},
+      {{"convert", "a.s2p"}, "convert needs -o NAME.csv, -o NAME.jsonl, or -o - with --format"},
+      {{"convert", "a.s2p", "b.s2p", "-o", "a.csv"}, "b.s2p: unexpected argument"},
+      {{"convert", "a.s2p", "-o", "-"}, "-o -: standard output needs --format csv or --format jsonl"},
+      {{"convert", "a.s2p", "-o", "a.txt"}, "-o a.txt: name a .csv or .jsonl file, or give --format"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--format", "touchstone"}, "convert writes csv or jsonl, not touchstone"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--format", "xml"}, "--format xml: the formats are touchstone, csv and jsonl"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--slot", "s33"}, "--slot s33: convert reads s11, s21, s12 or s22"},
+      {{"convert", "a.s1p", "-o", "a.csv", "--slot", "s22"}, "a.s1p is a one-port file: it holds s11 only"},
+      {{"convert", "a.s1p", "-o", "a.csv", "--quantities", "gain_db"}, "a.s1p is a one-port file: it holds s11 only"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--quantities", "q", "--slot", "s12"},
+       "--slot s12: reflection quantities come from s11 or s22"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--quantities", "delay_s", "--slot", "s22"},
+       "--slot s22: transmission quantities come from s21 or s12"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--quantities", "gain_db,level_r_dbm"},
+       "--quantities: level_r_dbm cannot come from a file"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--cal", "c"}, "--cal: only calibrate, reflection, normalize and transmission"},
+      {{"reflection", "-o", "a.s1p", "--quantities", "gain_db"},
+       "--quantities gain_db: gain_db is a transmission quantity; reflection gives reflection quantities only"},
+      {{"transmission", "-o", "a.s2p", "--quantities", "gain_db,", "--format", "csv"},
+       "--quantities gain_db,: an empty name between commas"},
+      {{"reflection", "-o", "a.s1p", "--format", "csv"}, "--format: -o a.s1p names a file of another format"},
   };
   for (const auto& [args, message] : rows) {
     const MeasureOptions o = parse(args);
@@ -295,15 +317,77 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
 
 TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
   const std::string usage = measureUsage();
-  for (std::string_view word : {"calibrate", "reflection", "normalize", "transmission", "--cal",   "-o",    "--slot",
-                                "--from",    "--to",       "--points",  "--linear",     "--log",   "--ms",  "--port",
-                                "--sweeps",  "--average",  "--load",    "--length",     "--quiet", "--help"})
+  for (std::string_view word :
+       {"calibrate", "reflection", "normalize", "transmission", "convert", "--quantities", "--format", "--cal", "-o",
+        "--slot", "--from", "--to", "--points",
+        "--linear", "--log", "--ms", "--port", "--sweeps", "--average", "--load", "--length", "--quiet", "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
                         MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::OtherPlan,
-                        MeasureExit::Interrupted})
+                        MeasureExit::BadInput, MeasureExit::Interrupted})
     EXPECT_NE(usage.find("\n  " + std::to_string(static_cast<int>(e)) + "  "), std::string::npos)
         << +static_cast<int>(e);
+}
+
+// The names of the chosen columns, for comparing with what a row expects.
+std::string namesOf(const std::optional<QuantityChoice>& choice) {
+  if (!choice) return "none";
+  std::string names(kindName(choice->kind));
+  for (const Quantity* q : chosenQuantities(*choice)) names += " " + std::string(q->name);
+  return names;
+}
+
+TEST(MeasureOptions, ConvertTakesTheKindFromTheQuantitiesOrTheSlot) {
+  struct Row {
+    Args args;
+    std::string quantities;
+    ParameterSlot slot;
+    OutputFormat format;
+  };
+  const std::string reflection = "reflection z_ohm z_deg r_ohm x_ohm ls_h cs_f q swr rl_db";
+  const std::vector<Row> rows{
+      {{"convert", "a.s2p", "-o", "a.csv"}, reflection, ParameterSlot::s11, OutputFormat::Csv},
+      {{"convert", "a.s2p", "-o", "-", "--format", "jsonl", "--slot", "s12"},
+       "transmission gain_db phase_deg delay_s", ParameterSlot::s12, OutputFormat::JsonLines},
+      {{"convert", "-o", "x.JSONL", "a.S2P", "--quantities", "delay_s,gain"}, "transmission delay_s gain",
+       ParameterSlot::s21, OutputFormat::JsonLines},
+      {{"convert", "a.s1p", "-o", "a.csv", "--quantities= q, ls_h"}, "reflection q ls_h", ParameterSlot::s11,
+       OutputFormat::Csv},
+      {{"convert", "a.s2p", "--slot=s22", "-o", "a.txt", "--format=csv"}, reflection, ParameterSlot::s22,
+       OutputFormat::Csv},
+      // Stored for the measuring commands as well.
+      {{"transmission", "-o", "-", "--quantities", "level_a_dbm,s21_re", "--format", "csv"},
+       "transmission level_a_dbm s21_re", ParameterSlot::s21, OutputFormat::Csv},
+      {{"reflection", "-o", "a.s1p"}, reflection, ParameterSlot::s11, OutputFormat::Touchstone},
+  };
+  for (const Row& row : rows) {
+    SCOPED_TRACE(joined(row.args));
+    const MeasureOptions o = parse(row.args);
+    EXPECT_EQ(o.error, "");
+    EXPECT_EQ(namesOf(o.quantities), row.quantities);
+    EXPECT_EQ(o.slot, row.slot);
+    EXPECT_EQ(o.format, row.format);
+  }
+  EXPECT_EQ(parse({"convert", "a.s1p", "-o", "b.csv"}).input, std::filesystem::path("a.s1p"));
+  EXPECT_EQ(parse({"convert", "--quantities", "help"}).command, MeasureCommand::QuantityHelp);
+  EXPECT_EQ(parse({"--quantities=help"}).command, MeasureCommand::QuantityHelp);
+}
+
+TEST(QuantityChoice, AMistypedNameGetsTheNearestOnlyWhenItIsClear) {
+  const std::vector<std::pair<std::string_view, std::string>> rows{
+      {"ls_hh", "ls_hh is no quantity; did you mean ls_h?"},
+      {"LS_H", "LS_H is no quantity; did you mean ls_h?"},
+      {"q,esr", "esr is no quantity; did you mean r_ohm?"},
+      {"gain_dbm", "gain_dbm is no quantity; did you mean gain_db?"},
+      {"s11", "s11 is no quantity"},  // it begins four names: none is offered
+      {"rl", "rl is no quantity; did you mean rl_db?"},
+      {"", "name one quantity or more, such as r_ohm,ls_h,q"},
+  };
+  for (const auto& [list, error] : rows) {
+    const QuantityListReading r = chooseQuantities(list, std::nullopt);
+    EXPECT_FALSE(r.choice) << list;
+    EXPECT_EQ(r.error, "--quantities " + std::string(list) + ": " + error) << list;
+  }
 }
 
 }  // namespace

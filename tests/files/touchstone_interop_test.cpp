@@ -2,7 +2,9 @@
 // (Debian's, through Debian's own /usr/bin/python3): every one- and two-port
 // file scikit-rf ships, from HFSS, ADS, Qucs, mwavepy, R&S and scikit-rf
 // itself. Both must see the same frequencies and s-parameters, and the
-// impedance viewer must show the impedance scikit-rf computes.
+// impedance viewer must show the impedance scikit-rf computes; vna-measure
+// convert must write the s11, impedance, gain and phase scikit-rf computes,
+// on the file's own reference.
 #include <gtest/gtest.h>
 
 #include <algorithm>
@@ -18,6 +20,7 @@
 #include <string>
 #include <vector>
 
+#include "analyzer/measure_convert.h"
 #include "files/touchstone_reader.h"
 #include "platform/numeric.h"
 #include "reflection/impedance_quantities.h"
@@ -223,6 +226,65 @@ void compare(const SkrfFile& file, const TouchstoneScan& scan, TouchstoneColumns
   }
 }
 
+// All columns of a kind, in table order, as convert computes them.
+QuantityChoice everyColumn(QuantityKind kind) {
+  QuantityChoice all{kind, {}};
+  for (std::size_t i = 0; i < quantitiesOf(kind).size(); ++i) all.columns.push_back(static_cast<int>(i));
+  return all;
+}
+
+double columnOf(const ConvertedScan& scan, std::size_t point, QuantityKind kind, std::string_view name) {
+  const std::span<const Quantity> table = quantitiesOf(kind);
+  for (std::size_t i = 0; i < table.size(); ++i)
+    if (table[i].name == name) return scan.row(point)[i];
+  ADD_FAILURE() << "no column " << name;
+  return 0;
+}
+
+// What convert writes of each parameter the file has: s and Z of s11 (and
+// s22), gain and phase of s21 and s12, against scikit-rf's values.
+void compareConverted(const SkrfFile& file, std::span<const std::uint8_t> bytes, Errors& e) {
+  struct Slot {
+    ParameterSlot slot;
+    QuantityKind kind;
+    int sIndex;  // in Point::s: s11 s21 s12 s22
+  };
+  const std::vector<Slot> slots =
+      file.ports == 1 ? std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0}}
+                      : std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0},
+                                          {ParameterSlot::s22, QuantityKind::Reflection, 3},
+                                          {ParameterSlot::s21, QuantityKind::Transmission, 1},
+                                          {ParameterSlot::s12, QuantityKind::Transmission, 2}};
+  for (const Slot& slot : slots) {
+    const Conversion converted = convertTouchstone(bytes, file.ports == 2, slot.slot, everyColumn(slot.kind));
+    if (!converted.scan) {
+      // Only the files the viewer refuses, for the same reason.
+      if (!kRefused.count(file.path) && ++e.failures) ADD_FAILURE() << "convert refuses it: " << converted.reason;
+      continue;
+    }
+    const ConvertedScan& scan = *converted.scan;
+    EXPECT_EQ(scan.reference, file.points[0].r);
+    for (std::size_t k = 0; k < std::min(file.points.size(), scan.frequency.size()); ++k) {
+      const Point& p = file.points[k];
+      const Complex theirs = p.s[slot.sIndex];
+      const std::string at = " of convert at point " + std::to_string(k) + ", " + std::to_string(p.f) + " Hz";
+      if (slot.kind == QuantityKind::Transmission) {
+        const double db = columnOf(scan, k, slot.kind, "gain_db"), deg = columnOf(scan, k, slot.kind, "phase_deg");
+        compareS(fromDbDeg(db, deg), theirs, "gain and phase" + at, e);
+        continue;
+      }
+      const auto column = [&](std::string_view name) { return columnOf(scan, k, slot.kind, name); };
+      compareS({column("s11_re"), column("s11_im")}, theirs, "s" + at, e);
+      const Complex z{column("r_ohm"), column("x_ohm")}, zTheirs = slot.sIndex == 0 ? p.z11 : p.z22;
+      // An ideal open (s = 1): infinite for both; convert does not make it a short.
+      const bool agree = std::isfinite(std::abs(zTheirs))
+                             ? zAgrees(z, zTheirs, theirs, p.z0[slot.sIndex == 0 ? 0 : 1], e)
+                             : !std::isfinite(std::abs(z));
+      if (!agree && ++e.failures <= 5) ADD_FAILURE() << "impedance" << at << ": ours " << z << ", scikit-rf " << zTheirs;
+    }
+  }
+}
+
 std::string summaryOf(const SkrfFile& file, const Errors& e) {
   const int points = static_cast<int>(file.points.size());
   const std::string ours = e.ourPoints == points ? "" : " (ours " + std::to_string(e.ourPoints) + ")";
@@ -266,6 +328,7 @@ TEST(TouchstoneInterop, OurReaderAndScikitRfReadItsFilesAlike) {
       if (!read.ok()) refused[file.path] = read.reason;
       if (read.ok()) compare(file, *read.scan, columns, e);
     }
+    compareConverted(file, bytes, e);
     if (e.otherReference) otherReference.insert(file.path);
     summary.push_back(refused.count(file.path) ? file.path + ": refused:" + refused[file.path] : summaryOf(file, e));
     compared[file.ports] += refused.count(file.path) ? 0 : 1;

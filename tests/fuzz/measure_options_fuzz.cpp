@@ -1,4 +1,4 @@
-// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_usage.cpp platform/si_number.cpp measurement/sweep_plan.cpp
+// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_usage.cpp analyzer/quantity_choice.cpp platform/si_number.cpp measurement/sweep_plan.cpp files/quantity_formats.cpp reflection/reflection_columns.cpp reflection/impedance_quantities.cpp transmission/transmission_columns.cpp transmission/transmission_quantities.cpp
 //
 // vna-measure is run from scripts, whose command lines are built from
 // variables that may hold anything. The options must come out either as a
@@ -74,8 +74,22 @@ void checkAccepted(const vna::MeasureOptions& o) {
       REQUIRE(o.twoPort);
       REQUIRE(o.slot == vna::ParameterSlot::s21 || o.slot == vna::ParameterSlot::s12);
       break;
+    case MeasureCommand::Convert: {
+      REQUIRE(o.input && o.output && o.format && o.quantities);
+      REQUIRE(*o.format != vna::OutputFormat::Touchstone);
+      const bool transmissionSlot = o.slot == vna::ParameterSlot::s21 || o.slot == vna::ParameterSlot::s12;
+      REQUIRE(transmissionSlot == (o.quantities->kind == vna::QuantityKind::Transmission));
+      for (const vna::Quantity* q : vna::chosenQuantities(*o.quantities)) REQUIRE(!q->name.starts_with("level_"));
+      break;
+    }
     case MeasureCommand::Help:
-    case MeasureCommand::Version: break;
+    case MeasureCommand::Version:
+    case MeasureCommand::QuantityHelp: break;
+  }
+  // The columns of a measuring command are of its own kind.
+  if (o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission) {
+    REQUIRE(o.quantities.has_value());
+    REQUIRE((o.quantities->kind == vna::QuantityKind::Transmission) == (o.command == MeasureCommand::Transmission));
   }
   // Numbered files need a name to number.
   if (o.sweeps > 1) REQUIRE(o.output && *o.output != "-");
