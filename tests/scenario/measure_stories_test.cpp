@@ -252,11 +252,13 @@ TEST_F(MeasureStories, SixteenSweepsQuarterTheNoiseAndSayHowUncertainEachPointIs
 
 TEST_F(MeasureStories, ANormalizedTransmissionGivesEachTwoPortsTrueResponse) {
   model_.setDevice(Device::through());
-  ASSERT_EQ(measure(with({"normalize", "--cal", "thru.cal"})).status, 0);
+  // The through averaged over 4 sweeps, and the filter too.
+  ASSERT_EQ(measure(with({"normalize", "--cal", "thru.cal", "--average", "4"})).status, 0);
+  EXPECT_NE(file("thru.cal").find("\nstandard through averaged 4\n"), std::string::npos);
 
   const Device filter = Device::lowpassLc(1e6, 5);
   model_.setDevice(filter);
-  const Outcome forward = measure(with({"transmission", "--cal", "thru.cal", "-o", "two.s2p"}));
+  const Outcome forward = measure(with({"transmission", "--cal", "thru.cal", "-o", "two.s2p", "--average", "4"}));
   ASSERT_EQ(forward.status, 0) << forward.message;
   const Device pad = Device::attenuator(20);
   model_.setDevice(pad);
