@@ -18,13 +18,17 @@ constexpr std::string_view kTitle = "# vna-measure calibration";
 struct StandardEntry {
   std::string_view name;
   std::optional<std::vector<std::complex<double>>> Calibration::*data;
+  std::optional<StandardSpread> Calibration::*spread;
 };
 constexpr std::array<StandardEntry, 4> kStandards{{
-    {"open", &Calibration::open},
-    {"short", &Calibration::shortCircuit},
-    {"load", &Calibration::load},
-    {"through", &Calibration::through},
+    {"open", &Calibration::open, &Calibration::openSpread},
+    {"short", &Calibration::shortCircuit, &Calibration::shortSpread},
+    {"load", &Calibration::load, &Calibration::loadSpread},
+    {"through", &Calibration::through, &Calibration::throughSpread},
 }};
+
+// The most sweeps vna-measure averages; a file claiming more is not ours.
+constexpr int kMostAveraged = 1000;
 
 // 17 significant digits, as "%.17g" would give them but whatever the locale.
 void appendDouble(std::string& out, double v) {
@@ -239,9 +243,11 @@ class Reader {
     return number("R", (*f)[1], c_.refR) && number("L", (*f)[2], c_.refL) && number("C", (*f)[3], c_.refC);
   }
 
-  // "standard NAME" and its points.
+  // "standard NAME" or "standard NAME averaged N", and its points.
   bool standard(const Fields& head) {
-    if (!head.matches({"standard", ""})) return fail("expected \"standard open|short|load|through\"");
+    const bool averaged = head.matches({"standard", "", "averaged", ""});
+    if (!averaged && !head.matches({"standard", ""}))
+      return fail("expected \"standard open|short|load|through\" or \"standard NAME averaged N\"");
     const StandardEntry* entry = nullptr;
     for (const StandardEntry& s : kStandards)
       if (s.name == head[1]) entry = &s;
@@ -249,6 +255,14 @@ class Reader {
       return fail("unknown standard " + quoted(head[1]) + "; the standards are open, short, load and through");
     auto& data = c_.*(entry->data);
     if (data) return fail("the " + std::string(entry->name) + " standard is given twice");
+    std::optional<StandardSpread> spread;
+    if (averaged) {
+      const auto sweeps = wholeNumber(head[3]);
+      if (!sweeps || *sweeps < 2 || *sweeps > kMostAveraged)
+        return fail("averaged " + quoted(head[3]) + ": a standard is averaged over 2 to 1000 sweeps");
+      spread.emplace();
+      spread->sweeps = *sweeps;
+    }
     const int n = c_.plan.points;
     std::vector<std::complex<double>> values;
     values.reserve(static_cast<std::size_t>(n));
@@ -262,15 +276,31 @@ class Reader {
       if (!lines_.next(line)) return fail(shortBy());
       const Fields f(line);
       if (f.count > 0 && f[0] == "standard") return fail(shortBy());
-      if (!f.matches({"", "", ""})) return fail("expected \"index re im\" for point " + std::to_string(i) + ofStandard);
+      if (!averaged && !f.matches({"", "", ""}))
+        return fail("expected \"index re im\" for point " + std::to_string(i) + ofStandard);
+      if (averaged && !f.matches({"", "", "", "", ""}))
+        return fail("expected \"index re im u-re u-im\" for point " + std::to_string(i) + ofStandard);
       const auto index = wholeNumber(f[0]);
       if (!index || *index != i)
         return fail("point " + quoted(f[0]) + " where point " + std::to_string(i) + ofStandard + " belongs");
       double re = 0, im = 0;
       if (!number("re", f[1], re) || !number("im", f[2], im)) return false;
       values.emplace_back(re, im);
+      if (averaged) {
+        double uRe = 0, uIm = 0;
+        if (!uncertainty("u-re", f[3], uRe) || !uncertainty("u-im", f[4], uIm)) return false;
+        spread->uRe.push_back(uRe);
+        spread->uIm.push_back(uIm);
+      }
     }
     data = std::move(values);
+    c_.*(entry->spread) = std::move(spread);
+    return true;
+  }
+
+  bool uncertainty(std::string_view name, std::string_view text, double& target) {
+    if (!number(name, text, target)) return false;
+    if (target < 0) return fail(std::string(name) + " " + quoted(text) + ": an uncertainty is not negative");
     return true;
   }
 
@@ -309,16 +339,33 @@ std::string calibrationText(const Calibration& c) {
   for (const StandardEntry& s : kStandards) {
     const auto& data = c.*(s.data);
     if (!data) continue;
-    out += "standard " + std::string(s.name) + "\n";
+    const auto& spread = c.*(s.spread);
+    out += "standard " + std::string(s.name);
+    if (spread) out += " averaged " + std::to_string(spread->sweeps);
+    out += '\n';
     for (std::size_t i = 0; i < data->size(); ++i) {
-      out += std::to_string(i) + ' ';
-      appendDouble(out, (*data)[i].real());
-      out += ' ';
-      appendDouble(out, (*data)[i].imag());
+      out += std::to_string(i);
+      for (double v : {(*data)[i].real(), (*data)[i].imag()}) {
+        out += ' ';
+        appendDouble(out, v);
+      }
+      // A spread shorter than its standard is written short; the reading back refuses it.
+      if (spread && i < spread->uRe.size() && i < spread->uIm.size()) {
+        for (double u : {spread->uRe[i], spread->uIm[i]}) {
+          out += ' ';
+          appendDouble(out, u);
+        }
+      }
       out += '\n';
     }
   }
   return out;
+}
+
+UncertainComplex standardPoint(const std::vector<std::complex<double>>& values,
+                               const std::optional<StandardSpread>& spread, std::size_t i) {
+  if (!spread) return {values[i]};
+  return {values[i], spread->uRe[i], spread->uIm[i]};
 }
 
 CalibrationReading readCalibration(std::string_view text) {
@@ -344,6 +391,14 @@ SaveResult saveCalibration(const std::filesystem::path& file, const Calibration&
     if (data && data->size() != static_cast<std::size_t>(calibration.plan.points))
       return SaveResult::failure("the " + std::string(s.name) + " standard has " + std::to_string(data->size()) +
                                  " values for " + std::to_string(calibration.plan.points) + " points");
+  }
+  for (const StandardEntry& s : kStandards) {
+    const auto& spread = calibration.*(s.spread);
+    const auto points = static_cast<std::size_t>(calibration.plan.points);
+    if (spread && calibration.*(s.data) && (spread->uRe.size() != points || spread->uIm.size() != points))
+      return SaveResult::failure("the " + std::string(s.name) + " standard's spread has " +
+                                 std::to_string(spread->uRe.size()) + " values for " + std::to_string(points) +
+                                 " points");
   }
   const std::string text = calibrationText(calibration);
   const CalibrationReading check = readCalibration(text);

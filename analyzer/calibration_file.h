@@ -22,6 +22,9 @@
 // standards that have been measured, none to all of open, short, load and
 // through, each at most once and in any order: a line "standard NAME" and
 // one line per point, "index re im", the indices 0 to points-1 in order.
+// A standard averaged over N sweeps (N from 2 to 1000) is headed "standard
+// NAME averaged N" instead, and each of its lines also holds the standard
+// uncertainty of the mean's real and imaginary part: "index re im u-re u-im".
 //
 // Fields are separated by spaces or tabs; blank lines and lines that begin
 // with '#' are skipped; a line may end in CR LF. Every double is written
@@ -37,8 +40,16 @@
 
 #include "files/atomic_file.h"
 #include "measurement/sweep_plan.h"
+#include "measurement/uncertainty.h"
 
 namespace vna {
+
+// How an averaged standard spread: the sweeps its mean was taken over and,
+// per point, the standard uncertainty of the mean's real and imaginary part.
+struct StandardSpread {
+  int sweeps = 2;
+  std::vector<double> uRe, uIm;
+};
 
 struct Calibration {
   SweepPlan plan;
@@ -47,7 +58,14 @@ struct Calibration {
   double refR = 50, refL = 0, refC = 0;  // ohms, henries, farads
   // One ratio per point of the plan, for each standard measured so far.
   std::optional<std::vector<std::complex<double>>> open, shortCircuit, load, through;
+  // Beside each standard averaged over two sweeps or more, its spread;
+  // absent for a standard of one sweep (and in files written before averaging).
+  std::optional<StandardSpread> openSpread, shortSpread, loadSpread, throughSpread;
 };
+
+// Point i of a standard with its uncertainty; 0 without a spread.
+UncertainComplex standardPoint(const std::vector<std::complex<double>>& values,
+                               const std::optional<StandardSpread>& spread, std::size_t i);
 
 // The file's text. Written as it stands: a standard whose length is not the
 // plan's points gives a file that readCalibration refuses.

@@ -29,12 +29,19 @@ std::string calibrationNote(const MeasureOptions& o, const std::optional<Calibra
       text += "; turned by an electrical length of " + hertzText(o.lengthMetres) + " m";
     return text;
   }
-  std::vector<std::string_view> held;
-  if (cal->open) held.push_back("open");
-  if (cal->shortCircuit) held.push_back("short");
-  if (cal->load) held.push_back("load");
-  if (cal->through) held.push_back("through");
-  std::string text = "calibration: " + o.calFile->string() + ", holding " + listed(held);
+  // Each standard named with the sweeps it was averaged over, when more than one.
+  std::vector<std::string> held;
+  const auto hold = [&held](std::string_view name, const auto& values, const std::optional<StandardSpread>& spread) {
+    if (!values) return;
+    held.push_back(std::string(name) +
+                   (spread ? " (averaged over " + std::to_string(spread->sweeps) + " sweeps)" : ""));
+  };
+  hold("open", cal->open, cal->openSpread);
+  hold("short", cal->shortCircuit, cal->shortSpread);
+  hold("load", cal->load, cal->loadSpread);
+  hold("through", cal->through, cal->throughSpread);
+  std::string text = "calibration: " + o.calFile->string() + ", holding " +
+                     listed(std::vector<std::string_view>(held.begin(), held.end()));
   if (o.command == MeasureCommand::Reflection)
     text += "; reference load " + hertzText(cal->refR) + " ohm, " + hertzText(cal->refL) + " H, " +
             hertzText(cal->refC) + " F";
@@ -66,11 +73,13 @@ std::string isoLocalTime(std::time_t time) {
 
 std::vector<std::string> measurementNotes(std::string_view when, const MeasureOptions& o,
                                           const std::optional<Calibration>& cal) {
-  return {
+  std::vector<std::string> notes{
       "measured " + std::string(when) + " by vna-measure " + std::string(softwareVersion()),
       "plan: " + planText(o.plan),
       calibrationNote(o, cal),
   };
+  if (o.average > 1) notes.push_back("averaging: " + std::to_string(o.average) + " sweeps per point, their mean");
+  return notes;
 }
 
 std::string slotsNote(const std::array<bool, 4>& measured) {

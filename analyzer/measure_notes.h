@@ -8,7 +8,10 @@
 //   ! measured 2026-05-04T14:03:12+02:00 by vna-measure 0.2.0
 //   ! plan: 51 log points from 1000 Hz to 10000000 Hz at 40 ms per point
 //   ! calibration: cal.txt, holding open, short and load; reference load 50 ohm, 0 H, 0 F
+//   ! averaging: 16 sweeps per point, their mean
 //
+// (the last only with --average; a standard averaged over several sweeps is
+// named "open (averaged over 16 sweeps)").
 // In a two-port file each of the first three lines is led by its slot
 // ("! s21 measured ..."), and a last line says which slots hold values:
 //

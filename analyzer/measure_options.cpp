@@ -87,7 +87,7 @@ constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(Me
 constexpr unsigned kWriting = kMeasuring | bit(MeasureCommand::Convert);  // the commands that write quantities
 
 // What an option sets; --linear and --log set the same thing, so only one of them may be given.
-enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Load, Length, Quiet, Quantities, Format, Count };
+enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Average, Load, Length, Quiet, Quantities, Format, Count };
 
 constexpr std::size_t kKeys = static_cast<std::size_t>(Key::Count);
 
@@ -98,7 +98,7 @@ struct OptionRule {
   unsigned commands;  // bits of the commands that take it
 };
 
-constexpr std::array<OptionRule, 17> kOptions{{
+constexpr std::array<OptionRule, 18> kOptions{{
     {"--cal", Key::Cal, true, kEvery},
     {"-o", Key::Output, true, kWriting},
     {"--slot", Key::Slot, true, kWriting},
@@ -110,6 +110,7 @@ constexpr std::array<OptionRule, 17> kOptions{{
     {"--ms", Key::Ms, true, kEvery},
     {"--port", Key::Port, true, kEvery},
     {"--sweeps", Key::Sweeps, true, kMeasuring},
+    {"--average", Key::Average, true, kEvery},
     {"--load", Key::Load, true, bit(MeasureCommand::Calibrate)},
     {"--length", Key::Length, true, bit(MeasureCommand::Transmission)},
     {"--quiet", Key::Quiet, false, kEvery | kWriting},
@@ -194,6 +195,13 @@ class Parser {
         if (!n || *n < 1 || *n > 9999) return named + ": the number of sweeps is a whole number from 1 to 9999";
         o_.sweeps = *n;
         sweepsText_ = value;
+        return {};
+      }
+      case Key::Average: {
+        const auto n = parseWhole(value);
+        if (!n || *n < 1 || *n > 1000)
+          return named + ": the number of sweeps to average is a whole number from 1 to 1000";
+        o_.average = *n;
         return {};
       }
       case Key::Load: return load(value);

@@ -7,6 +7,8 @@
 //   vna-measure transmission [--cal FILE] [plan] [--length METRES] -o NAME.s2p [--slot s21|s12]
 //   vna-measure convert IN -o OUT [--slot s11|s21|s12|s22] [--quantities LIST] [--format csv|jsonl]
 //
+// Each takes --average N: every point the mean of N sweeps.
+//
 // The plan starts as the analyzers' start-up plan and takes the same values
 // the analyzers let a person set, so that a script can measure nothing the
 // windowed programs could not.
@@ -62,6 +64,7 @@ struct MeasureOptions {
   std::optional<LoadValues> loadOverride;  // instead of the settings file's reference load
   double lengthMetres = 0;                 // transmission without --cal: the cable's electrical length
   int sweeps = 1;                          // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
+  int average = 1;                         // sweeps back to back whose mean makes each point (and each standard)
   bool quiet = false;
   std::optional<std::filesystem::path> input;  // convert: the Touchstone file read
   // --quantities, or the default set of the command's kind (reflection,

@@ -16,6 +16,8 @@
 #include "analyzer/calibration_file.h"
 #include "analyzer/measure_convert.h"
 #include "analyzer/measure_notes.h"
+#include "analyzer/point_inputs.h"
+#include "analyzer/sweep_average.h"
 #include "analyzer/sweep_engine.h"
 #include "files/atomic_file.h"
 #include "files/settings_file.h"
@@ -28,7 +30,7 @@ namespace vna {
 namespace {
 
 namespace fs = std::filesystem;
-using Ratios = std::vector<Complex>;
+using SweepPoints = std::vector<ConvertedPoint>;
 
 int failure(MeasureSetting& s, MeasureExit status, const std::string& message) {
   std::fprintf(s.err, "vna-measure: %s\n", message.c_str());
@@ -78,16 +80,26 @@ CalibrationStart calibrationFor(const MeasureOptions& o, const fs::path& file) {
   return {std::move(reading.calibration), {}};
 }
 
-// The one progress line on a terminal: points done and the time left.
+// The one progress line on a terminal: where the run is and the time left.
+// "sweep 2/3" counts the files of --sweeps; with --average it counts the
+// sweeps of the mean, and the file is named apart ("file 2/3") when there
+// are several.
 class Progress {
  public:
-  Progress(MeasureSetting& s, int sweeps, int points) : s_(s), sweeps_(sweeps), points_(points), start_(s.host.now()) {}
-  void point(int sweep, int index) {
+  Progress(MeasureSetting& s, int files, int average, int points)
+      : s_(s), files_(files), average_(average), points_(points), start_(s.host.now()) {}
+  void point(int file, int sweep, int index) {
     if (!s_.progress) return;
-    const int done = sweep * points_ + index + 1, all = sweeps_ * points_;
+    const int done = (file * average_ + sweep) * points_ + index + 1, all = files_ * average_ * points_;
     const double left = (s_.host.now() - start_) / done * (all - done);
-    std::fprintf(s_.err, "\rvna-measure: sweep %d/%d, point %d/%d, %.0f s left   ", sweep + 1, sweeps_, index + 1,
-                 points_, std::ceil(left));
+    char where[64];
+    if (average_ == 1)
+      std::snprintf(where, sizeof where, "sweep %d/%d", file + 1, files_);
+    else if (files_ == 1)
+      std::snprintf(where, sizeof where, "sweep %d/%d", sweep + 1, average_);
+    else
+      std::snprintf(where, sizeof where, "file %d/%d, sweep %d/%d", file + 1, files_, sweep + 1, average_);
+    std::fprintf(s_.err, "\rvna-measure: %s, point %d/%d, %.0f s left   ", where, index + 1, points_, std::ceil(left));
     std::fflush(s_.err);
   }
   ~Progress() {
@@ -96,7 +108,7 @@ class Progress {
 
  private:
   MeasureSetting& s_;
-  int sweeps_, points_;
+  int files_, average_, points_;
   double start_;
 };
 
@@ -144,19 +156,36 @@ class Measurement {
     return true;
   }
 
-  // One sweep's ratios; after a time-out the port is reset and the sweep
-  // measured again once, as the analyzers do. A damaged reply (bytes that
-  // are no samples: stray bytes before the reply, or noise on the line) is
-  // met the same way: a file of such points would be a failure shown as
-  // success.
-  MeasureExit sweep(Ratios& ratios, Progress& progress, int sweepIndex, std::string& reason) {
+  // `count` sweeps back to back into `average`: the look-ahead of each
+  // sweep runs on into the next, so they follow at the instrument's pace.
+  MeasureExit average(SweepAverage& average, int count, Progress& progress, int file, std::string& reason) {
+    SweepPoints points;
+    for (int k = 0; k < count; ++k) {
+      if (const MeasureExit e = sweep(points, progress, file, k, reason); e != MeasureExit::Ok) return e;
+      average.add(points);
+    }
+    return MeasureExit::Ok;
+  }
+
+  // The plan's frequencies, without the look-ahead's two.
+  std::span<const double> frequencies() const {
+    return std::span(frequency_).first(static_cast<std::size_t>(plan_.points));
+  }
+
+ private:
+  // One sweep's points; after a time-out the port is reset and this sweep
+  // (not the whole average) measured again once, as the analyzers do. A
+  // damaged reply (bytes that are no samples: stray bytes before the reply,
+  // or noise on the line) is met the same way: a file of such points would
+  // be a failure shown as success.
+  MeasureExit sweep(SweepPoints& points, Progress& progress, int file, int sweepIndex, std::string& reason) {
     ReplyFault fault = ReplyFault::None;
     for (int attempt = 0; attempt < 2; ++attempt) {
-      ratios.assign(static_cast<std::size_t>(plan_.points), Complex{});
+      points.assign(static_cast<std::size_t>(plan_.points), ConvertedPoint{});
       const Acquired a = measureSweep(*engine_, frequency_, plan_.points, settings_.arGain, settings_.arPhase,
                                       [&](const MeasuredPoint& p) {
-                                        ratios[static_cast<std::size_t>(p.index)] = p.converted.ratio;
-                                        progress.point(sweepIndex, p.index);
+                                        points[static_cast<std::size_t>(p.index)] = p.converted;
+                                        progress.point(file, sweepIndex, p.index);
                                       });
       if (a == Acquired::Point) return MeasureExit::Ok;
       if (a == Acquired::Abandoned || s_.interrupted()) return MeasureExit::Interrupted;
@@ -176,9 +205,6 @@ class Measurement {
     return MeasureExit::Silent;
   }
 
-  double frequency(int i) const { return frequency_[static_cast<std::size_t>(i)]; }
-
- private:
   MeasureSetting& s_;
   const SettingsFile& settings_;
   const SweepPlan& plan_;
@@ -188,30 +214,15 @@ class Measurement {
   std::optional<SweepEngine> engine_;
 };
 
-// The points of the file: corrected with the calibration's standards when
-// there is one, as the analyzers show them otherwise.
-std::vector<TouchstonePoint> reflectionPoints(const Ratios& ratios, const Measurement& m,
-                                              const std::optional<Calibration>& cal) {
+// The points of the file, each the result of its inputs' means: corrected
+// with the calibration's standards when there is one, as the analyzers show
+// them otherwise.
+std::vector<TouchstonePoint> filePoints(MeasureCommand command, std::span<const PointInputs> inputs) {
   std::vector<TouchstonePoint> points;
-  for (std::size_t i = 0; i < ratios.size(); ++i) {
-    const double f = m.frequency(static_cast<int>(i));
-    Complex z = nominalImpedance(ratios[i]);
-    if (cal) {
-      const Complex load = referenceLoadImpedance(cal->refR, cal->refL, cal->refC, f);
-      z = correctedImpedance(ratios[i], (*cal->open)[i], (*cal->shortCircuit)[i], (*cal->load)[i], load);
-    }
-    points.push_back(reflectionDbAngle(f, z));
-  }
-  return points;
-}
-
-std::vector<TouchstonePoint> transmissionPoints(const Ratios& ratios, const Measurement& m,
-                                                const std::optional<Calibration>& cal, double lengthMetres) {
-  std::vector<TouchstonePoint> points;
-  for (std::size_t i = 0; i < ratios.size(); ++i) {
-    const double f = m.frequency(static_cast<int>(i));
-    const Complex t = cal ? normalized(ratios[i], (*cal->through)[i]) : rotateByElectricalLength(ratios[i], lengthMetres, f);
-    points.push_back(transmissionDbAngle(f, t));
+  for (const PointInputs& p : inputs) {
+    const Complex result = p.result();
+    points.push_back(command == MeasureCommand::Reflection ? reflectionDbAngle(p.frequency, result)
+                                                           : transmissionDbAngle(p.frequency, result));
   }
   return points;
 }
@@ -287,11 +298,12 @@ std::string outputFolderProblem(const MeasureOptions& o, const fs::path& directo
 }
 
 // What Ctrl+C leaves: the files of the finished sweeps, named.
-std::string interruptedText(const std::vector<std::string>& written) {
+std::string interruptedText(const std::vector<std::string>& written, int average) {
   if (written.empty()) return "interrupted: nothing written";
   std::string names;
   for (const std::string& name : written) names += (names.empty() ? "" : ", ") + name;
-  return "interrupted: " + names + (written.size() == 1 ? " was" : " were") + " written; the sweep under way was not";
+  return "interrupted: " + names + (written.size() == 1 ? " was" : " were") + " written; the " +
+         (average > 1 ? "average" : "sweep") + " under way was not";
 }
 
 // Without a calibration the values carry the instrument's own errors.
@@ -386,12 +398,12 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
   std::string reason;
   if (!m.open(reason)) return failure(s, MeasureExit::NoInstrument, reason);
   const int sweeps = measuring ? o.sweeps : 1;
-  Progress progress(s, sweeps, o.plan.points);
-  Ratios ratios;
+  Progress progress(s, sweeps, o.average, o.plan.points);
   std::vector<std::string> written;  // as the user named them, for the message of Ctrl+C
   for (int k = 0; k < sweeps; ++k) {
-    if (const MeasureExit e = m.sweep(ratios, progress, k, reason); e != MeasureExit::Ok)
-      return failure(s, e, e == MeasureExit::Interrupted ? interruptedText(written) : reason);
+    SweepAverage average(o.plan.points);
+    if (const MeasureExit e = m.average(average, o.average, progress, k, reason); e != MeasureExit::Ok)
+      return failure(s, e, e == MeasureExit::Interrupted ? interruptedText(written, o.average) : reason);
     const std::vector<std::string> notes = measurementNotes(isoLocalTime(std::time(nullptr)), o, cal);
     SaveResult saved = SaveResult::success();
     fs::path file;
@@ -404,7 +416,8 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
         next.arGain = settings.arGain;
         next.arPhase = settings.arPhase;
         if (o.command == MeasureCommand::Normalize) {
-          next.through = ratios;
+          next.through = average.means();
+          next.throughSpread = average.spread();
         } else {
           // The reference load's values belong to the load standard: an
           // open or short measured later keeps those it was measured with.
@@ -413,21 +426,29 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
             next.refL = settings.refL;
             next.refC = settings.refC;
           }
-          auto& slot = o.standard == Standard::Open ? next.open : o.standard == Standard::Short ? next.shortCircuit : next.load;
-          slot = ratios;
+          const bool open = o.standard == Standard::Open, shortCircuit = o.standard == Standard::Short;
+          (open ? next.open : shortCircuit ? next.shortCircuit : next.load) = average.means();
+          (open ? next.openSpread : shortCircuit ? next.shortSpread : next.loadSpread) = average.spread();
         }
         file = s.directory / *o.calFile;
         saved = saveCalibration(file, next);
         break;
       }
       case MeasureCommand::Reflection:
+      case MeasureCommand::Transmission: {
+        const std::vector<UncertainComplex> ratios = average.ratios();
+        std::vector<PointInputs> inputs = o.command == MeasureCommand::Reflection
+                                              ? reflectionInputs(ratios, m.frequencies(), cal)
+                                              : transmissionInputs(ratios, m.frequencies(), cal, o.lengthMetres);
+        for (std::size_t i = 0; i < inputs.size(); ++i) {
+          inputs[i].levelA = average.levelA(static_cast<int>(i));
+          inputs[i].levelR = average.levelR(static_cast<int>(i));
+        }
+        if (s.measured) s.measured(inputs);
         file = outputFile(o, s.directory, k);
-        saved = writePoints(o, s, file, reflectionPoints(ratios, m, cal), notes);
+        saved = writePoints(o, s, file, filePoints(o.command, inputs), notes);
         break;
-      case MeasureCommand::Transmission:
-        file = outputFile(o, s.directory, k);
-        saved = writePoints(o, s, file, transmissionPoints(ratios, m, cal, o.lengthMetres), notes);
-        break;
+      }
       case MeasureCommand::Convert:
       case MeasureCommand::Help:
       case MeasureCommand::Version:

@@ -7,9 +7,11 @@
 #include <cstdio>
 #include <filesystem>
 #include <functional>
+#include <span>
 
 #include "analyzer/instrument_link.h"
 #include "analyzer/measure_options.h"
+#include "analyzer/point_inputs.h"
 #include "platform/serial_channel.h"
 
 namespace vna {
@@ -22,6 +24,9 @@ struct MeasureSetting {
   std::FILE* out = stdout;            // "-o -"
   std::FILE* err = stderr;            // messages and the progress line
   bool progress = false;              // one progress line (standard error is a terminal)
+  // What each measured sweep's points rest on, before it is written, for a
+  // caller that wants their uncertainties; none by default.
+  std::function<void(std::span<const PointInputs>)> measured = nullptr;
 };
 
 // Runs one command line; returns the exit status (MeasureExit).

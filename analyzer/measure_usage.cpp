@@ -109,6 +109,9 @@ std::string measureUsage() {
          "                       file's)\n"
          "  --sweeps K           K sweeps one after the other, into NAME-0001.s1p,\n"
          "                       NAME-0002.s1p, ...\n"
+         "  --average N          each point (each standard, the through) the mean of N\n"
+         "                       sweeps back to back, 1 to 1000 (default 1); with\n"
+         "                       --sweeps K, K files of N sweeps each\n"
          "\n"
          "Options:\n"
          "  --cal FILE           the calibration file; its plan must be the sweep's\n"
@@ -132,6 +135,10 @@ std::string measureUsage() {
          "Without --cal the values are uncorrected: the instrument's own errors are in\n"
          "them. Every file written says in comment lines (!) when, with which plan and\n"
          "which calibration it was measured.\n"
+         "With --average N of 2 or more each point also gets its standard uncertainty:\n"
+         "the spread of its N sweeps, and of the calibration's averaged standards,\n"
+         "carried through the correction. It leaves out the reference load's\n"
+         "tolerance, drift, and the instrument's errors the correction cannot remove.\n"
          "\n"
          "Exit status:\n" +
          statusLines();

@@ -4,7 +4,16 @@
 // vna-measure does. Prints figures; asserts nothing (the machines are shared
 // and noisy).
 //
-// Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps, default 3]
+// Then an average of N sweeps as vna-measure --average N takes it (each
+// sweep's points kept, then added to the mean), timed against N times the
+// mean single sweep: averaging should cost no time between the sweeps.
+//
+// Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps, default 3] [N, default 4]
+#include <signal.h>
+#include <sys/resource.h>
+#include <sys/wait.h>
+#include <unistd.h>
+
 #include <algorithm>
 #include <array>
 #include <cstdio>
@@ -15,13 +24,9 @@
 #include <string>
 #include <vector>
 
-#include <signal.h>
-#include <sys/resource.h>
-#include <sys/wait.h>
-#include <unistd.h>
-
 #include "analyzer/measure_host.h"
 #include "analyzer/protocol.h"
+#include "analyzer/sweep_average.h"
 #include "analyzer/sweep_engine.h"
 #include "measurement/sweep_plan.h"
 #include "platform/serial_port.h"
@@ -148,6 +153,7 @@ int main(int argc, char** argv) {
   const std::string simulator = argc > 1 ? argv[1]
                                          : (std::filesystem::path(argv[0]).parent_path() / "instrument-simulator").string();
   const int sweeps = argc > 2 ? std::max(1, std::atoi(argv[2])) : 3;
+  const int averaged = argc > 3 ? std::max(1, std::atoi(argv[3])) : 4;
   Simulator sim = startSimulator(simulator);
   if (sim.pty.empty()) {
     std::fprintf(stderr, "sweep_benchmark: could not start %s\n", simulator.c_str());
@@ -184,6 +190,17 @@ int main(int argc, char** argv) {
     if (k > 0) sweepTimes.push_back(host.now() - start);
   }
   const double sweepEnd = host.now(), cpuEnd = cpuSeconds();
+  // The average, straight on from the sweeps before, as --average runs on.
+  SweepAverage average(points);
+  std::vector<ConvertedPoint> sweepPoints(static_cast<std::size_t>(points));
+  const double averageStart = host.now();
+  for (int k = 0; k < averaged && outcome == Acquired::Point; ++k) {
+    outcome = measureSweep(engine, frequency, points, 1.0, 0.0, [&](const MeasuredPoint& p) {
+      sweepPoints[static_cast<std::size_t>(p.index)] = p.converted;
+    });
+    average.add(sweepPoints);
+  }
+  const double averageTime = host.now() - averageStart;
   ::kill(sim.pid, SIGTERM);
   ::waitpid(sim.pid, nullptr, 0);
   if (outcome != Acquired::Point) {
@@ -218,5 +235,8 @@ int main(int argc, char** argv) {
               port.afterReply().max * 1e3);
   std::printf("CPU during the sweeps     %.3f s, %.2f %% of one core\n", cpuEnd - cpuStart,
               100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
+  const double nSingles = averaged * measured;
+  std::printf("average of %d sweeps      %.3f s against %d x one sweep %.3f s: %+.2f %% (%d sweeps in the mean)\n",
+              averaged, averageTime, averaged, nSingles, 100.0 * (averageTime - nSingles) / nSingles, average.sweeps());
   return 0;
 }

@@ -19,6 +19,9 @@ namespace {
 using Standards = std::optional<std::vector<std::complex<double>>> Calibration::*;
 constexpr std::array<Standards, 4> kStandards{&Calibration::open, &Calibration::shortCircuit, &Calibration::load,
                                               &Calibration::through};
+using Spreads = std::optional<StandardSpread> Calibration::*;
+constexpr std::array<Spreads, 4> kSpreads{&Calibration::openSpread, &Calibration::shortSpread, &Calibration::loadSpread,
+                                          &Calibration::throughSpread};
 
 // Any finite double, from random bits: subnormals, -0 and the extremes included.
 double anyFinite(std::mt19937_64& bits) {
@@ -60,6 +63,15 @@ void expectIdentical(const Calibration& got, const Calibration& want) {
       EXPECT_EQ(bitsOf((*a)[i].real()), bitsOf((*b)[i].real())) << s << " " << i;
       EXPECT_EQ(bitsOf((*a)[i].imag()), bitsOf((*b)[i].imag())) << s << " " << i;
     }
+    const auto& spreadGot = got.*kSpreads[s];
+    const auto& spreadWant = want.*kSpreads[s];
+    ASSERT_EQ(spreadGot.has_value(), spreadWant.has_value()) << "spread " << s;
+    if (!spreadWant) continue;
+    EXPECT_EQ(spreadGot->sweeps, spreadWant->sweeps);
+    for (std::size_t i = 0; i < b->size(); ++i) {
+      EXPECT_EQ(bitsOf(spreadGot->uRe.at(i)), bitsOf(spreadWant->uRe[i])) << s << " " << i;
+      EXPECT_EQ(bitsOf(spreadGot->uIm.at(i)), bitsOf(spreadWant->uIm[i])) << s << " " << i;
+    }
   }
 }
 
@@ -78,7 +90,17 @@ TEST(CalibrationFile, ReadsBackExactlyWhatWasWritten) {
     c.arGain = anyFinite(bits), c.arPhase = anyFinite(bits);
     c.refR = anyFinite(bits), c.refL = anyFinite(bits), c.refC = -0.0;
     for (std::size_t s = 0; s < kStandards.size(); ++s)
-      if (present & (1u << s)) c.*kStandards[s] = anyRatios(bits, c.plan.points);
+      if (present & (1u << s)) {
+        c.*kStandards[s] = anyRatios(bits, c.plan.points);
+        // Some averaged, over 2 to 1000 sweeps, with any uncertainties a mean can have.
+        if ((present + s) % 3 == 0) continue;
+        StandardSpread spread{present % 2 == 0 ? 2 : 1000, {}, {}};
+        for (int i = 0; i < c.plan.points; ++i) {
+          spread.uRe.push_back(std::abs(anyFinite(bits)));
+          spread.uIm.push_back(i == 0 ? 0.0 : std::abs(anyFinite(bits)));
+        }
+        c.*kSpreads[s] = std::move(spread);
+      }
     SCOPED_TRACE(present);
 
     const std::string text = calibrationText(c);
@@ -145,6 +167,7 @@ TEST(CalibrationFile, RefusesBrokenFilesWithTheLineAndReason) {
   };
   const std::string notFirst =
       "not a vna-measure calibration file (the first line is not \"# vna-measure calibration\")";
+  const std::string standardForm = "expected \"standard open|short|load|through\" or \"standard NAME averaged N\"";
   const std::string planForm = "expected \"plan from HZ to HZ points N log|linear sample-code N\"";
   const std::vector<Row> rows{
       {0, "", 0, "line 1: " + notFirst},
@@ -175,7 +198,15 @@ TEST(CalibrationFile, RefusesBrokenFilesWithTheLineAndReason) {
       {6, "standard thru", 109, "line 6: unknown standard \"thru\"; the standards are open, short, load and through"},
       {6, "standard \x1b[31mopen-and-much-longer-than-that", 109,
        "line 6: unknown standard \"?[31mopen-and-much-longe...\"; the standards are open, short, load and through"},
-      {6, "0 0.25 -1e-3", 109, "line 6: expected \"standard open|short|load|through\""},
+      {6, "0 0.25 -1e-3", 109, "line 6: " + standardForm},
+      {6, "standard open averaged 1", 109, "line 6: averaged \"1\": a standard is averaged over 2 to 1000 sweeps"},
+      {6, "standard open averaged 1001", 109,
+       "line 6: averaged \"1001\": a standard is averaged over 2 to 1000 sweeps"},
+      {6, "standard open averaged", 109, "line 6: " + standardForm},
+      // An averaged standard's lines carry the uncertainties, a plain one's do not.
+      {6, "standard open averaged 16", 109,
+       "line 7: expected \"index re im u-re u-im\" for point 0 of the open standard"},
+      {7, "0 0.25 -1e-3 1e-4 1e-4", 109, "line 7: expected \"index re im\" for point 0 of the open standard"},
       {58, "standard open", 109, "line 58: the open standard is given twice"},
       {7, "0 1", 109, "line 7: expected \"index re im\" for point 0 of the open standard"},
       {8, "2 0 0", 109, "line 8: point \"2\" where point 1 of the open standard belongs"},
@@ -183,7 +214,7 @@ TEST(CalibrationFile, RefusesBrokenFilesWithTheLineAndReason) {
       {9, "2 0 -nan", 109, "line 9: im \"-nan\" is not a finite number"},
       {57, "-", 109, "line 57: the open standard ends after 50 of 51 points"},
       {0, "", 81, "line 81: the through standard ends after 23 of 51 points"},
-      {110, "51 0.25 -1e-3", 110, "line 110: expected \"standard open|short|load|through\""},
+      {110, "51 0.25 -1e-3", 110, "line 110: " + standardForm},
   };
   for (const Row& row : rows) {
     std::vector<std::string> lines = good;
@@ -231,6 +262,15 @@ TEST(CalibrationFile, SavingRefusesWhatCouldNotBeReadBack) {
   c.open = std::vector<std::complex<double>>(51, {0.5, NAN});
   EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(),
             "the calibration is not fit to be saved: line 7: im \"nan\" is not a finite number");
+  // A spread that does not fit its standard, or is negative, is no spread.
+  c.open = std::vector<std::complex<double>>(51, {0.5, 0.25});
+  c.openSpread = StandardSpread{4, std::vector<double>(50, 1e-3), std::vector<double>(50, 1e-3)};
+  EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(),
+            "the open standard's spread has 50 values for 51 points");
+  c.openSpread = StandardSpread{4, std::vector<double>(51, -1e-3), std::vector<double>(51, 1e-3)};
+  EXPECT_EQ(saveCalibration(dir.path() / "a.cal", c).reason(),
+            "the calibration is not fit to be saved: line 7: u-re \"-0.001\": an uncertainty is not negative");
+  c.openSpread.reset();
   c.open.reset();
   c.plan.freqMax = c.plan.freqMin;
   EXPECT_FALSE(saveCalibration(dir.path() / "a.cal", c).ok());

@@ -50,6 +50,7 @@ void expectSame(const MeasureOptions& got, const MeasureOptions& want, const std
   }
   EXPECT_EQ(got.lengthMetres, want.lengthMetres);
   EXPECT_EQ(got.sweeps, want.sweeps);
+  EXPECT_EQ(got.average, want.average);
   EXPECT_EQ(got.quiet, want.quiet);
 }
 
@@ -85,6 +86,16 @@ TEST(MeasureOptions, AcceptedCommandLinesGiveTheirOptions) {
        [](MeasureOptions& o) {
          o.command = MeasureCommand::Reflection;
          o.output = "-";
+       }},
+      // Numbered files of averages.
+      {{"transmission", "--average", "1k", "--sweeps", "2", "-o", "t.s2p"},
+       [](MeasureOptions& o) {
+         o.command = MeasureCommand::Transmission;
+         o.output = "t.s2p";
+         o.twoPort = true;
+         o.slot = ParameterSlot::s21;
+         o.sweeps = 2;
+         o.average = 1000;
        }},
       {{"reflection", "--slot", "s11", "-o", "-"},
        [](MeasureOptions& o) {
@@ -219,6 +230,13 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
        "--sweeps 0: the number of sweeps is a whole number from 1 to 9999"},
       {{"reflection", "-o", "a.s1p", "--sweeps", "10000"},
        "--sweeps 10000: the number of sweeps is a whole number from 1 to 9999"},
+      {{"normalize", "--cal", "c", "--average", "0"},
+       "--average 0: the number of sweeps to average is a whole number from 1 to 1000"},
+      {{"reflection", "-o", "a.s1p", "--average", "1001"},
+       "--average 1001: the number of sweeps to average is a whole number from 1 to 1000"},
+      {{"reflection", "-o", "a.s1p", "--average", "many"}, "--average many: the number of sweeps to average"},
+      {{"reflection", "-o", "a.s1p", "--average", "2.5"}, "--average 2.5: the number of sweeps to average"},
+      {{"calibrate", "open", "--cal", "c", "--average", "4", "--average", "8"}, "--average: given twice"},
       {{"reflection", "--sweeps", "2", "-o", "-"}, "--sweeps 2: numbered files cannot go to standard output (-o -)"},
       {{"reflection", "-o", "a.txt"}, "-o a.txt: the output is NAME.s1p or NAME.s2p, or - for standard output"},
       {{"reflection", "-o", "dir/.s1p"}, "-o dir/.s1p: the output is NAME.s1p or NAME.s2p, or - for standard output"},
@@ -289,7 +307,7 @@ TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
   for (std::string_view word :
        {"calibrate", "reflection", "normalize", "transmission", "convert", "--quantities", "--format", "--cal", "-o",
         "--slot", "--from", "--to", "--points",
-        "--linear", "--log", "--ms", "--port", "--sweeps", "--load", "--length", "--quiet", "--help"})
+        "--linear", "--log", "--ms", "--port", "--sweeps", "--average", "--load", "--length", "--quiet", "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
                         MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::OtherPlan,

@@ -16,6 +16,7 @@
 #include <string>
 #include <vector>
 
+#include "simulator/simulated_channel.h"
 #include "tests/scenario/measure_bench.h"
 
 namespace vna::testing {
@@ -162,6 +163,39 @@ TEST_F(MeasureFaults, AnInstrumentAnsweringProperlyIsNeverRefused) {
     const Outcome run = measure(args);
     EXPECT_EQ(run.status, 0) << ms << " ms: " << run.message;
   }
+}
+
+// The virtual instrument, losing the reply to its acquisition command number `silentAt` (counted from 1).
+class SilentOnceAt : public SimulatedChannel {
+ public:
+  SilentOnceAt(std::function<double()> clock, InstrumentModel& model, int& commands, int silentAt)
+      : SimulatedChannel(clock, model), clock_(std::move(clock)), commands_(commands), silentAt_(silentAt) {}
+  void write(std::span<const std::uint8_t> bytes) override {
+    if (bytes.size() == 1 && (bytes[0] & 0xF8) == 0x40 && ++commands_ == silentAt_)
+      model().setFault(FaultPlan::silence(1), clock_());
+    SimulatedChannel::write(bytes);
+  }
+
+ private:
+  std::function<double()> clock_;
+  int& commands_;
+  int silentAt_;
+};
+
+TEST_F(MeasureFaults, ATimeOutInAnAverageMeasuresOnlyTheSweepUnderWayAgain) {
+  model_.setDevice(Device::resistor(220));
+  // Point 10 of the third of four sweeps gets no reply.
+  int commands = 0;
+  channel_ = [&](int) -> std::unique_ptr<SerialChannel> {
+    return std::make_unique<SilentOnceAt>([this] { return host_.t; }, model_, commands, 2 * 51 + 11);
+  };
+  std::vector<std::string> args = reflection_;
+  args.insert(args.end(), {"--average", "4"});
+  const Outcome run = measure(args);
+  ASSERT_EQ(run.status, 0) << run.message;
+  // Four whole sweeps, and the 11 points the lost sweep had come to.
+  EXPECT_EQ(commands, 4 * 51 + 11);
+  for (const double z : impedances("part.s1p")) EXPECT_NEAR(z, 220, 0.5);
 }
 
 TEST_F(MeasureFaults, NoAcquisitionComesBeforeTheGeneratorsSettledWhereverASweepStopsOrStartsAgain) {

@@ -16,10 +16,14 @@
 #include <cmath>
 #include <complex>
 #include <fstream>
+#include <iterator>
 #include <limits>
+#include <sstream>
 #include <string>
 #include <vector>
 
+#include "analyzer/calibration_file.h"
+#include "analyzer/point_inputs.h"
 #include "simulator/device_models.h"
 #include "tests/scenario/measure_bench.h"
 
@@ -40,7 +44,7 @@ std::complex<double> impedanceOf(double db, double degrees) {
 
 class MeasureStories : public MeasureBench {
  protected:
-  const std::vector<std::string> plan_{"--from", "1k", "--to", "10M", "--points", "51", "--log"};
+  std::vector<std::string> plan_{"--from", "1k", "--to", "10M", "--points", "51", "--log"};
 
   std::vector<std::string> with(std::vector<std::string> args) const {
     args.insert(args.end(), plan_.begin(), plan_.end());
@@ -161,15 +165,100 @@ TEST_F(MeasureStories, SeveralSweepsGoToNumberedFiles) {
   EXPECT_FALSE(exists("runs/rlc-0004.s1p"));
 }
 
+// --------------------------------------------------------------- averaging
+
+// RMS over the points of the impedance's error relative to the device's.
+double rmsError(const std::vector<Row>& rows, const Device& device) {
+  double sum = 0;
+  for (const Row& row : rows) {
+    const std::complex<double> truth = impedanceAt(device, row[0]);
+    sum += std::norm((impedanceOf(row.at(1), row.at(2)) - truth) / truth);
+  }
+  return std::sqrt(sum / static_cast<double>(rows.size()));
+}
+
+TEST_F(MeasureStories, SixteenSweepsQuarterTheNoiseAndSayHowUncertainEachPointIs) {
+  // Calibrated with the instrument's little noise, each standard averaged
+  // over 16 sweeps: the file keeps the standards' spread and reads back.
+  plan_[5] = "201";  // enough points that the share within one u is no luck
+  calibrate("avg.cal",
+            {{"open", Device::open()}, {"short", Device::shortCircuit()}, {"load", Device::referenceLoad(50, 0, 0)}},
+            {"--average", "16"});
+  const CalibrationReading cal = readCalibration(file("avg.cal"));
+  ASSERT_TRUE(cal.calibration) << cal.reason;
+  for (const auto* spread :
+       {&cal.calibration->openSpread, &cal.calibration->shortSpread, &cal.calibration->loadSpread}) {
+    ASSERT_TRUE(spread->has_value());
+    EXPECT_EQ((*spread)->sweeps, 16);
+    EXPECT_GT((*spread)->uRe[100], 0);
+    EXPECT_GT((*spread)->uIm[100], 0);
+  }
+
+  // A 10 kohm resistor with 30 times the noise: one sweep, then 16.
+  const Device resistor = Device::resistor(10e3);
+  model_.setDevice(resistor);
+  model_.settings().noiseCounts = 3000;
+  std::vector<std::string> reflection = with({"reflection", "--cal", "avg.cal", "-o", "r.s1p"});
+  ASSERT_EQ(measure(reflection).status, 0);
+  const double oneSweep = rmsError(dataLines(file("r.s1p")), resistor);
+  reflection.insert(reflection.end(), {"--average", "16"});
+  const Outcome run = measure(reflection);
+  ASSERT_EQ(run.status, 0) << run.message;
+  const std::string text = file("r.s1p");
+  const double sixteen = rmsError(dataLines(text), resistor);
+  EXPECT_NEAR(sixteen / oneSweep, 0.25, 0.07) << oneSweep << " " << sixteen;
+  EXPECT_NE(text.find("! averaging: 16 sweeps per point"), std::string::npos) << text.substr(0, 400);
+  EXPECT_NE(text.find("open (averaged over 16 sweeps), short (averaged over 16 sweeps)"), std::string::npos);
+
+  // R's uncertainty is honest: about two thirds of the points lie within
+  // one u of the true 10 kohms, nearly all within two.
+  ASSERT_EQ(measured_.size(), 201u);
+  int withinOne = 0, withinTwo = 0;
+  for (const PointInputs& point : measured_) {
+    const Propagated r = propagateResult(point, 1, {}, [](Complex z, std::span<double> v) { v[0] = z.real(); });
+    const double error = std::abs(r.value[0] - impedanceAt(resistor, point.frequency).real());
+    withinOne += error <= r.u[0];
+    withinTwo += error <= 2 * r.u[0];
+  }
+  EXPECT_NEAR(withinOne / 201.0, 0.68, 0.09) << withinOne;
+  EXPECT_GT(withinTwo / 201.0, 0.9) << withinTwo;
+
+  // The same file as it was written before averaging, without the spreads,
+  // still corrects, and its standards count as exact.
+  std::string old = file("avg.cal");
+  for (std::size_t at; (at = old.find(" averaged 16")) != std::string::npos;) old.erase(at, 12);
+  std::istringstream lines(old);
+  std::ofstream plain(dir_.path() / "old.cal");
+  for (std::string line; std::getline(lines, line);) {
+    std::istringstream fields(line);
+    std::vector<std::string> f{std::istream_iterator<std::string>(fields), {}};
+    plain << (f.size() == 5 ? f[0] + " " + f[1] + " " + f[2] : line) << "\n";
+  }
+  plain.close();
+  reflection[2] = "old.cal";
+  ASSERT_EQ(measure(reflection).status, 0);
+  EXPECT_LT(rmsError(dataLines(file("r.s1p")), resistor), 1.5 * sixteen);
+  EXPECT_EQ(measured_.at(100).inputs.at(3).uRe, 0);
+  EXPECT_GT(measured_.at(100).inputs.at(0).uRe, 0);
+
+  // An open measured again in one sweep leaves no stale spread behind.
+  calibrate("avg.cal", {{"open", Device::open()}});
+  const std::string again = file("avg.cal");
+  EXPECT_NE(again.find("standard open\n"), std::string::npos);
+  EXPECT_NE(again.find("standard short averaged 16\n"), std::string::npos);
+}
+
 // --------------------------------------------------------------- transmission
 
 TEST_F(MeasureStories, ANormalizedTransmissionGivesEachTwoPortsTrueResponse) {
   model_.setDevice(Device::through());
-  ASSERT_EQ(measure(with({"normalize", "--cal", "thru.cal"})).status, 0);
+  // The through averaged over 4 sweeps, and the filter too.
+  ASSERT_EQ(measure(with({"normalize", "--cal", "thru.cal", "--average", "4"})).status, 0);
+  EXPECT_NE(file("thru.cal").find("\nstandard through averaged 4\n"), std::string::npos);
 
   const Device filter = Device::lowpassLc(1e6, 5);
   model_.setDevice(filter);
-  const Outcome forward = measure(with({"transmission", "--cal", "thru.cal", "-o", "two.s2p"}));
+  const Outcome forward = measure(with({"transmission", "--cal", "thru.cal", "-o", "two.s2p", "--average", "4"}));
   ASSERT_EQ(forward.status, 0) << forward.message;
   const Device pad = Device::attenuator(20);
   model_.setDevice(pad);
