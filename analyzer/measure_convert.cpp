@@ -63,8 +63,7 @@ Conversion convertTouchstone(std::span<const std::uint8_t> bytes, bool twoPortFi
 
 int runConvert(const MeasureOptions& o, MeasureSetting& setting) {
   const auto failure = [&](MeasureExit status, const std::string& message) {
-    std::fprintf(setting.err, "vna-measure: %s\n", message.c_str());
-    return static_cast<int>(status);
+    return reportFailure(o, setting, status, message);
   };
   const std::filesystem::path in = setting.directory / *o.input;
   const ReadResult read = readWholeFile(in);
@@ -87,7 +86,6 @@ int runConvert(const MeasureOptions& o, MeasureSetting& setting) {
   run["parameter"] = kSlotNames[static_cast<std::size_t>(o.slot)];
   run["reference_ohm"] = scan.reference;
   const auto writeFailed = [&](const SaveResult& r) {
-    output.fail(r.reason(), static_cast<int>(MeasureExit::CannotWrite));
     return failure(MeasureExit::CannotWrite, toStdout ? r.reason() : *o.output + ": " + withoutOuterBlanks(r.reason()));
   };
   if (SaveResult r = output.begin(run); !r) return writeFailed(r);

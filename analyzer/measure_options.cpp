@@ -242,7 +242,12 @@ class Parser {
       if (const auto named = formatOfName(*o_.output); named && *named != *o_.format)
         return "--format: -o " + *o_.output + " names a file of another format";
     }
-    if (!o_.format && o_.output && *o_.output != "-") o_.format = OutputFormat::Touchstone;
+    if (!o_.format && o_.output) o_.format = *o_.output == "-" ? OutputFormat::Touchstone : formatOfName(*o_.output);
+    const bool quantitiesGiven = given[static_cast<std::size_t>(Key::Quantities)];
+    if (o_.format == OutputFormat::Touchstone && quantitiesGiven)
+      return "--quantities: a Touchstone file holds s-parameters; name a .csv or .jsonl output, or give --format";
+    if (o_.format && o_.format != OutputFormat::Touchstone && slotGiven)
+      return "--slot: only a Touchstone two-port output (.s2p) has slots";
     if (!o_.quantities && (c == MeasureCommand::Reflection || c == MeasureCommand::Transmission))
       o_.quantities =
           defaultQuantities(c == MeasureCommand::Reflection ? QuantityKind::Reflection : QuantityKind::Transmission);
@@ -323,9 +328,11 @@ class Parser {
     const std::size_t slash = value.rfind('/');
     const std::string_view base = slash == std::string_view::npos ? value : value.substr(slash + 1);
     const bool onePort = endsWithNoCase(base, ".s1p"), twoPort = endsWithNoCase(base, ".s2p");
-    if (base.size() <= 4 || (!onePort && !twoPort))
-      return named + (transmission ? ": the output is NAME.s2p, or - for standard output"
-                                   : ": the output is NAME.s1p or NAME.s2p, or - for standard output");
+    const std::optional<OutputFormat> format = formatOfName(base);
+    const std::size_t extension = base.rfind('.');
+    if (!format || extension == 0)
+      return named + (transmission ? ": the output is NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output"
+                                   : ": the output is NAME.s1p, NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output");
     if (transmission && onePort) return named + ": transmission writes a two-port file, NAME.s2p";
     o_.output = std::string(value);
     o_.twoPort = twoPort;

@@ -17,6 +17,7 @@
 #include "analyzer/measure_convert.h"
 #include "analyzer/measure_notes.h"
 #include "analyzer/point_inputs.h"
+#include "analyzer/quantity_output.h"
 #include "analyzer/sweep_average.h"
 #include "analyzer/sweep_engine.h"
 #include "files/atomic_file.h"
@@ -24,6 +25,7 @@
 #include "files/touchstone_writer.h"
 #include "platform/program_version.h"
 #include "reflection/impedance_quantities.h"
+#include "transmission/transmission_columns.h"
 #include "transmission/transmission_quantities.h"
 
 namespace vna {
@@ -32,10 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 using SweepPoints = std::vector<ConvertedPoint>;
 
-int failure(MeasureSetting& s, MeasureExit status, const std::string& message) {
-  std::fprintf(s.err, "vna-measure: %s\n", message.c_str());
-  return static_cast<int>(status);
-}
 
 // A reason that does not name the file it concerns (a merge refused for the
 // file's contents) gets the name in front: a script writing several files
@@ -158,10 +156,17 @@ class Measurement {
 
   // `count` sweeps back to back into `average`: the look-ahead of each
   // sweep runs on into the next, so they follow at the instrument's pace.
-  MeasureExit average(SweepAverage& average, int count, Progress& progress, int file, std::string& reason) {
+  // `lastSweep` gets each point of the last sweep as it is measured, the
+  // sweeps before it in `average`.
+  using LastSweepPoint = std::function<void(const SweepAverage& before, int index, const ConvertedPoint& point)>;
+  MeasureExit average(SweepAverage& average, int count, Progress& progress, int file, std::string& reason,
+                      const LastSweepPoint& lastSweep) {
     SweepPoints points;
     for (int k = 0; k < count; ++k) {
-      if (const MeasureExit e = sweep(points, progress, file, k, reason); e != MeasureExit::Ok) return e;
+      const auto measured = [&](int index, const ConvertedPoint& point) {
+        if (k == count - 1 && lastSweep) lastSweep(average, index, point);
+      };
+      if (const MeasureExit e = sweep(points, progress, file, k, reason, measured); e != MeasureExit::Ok) return e;
       average.add(points);
     }
     return MeasureExit::Ok;
@@ -178,13 +183,15 @@ class Measurement {
   // damaged reply (bytes that are no samples: stray bytes before the reply,
   // or noise on the line) is met the same way: a file of such points would
   // be a failure shown as success.
-  MeasureExit sweep(SweepPoints& points, Progress& progress, int file, int sweepIndex, std::string& reason) {
+  MeasureExit sweep(SweepPoints& points, Progress& progress, int file, int sweepIndex, std::string& reason,
+                    const std::function<void(int, const ConvertedPoint&)>& measured) {
     ReplyFault fault = ReplyFault::None;
     for (int attempt = 0; attempt < 2; ++attempt) {
       points.assign(static_cast<std::size_t>(plan_.points), ConvertedPoint{});
       const Acquired a = measureSweep(*engine_, frequency_, plan_.points, settings_.arGain, settings_.arPhase,
                                       [&](const MeasuredPoint& p) {
                                         points[static_cast<std::size_t>(p.index)] = p.converted;
+                                        measured(p.index, p.converted);
                                         progress.point(file, sweepIndex, p.index);
                                       });
       if (a == Acquired::Point) return MeasureExit::Ok;
@@ -273,6 +280,114 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
   return o.twoPort ? saveS2p(file, origin, o.slot, points, notes) : saveS1p(file, points, notes);
 }
 
+// The inputs of point i of a measuring command's sweep, its mean ratio and
+// levels given.
+PointInputs pointInputs(const MeasureOptions& o, const std::optional<Calibration>& cal, std::span<const double> frequency,
+                        std::size_t i, const UncertainComplex& ratio, const UncertainComplex& levels) {
+  PointInputs p = o.command == MeasureCommand::Reflection
+                      ? reflectionPoint(ratio, i, frequency[i], cal)
+                      : transmissionPoint(ratio, i, frequency[i], cal, o.lengthMetres);
+  p.levels = levels;
+  return p;
+}
+
+// Every point of an averaged sweep.
+std::vector<PointInputs> sweepInputs(const MeasureOptions& o, const std::optional<Calibration>& cal,
+                                     std::span<const double> frequency, const SweepAverage& average) {
+  const std::vector<UncertainComplex> ratios = average.ratios();
+  std::vector<PointInputs> inputs;
+  for (std::size_t i = 0; i < ratios.size(); ++i)
+    inputs.push_back(pointInputs(o, cal, frequency, i, ratios[i], average.levels(static_cast<int>(i))));
+  return inputs;
+}
+
+// The derived quantities of one output's points, each written as soon as it
+// is final: in the last sweep of an average a point is final once it is
+// measured, and once the points its group delay takes are. A last sweep
+// measured again after a time-out leaves the points already written as
+// they were.
+class QuantityFeed {
+ public:
+  QuantityFeed(const MeasureOptions& o, const std::optional<Calibration>& cal, std::span<const double> frequency,
+               QuantityOutput& output)
+      : o_(o), cal_(cal), frequency_(frequency), output_(output), points_(frequency.size()),
+        lag_(quantityLag(*o.quantities)) {}
+
+  // Point i of the last sweep, just measured; `before` holds the sweeps before it.
+  void measured(const SweepAverage& before, int index, const ConvertedPoint& point) {
+    const auto i = static_cast<std::size_t>(index);
+    if (i < arrived_) return;
+    const SweepAverage::Point mean = before.with(index, point);
+    points_[i] = pointInputs(o_, cal_, frequency_, i, mean.ratio, mean.levels);
+    arrived_ = i + 1;
+    while (written_ + lag_ < arrived_) writeNext();
+  }
+
+  // Every sweep is in: the points not written yet, then the end.
+  SaveResult finish(const SweepAverage& all) {
+    const std::vector<UncertainComplex> ratios = all.ratios();
+    for (std::size_t i = arrived_; i < points_.size(); ++i)
+      points_[i] = pointInputs(o_, cal_, frequency_, i, ratios[i], all.levels(static_cast<int>(i)));
+    arrived_ = points_.size();
+    while (written_ < points_.size()) writeNext();
+    return result_ ? output_.finish() : result_;
+  }
+
+ private:
+  void writeNext() {
+    if (result_) {
+      const Propagated q = pointQuantities(*o_.quantities, points_, written_);
+      result_ = output_.point(frequency_[written_], q.value, q.u);
+    }
+    ++written_;
+  }
+
+  const MeasureOptions& o_;
+  const std::optional<Calibration>& cal_;
+  std::span<const double> frequency_;
+  QuantityOutput& output_;
+  std::vector<PointInputs> points_;
+  std::size_t lag_, arrived_ = 0, written_ = 0;
+  SaveResult result_ = SaveResult::success();  // the first failure to write
+};
+
+// What the first JSON line says of a measuring run: the command, when and
+// by what, the plan, the calibration and the averaging.
+nlohmann::ordered_json runDescription(const MeasureOptions& o, const std::optional<Calibration>& cal,
+                                      const std::string& when) {
+  nlohmann::ordered_json run;
+  run["command"] = o.command == MeasureCommand::Reflection ? "reflection" : "transmission";
+  run["measured"] = when;
+  run["program"] = "vna-measure " + std::string(softwareVersion());
+  run["plan"] = {{"from_hz", o.plan.freqMin},
+                 {"to_hz", o.plan.freqMax},
+                 {"points", o.plan.points},
+                 {"spacing", o.plan.logSweep ? "log" : "linear"},
+                 {"ms_per_point", msPerMeasurement(o.plan.sampleCode)}};
+  if (cal) {
+    nlohmann::ordered_json standards = nlohmann::ordered_json::object();
+    const auto add = [&](const char* name, const auto& values, const std::optional<StandardSpread>& spread) {
+      if (values) standards[name] = {{"sweeps", spread ? spread->sweeps : 1}};
+    };
+    add("open", cal->open, cal->openSpread);
+    add("short", cal->shortCircuit, cal->shortSpread);
+    add("load", cal->load, cal->loadSpread);
+    add("through", cal->through, cal->throughSpread);
+    run["calibration"] = {{"file", o.calFile->string()},
+                          {"standards", standards},
+                          {"reference_load", {{"r_ohm", cal->refR}, {"l_h", cal->refL}, {"c_f", cal->refC}}}};
+  } else {
+    run["calibration"] = nullptr;
+  }
+  run["averaging"] = {{"sweeps", o.average}, {"uncertainty", o.average >= 2 ? "standard deviation of the mean" : "none"}};
+  if (o.command == MeasureCommand::Reflection) run["reference_ohm"] = 50;
+  if (o.command == MeasureCommand::Transmission) {
+    run["delay_aperture_points"] = kDefaultDelayAperture;
+    if (!cal) run["length_m"] = o.lengthMetres;
+  }
+  return run;
+}
+
 // Empty when files can be made in `folder`, named `name` as the user gave
 // it (empty for the current folder); otherwise what is wrong and what to
 // do. Found before the first sweep, so that no sweep is measured for nothing.
@@ -353,10 +468,21 @@ std::optional<Refusal> mergeTargetRefusal(const MeasureOptions& o, const fs::pat
 
 }  // namespace
 
+int reportFailure(const MeasureOptions& o, MeasureSetting& s, MeasureExit status, const std::string& message) {
+  std::fprintf(s.err, "vna-measure: %s\n", message.c_str());
+  // A script reading the feed learns from the feed itself how the run ended.
+  if (o.format == OutputFormat::JsonLines && o.output == "-") {
+    const std::string line = jsonErrorLine(message, static_cast<int>(status));
+    std::fwrite(line.data(), 1, line.size(), s.out);
+    std::fflush(s.out);
+  }
+  return static_cast<int>(status);
+}
+
 int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
   if (!o.ok()) {
     const bool quantities = o.error.starts_with("--quantities");
-    return failure(s, MeasureExit::BadArguments,
+    return reportFailure(o, s, MeasureExit::BadArguments,
                    o.error + (quantities ? " (vna-measure --quantities help lists them)"
                                          : " (vna-measure --help lists the options)"));
   }
@@ -374,36 +500,50 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
   }
   if (o.command == MeasureCommand::Convert) return runConvert(o, s);
   if (const std::string problem = outputFolderProblem(o, s.directory); !problem.empty())
-    return failure(s, MeasureExit::CannotWrite, problem);
+    return reportFailure(o, s, MeasureExit::CannotWrite, problem);
   const SettingsFile settings = settingsFor(o, s.directory);
   std::optional<Calibration> cal;
   if (o.calFile) {
     CalibrationStart start = calibrationFor(o, s.directory / *o.calFile);
-    if (!start.calibration) return failure(s, MeasureExit::BadCalibration, start.problem);
+    if (!start.calibration) return reportFailure(o, s, MeasureExit::BadCalibration, start.problem);
     cal = std::move(start.calibration);
     const bool reflection = o.command == MeasureCommand::Reflection;
     if (reflection && !(cal->open && cal->shortCircuit && cal->load))
-      return failure(s, MeasureExit::BadCalibration,
+      return reportFailure(o, s, MeasureExit::BadCalibration,
                      o.calFile->string() + " lacks a standard: calibrate with open, short and load first");
     if (o.command == MeasureCommand::Transmission && !cal->through)
-      return failure(s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
+      return reportFailure(o, s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
   }
   const bool measuring = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
   if (measuring && !o.calFile && !o.quiet) std::fprintf(s.err, "vna-measure: %s\n", uncorrectedText(o).c_str());
 
   if (const std::optional<Refusal> refused = mergeTargetRefusal(o, s.directory))
-    return failure(s, refused->status, refused->message);
+    return reportFailure(o, s, refused->status, refused->message);
 
   Measurement m(s, settings, o.plan);
   std::string reason;
-  if (!m.open(reason)) return failure(s, MeasureExit::NoInstrument, reason);
+  if (!m.open(reason)) return reportFailure(o, s, MeasureExit::NoInstrument, reason);
   const int sweeps = measuring ? o.sweeps : 1;
   Progress progress(s, sweeps, o.average, o.plan.points);
   std::vector<std::string> written;  // as the user named them, for the message of Ctrl+C
+  const bool quantities = measuring && o.format && *o.format != OutputFormat::Touchstone;
   for (int k = 0; k < sweeps; ++k) {
     SweepAverage average(o.plan.points);
-    if (const MeasureExit e = m.average(average, o.average, progress, k, reason); e != MeasureExit::Ok)
-      return failure(s, e, e == MeasureExit::Interrupted ? interruptedText(written, o.average) : reason);
+    // Derived quantities: the header before the first sweep, each point as
+    // soon as it is final.
+    std::optional<QuantityOutput> output;
+    std::optional<QuantityFeed> feed;
+    if (quantities) {
+      output.emplace(*o.format, ColumnSet{chosenQuantities(*o.quantities), o.average >= 2},
+                     *o.output == "-" ? fs::path() : outputFile(o, s.directory, k), s.out);
+      feed.emplace(o, cal, m.frequencies(), *output);
+      if (const SaveResult r = output->begin(runDescription(o, cal, isoLocalTime(std::time(nullptr)))); !r)
+        return reportFailure(o, s, MeasureExit::CannotWrite, r.reason());
+    }
+    Measurement::LastSweepPoint lastSweep;
+    if (feed) lastSweep = [&](const SweepAverage& before, int i, const ConvertedPoint& p) { feed->measured(before, i, p); };
+    if (const MeasureExit e = m.average(average, o.average, progress, k, reason, lastSweep); e != MeasureExit::Ok)
+      return reportFailure(o, s, e, e == MeasureExit::Interrupted ? interruptedText(written, o.average) : reason);
     const std::vector<std::string> notes = measurementNotes(isoLocalTime(std::time(nullptr)), o, cal);
     SaveResult saved = SaveResult::success();
     fs::path file;
@@ -436,17 +576,10 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       }
       case MeasureCommand::Reflection:
       case MeasureCommand::Transmission: {
-        const std::vector<UncertainComplex> ratios = average.ratios();
-        std::vector<PointInputs> inputs = o.command == MeasureCommand::Reflection
-                                              ? reflectionInputs(ratios, m.frequencies(), cal)
-                                              : transmissionInputs(ratios, m.frequencies(), cal, o.lengthMetres);
-        for (std::size_t i = 0; i < inputs.size(); ++i) {
-          inputs[i].levelA = average.levelA(static_cast<int>(i));
-          inputs[i].levelR = average.levelR(static_cast<int>(i));
-        }
-        if (s.measured) s.measured(inputs);
         file = outputFile(o, s.directory, k);
-        saved = writePoints(o, s, file, filePoints(o.command, inputs), notes);
+        const std::vector<PointInputs> inputs = sweepInputs(o, cal, m.frequencies(), average);
+        if (s.measured) s.measured(inputs);
+        saved = feed ? feed->finish(average) : writePoints(o, s, file, filePoints(o.command, inputs), notes);
         break;
       }
       case MeasureCommand::Convert:
@@ -456,7 +589,7 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     }
     if (!saved) {
       const bool toStdout = o.output && *o.output == "-";
-      return failure(s, MeasureExit::CannotWrite, toStdout ? saved.reason() : namingFile(file, saved.reason()));
+      return reportFailure(o, s, MeasureExit::CannotWrite, toStdout ? saved.reason() : namingFile(file, saved.reason()));
     }
     if (measuring && *o.output != "-") written.push_back(outputFile(o, {}, k).string());
   }

@@ -29,6 +29,11 @@ struct MeasureSetting {
   std::function<void(std::span<const PointInputs>)> measured = nullptr;
 };
 
+// Says why a run failed, on standard error and, to a script reading JSON
+// lines on standard output, as the feed's last line; returns the status.
+int reportFailure(const MeasureOptions& options, MeasureSetting& setting, MeasureExit status,
+                  const std::string& message);
+
 // Runs one command line; returns the exit status (MeasureExit).
 int runMeasure(const MeasureOptions& options, MeasureSetting& setting);
 

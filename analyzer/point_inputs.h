@@ -22,6 +22,7 @@
 #include <vector>
 
 #include "analyzer/calibration_file.h"
+#include "analyzer/quantity_choice.h"
 #include "measurement/uncertainty.h"
 
 namespace vna {
@@ -39,7 +40,9 @@ struct PointInputs {
   Complex loadImpedance;    // OpenShortLoad: the reference load's impedance at this frequency
   double lengthMetres = 0;  // ElectricalLength
   std::vector<UncertainComplex> inputs;
-  double levelA = 0, levelR = 0;  // the mean of the sweeps' levels (base-10 log of the amplitudes)
+  // The mean of the sweeps' levels (base-10 logarithms of the amplitudes)
+  // as one pair, levelA + j levelR, with their uncertainties.
+  UncertainComplex levels;
 
   // The result of the inputs taking `values` (in the order of `inputs`).
   Complex result(std::span<const Complex> values) const;
@@ -47,18 +50,28 @@ struct PointInputs {
   Complex result() const;
 };
 
-// Each point of a sweep of `measured` ratios at `frequency`, with the
-// standards of `calibration` (which must hold those the command needs) or
+// Point i of a sweep, its ratio `measured`, with the standards of
+// `calibration` at that point (which must hold those the command needs) or
 // without.
-std::vector<PointInputs> reflectionInputs(std::span<const UncertainComplex> measured, std::span<const double> frequency,
-                                          const std::optional<Calibration>& calibration);
-std::vector<PointInputs> transmissionInputs(std::span<const UncertainComplex> measured,
-                                            std::span<const double> frequency,
-                                            const std::optional<Calibration>& calibration, double lengthMetres);
+PointInputs reflectionPoint(const UncertainComplex& measured, std::size_t i, double frequency,
+                            const std::optional<Calibration>& calibration);
+PointInputs transmissionPoint(const UncertainComplex& measured, std::size_t i, double frequency,
+                              const std::optional<Calibration>& calibration, double lengthMetres);
 
 // `count` quantities computed from the point's result, with their standard
 // uncertainties; those marked in `degrees` are angles (see propagate()).
 Propagated propagateResult(const PointInputs& point, std::size_t count, std::span<const bool> degrees,
                            const std::function<void(Complex result, std::span<double> values)>& quantities);
+
+// The chosen quantities of point j of `points` with their uncertainties:
+// those of a reflection from its impedance (s11 on 50 ohms, as the files
+// hold it), those of a transmission from its ratio, its group delay from the
+// points the aperture takes on either side (their inputs are in the delay's
+// uncertainty too) and its levels as the level bars show them.
+Propagated pointQuantities(const QuantityChoice& choice, std::span<const PointInputs> points, std::size_t j);
+
+// How many points after j pointQuantities reads: half the delay's aperture
+// when the delay is chosen, else none. Point j is final once point j + lag is.
+std::size_t quantityLag(const QuantityChoice& choice);
 
 }  // namespace vna

@@ -34,9 +34,4 @@ SaveResult QuantityOutput::finish() {
   return stream_ ? SaveResult::success() : saveAtomically(file_, pending_);
 }
 
-void QuantityOutput::fail(std::string_view message, int status) {
-  if (format_ == OutputFormat::JsonLines && stream_) (void)write(jsonErrorLine(message, status));
-  pending_.clear();
-}
-
 }  // namespace vna

@@ -6,8 +6,8 @@
 // sees each point while the sweep goes on; the last JSON line tells how the
 // run ended (a feed cut off without it did not finish). A file is written
 // whole at the end or not at all, through a temporary file beside it, as the
-// Touchstone files are: a failed or interrupted run leaves an existing file
-// as it was.
+// Touchstone files are: a failed or interrupted run (finish() not reached)
+// leaves an existing file as it was.
 #pragma once
 
 #include <cstdio>
@@ -31,10 +31,6 @@ class QuantityOutput {
   SaveResult point(double frequencyHz, std::span<const double> values, std::span<const double> u);
   // Every point is there: the end line, or the CSV file saved.
   SaveResult finish();
-  // The run failed (message and exit status): the last JSON line on standard
-  // output says so; a file is not written. Whatever goes wrong here is not
-  // reported: the run is failing already.
-  void fail(std::string_view message, int status);
 
  private:
   SaveResult write(const std::string& text);

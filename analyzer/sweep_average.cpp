@@ -3,18 +3,22 @@
 namespace vna {
 
 SweepAverage::SweepAverage(int points)
-    : ratio_(static_cast<std::size_t>(points)),
-      levelSumA_(static_cast<std::size_t>(points)),
-      levelSumR_(static_cast<std::size_t>(points)) {}
+    : ratio_(static_cast<std::size_t>(points)), level_(static_cast<std::size_t>(points)) {}
 
 void SweepAverage::add(std::span<const ConvertedPoint> sweep) {
   if (sweep.size() != ratio_.size()) return;
   for (std::size_t i = 0; i < sweep.size(); ++i) {
     ratio_[i].add(sweep[i].ratio);
-    levelSumA_[i] += sweep[i].levelA;
-    levelSumR_[i] += sweep[i].levelR;
+    level_[i].add({sweep[i].levelA, sweep[i].levelR});
   }
   ++sweeps_;
+}
+
+SweepAverage::Point SweepAverage::with(int i, const ConvertedPoint& last) const {
+  ComplexMean ratio = ratio_[static_cast<std::size_t>(i)], level = level_[static_cast<std::size_t>(i)];
+  ratio.add(last.ratio);
+  level.add({last.levelA, last.levelR});
+  return {ratio.result(), level.result()};
 }
 
 std::vector<UncertainComplex> SweepAverage::ratios() const {
