@@ -577,9 +577,9 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       case MeasureCommand::Reflection:
       case MeasureCommand::Transmission: {
         file = outputFile(o, s.directory, k);
-        const std::vector<PointInputs> inputs = sweepInputs(o, cal, m.frequencies(), average);
-        if (s.measured) s.measured(inputs);
-        saved = feed ? feed->finish(average) : writePoints(o, s, file, filePoints(o.command, inputs), notes);
+        saved = feed ? feed->finish(average)
+                     : writePoints(o, s, file, filePoints(o.command, sweepInputs(o, cal, m.frequencies(), average)),
+                                   notes);
         break;
       }
       case MeasureCommand::Convert:

@@ -1,17 +1,16 @@
 // vna-measure: calibrated measurements from the command line, on the sweep
 // engine the analyzers use, without a window. Each run sweeps the plan once
-// (or --sweeps times) and writes a calibration standard, or a Touchstone file
-// exactly as the analyzers write it.
+// (or --sweeps times, each the mean of --average sweeps) and writes a
+// calibration standard, a Touchstone file exactly as the analyzers write it,
+// or the derived quantities of each point as CSV or JSON lines.
 #pragma once
 
 #include <cstdio>
 #include <filesystem>
 #include <functional>
-#include <span>
 
 #include "analyzer/instrument_link.h"
 #include "analyzer/measure_options.h"
-#include "analyzer/point_inputs.h"
 #include "platform/serial_channel.h"
 
 namespace vna {
@@ -24,9 +23,6 @@ struct MeasureSetting {
   std::FILE* out = stdout;            // "-o -"
   std::FILE* err = stderr;            // messages and the progress line
   bool progress = false;              // one progress line (standard error is a terminal)
-  // What each measured sweep's points rest on, before it is written, for a
-  // caller that wants their uncertainties; none by default.
-  std::function<void(std::span<const PointInputs>)> measured = nullptr;
 };
 
 // Says why a run failed, on standard error and, to a script reading JSON

@@ -79,7 +79,6 @@ class MeasureBench : public ::testing::Test {
       return std::make_unique<SimulatedChannel>([this] { return host_.t; }, model_);
     };
     MeasureSetting setting{dir_.path(), port, host_, [this] { return host_.interrupted(); }, out, err, false};
-    setting.measured = [this](std::span<const PointInputs> points) { measured_.assign(points.begin(), points.end()); };
     Outcome run;
     run.status = runMeasure(options, setting);
     run.output = contents(out);
@@ -98,7 +97,6 @@ class MeasureBench : public ::testing::Test {
   InstrumentModel model_;
   ChannelFactory channel_;  // empty: the virtual instrument
   int opened_ = 0;          // times the program opened the virtual instrument's port
-  std::vector<PointInputs> measured_;  // what the last file's points rest on
 
  private:
   static std::string contents(std::FILE* f) {
