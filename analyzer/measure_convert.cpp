@@ -39,15 +39,12 @@ Conversion convertTouchstone(std::span<const std::uint8_t> bytes, bool twoPortFi
   if (!reading.ok()) return {std::nullopt, withoutOuterBlanks(reading.reason)};
   const TouchstoneScan& file = *reading.scan;
   const bool second = secondOfPair(slot);
-  const std::vector<double>& db = second ? file.db2 : file.db1;
-  const std::vector<double>& angle = second ? file.angle2 : file.angle1;
+  const std::vector<Complex>& s = second ? file.s2 : file.s1;
   ConvertedScan scan;
   scan.frequency = file.frequency;
   scan.columns = choice.columns.size();
   scan.reference = second ? file.reference2 : file.reference1;
   const std::size_t n = file.frequency.size();
-  std::vector<Complex> s(n);
-  for (std::size_t i = 0; i < n; ++i) s[i] = complexOf(PairFormat::DbAngle, db[i], angle[i]);
   scan.values.reserve(n * scan.columns);
   for (std::size_t i = 0; i < n; ++i) {
     if (choice.kind == QuantityKind::Reflection) {

@@ -338,8 +338,9 @@ bool Reader::point() {
   // dB and angle as the file has them when it has them; else from s. A
   // magnitude of 0 (-inf dB) keeps the file's angle too: taken from s, it
   // would be 0 or 180 degrees after the signs of a complex zero.
-  const auto store = [&](std::vector<double>& db, std::vector<double>& angle, int pair) {
+  const auto store = [&](std::vector<double>& db, std::vector<double>& angle, std::vector<Complex>& exact, int pair) {
     const auto [a, b] = pairAt(pair);
+    exact.push_back(complexOf(options_.format, a, b));
     if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::DbAngle) {
       append(db, angle, a, b);
     } else if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::MagnitudeAngle && a >= 0) {
@@ -352,8 +353,8 @@ bool Reader::point() {
   if (options_.parameter == NetworkParameter::S) {
     const PairOrder& order = pairOrder();
     const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
-    store(scan_.db1, scan_.angle1, ports_ == 1 ? 0 : order[transmission ? 2 : 0]);
-    if (ports_ == 2) store(scan_.db2, scan_.angle2, order[transmission ? 1 : 3]);
+    store(scan_.db1, scan_.angle1, scan_.s1, ports_ == 1 ? 0 : order[transmission ? 2 : 0]);
+    if (ports_ == 2) store(scan_.db2, scan_.angle2, scan_.s2, order[transmission ? 1 : 3]);
   } else {
     // Version 1 files give Z and Y normalized to R, version 2 files in ohms
     // and siemens.
@@ -363,6 +364,7 @@ bool Reader::point() {
       const Complex s = oneportS(options_.parameter, complexOf(options_.format, a, b) * scale, r1);
       if (!std::isfinite(s.real()) || !std::isfinite(s.imag())) return failAtLine("these Z or Y parameters have no S parameters");
       storeS(scan_.db1, scan_.angle1, s);
+      scan_.s1.push_back(s);
     } else {
       const PairOrder& order = pairOrder();
       Matrix2 m;
@@ -377,6 +379,8 @@ bool Reader::point() {
       const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
       storeS(scan_.db1, scan_.angle1, transmission ? s[2] : s[0]);
       storeS(scan_.db2, scan_.angle2, transmission ? s[1] : s[3]);
+      scan_.s1.push_back(transmission ? s[2] : s[0]);
+      scan_.s2.push_back(transmission ? s[1] : s[3]);
     }
   }
   scan_.frequency.push_back(hz);

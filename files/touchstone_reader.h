@@ -27,6 +27,7 @@
 // All of it is pure: bytes in, a scan or the reason it cannot be shown out.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -57,6 +58,10 @@ struct TouchstoneScan {
   std::vector<double> frequency;    // hertz, one per point in file order
   std::vector<double> db1, angle1;  // s11 (impedance viewer) or s21 (transmission viewer): dB, degrees
   std::vector<double> db2, angle2;  // s22 or s12; empty for a one-port file
+  // The same two parameters as complex numbers in full precision, as the
+  // file gives them (the dB and degrees above are single precision, as the
+  // viewers show them): what vna-measure convert computes from.
+  std::vector<std::complex<double>> s1, s2;
   // The reference resistance of the port of each parameter, ohms: the
   // impedance of s11 is reference1 (1 + s)/(1 - s), that of s22 reference2 ...
   double reference1 = 50, reference2 = 50;
