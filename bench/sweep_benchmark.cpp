@@ -4,9 +4,11 @@
 // vna-measure does. Prints figures; asserts nothing (the machines are shared
 // and noisy).
 //
-// Then an average of N sweeps as vna-measure --average N takes it (each
-// sweep's points kept, then added to the mean), timed against N times the
-// mean single sweep: averaging should cost no time between the sweeps.
+// Then vna-measure itself on the same port, a reflection of 51 points fed as
+// JSON lines to a pipe, once with one sweep and once with --average N: the
+// N sweeps timed against N times the one (averaging should cost no time
+// between the sweeps), and each point's line against the last reply byte of
+// its acquisition (it should follow within 5 ms).
 //
 // Usage: sweep_benchmark [path/to/instrument-simulator] [sweeps, default 3] [N, default 4]
 #include <signal.h>
@@ -22,11 +24,12 @@
 #include <functional>
 #include <memory>
 #include <string>
+#include <thread>
 #include <vector>
 
 #include "analyzer/measure_host.h"
+#include "analyzer/measure_program.h"
 #include "analyzer/protocol.h"
-#include "analyzer/sweep_average.h"
 #include "analyzer/sweep_engine.h"
 #include "measurement/sweep_plan.h"
 #include "platform/serial_port.h"
@@ -96,12 +99,15 @@ class PacedPort : public SerialPort {
     received_ += got;
     if (got > 0 && received_ >= expected_ && command_ > 0) {
       replyEnd_ = clock_();
+      if (replyLog_) replyLog_->push_back(replyEnd_);
       reply_.add(replyEnd_ - command_);
       command_ = -1;
     }
     return got;
   }
   double shortestPacing() const { return shortest_; }
+  // Where the time of each reply's last byte is also noted.
+  void logReplies(std::vector<double>* log) { replyLog_ = log; }
   struct Mean {
     double sum = 0, max = 0;
     int n = 0;
@@ -119,6 +125,7 @@ class PacedPort : public SerialPort {
   double command_ = -1, replyEnd_ = -1;
   std::size_t expected_ = 0, received_ = 0;
   Mean reply_, afterReply_, pacing_;
+  std::vector<double>* replyLog_ = nullptr;
 };
 
 struct Simulator {
@@ -145,6 +152,50 @@ Simulator startSimulator(const std::string& program) {
   const auto at = line.find(marker);
   if (at != std::string::npos) sim.pty = line.substr(at + marker.size(), line.find(' ', at + marker.size()) - at - marker.size());
   return sim;
+}
+
+// One run of vna-measure's reflection with --average N in this process, its
+// JSON lines to a pipe that a thread reads: when each line arrived, and when
+// each reply's last byte did.
+constexpr int kFeedPoints = 51;
+
+struct FeedRun {
+  int status = -1;
+  std::vector<double> lines;    // arrival of the header, each point, the end line
+  std::vector<double> replies;  // last byte of each acquisition's reply
+  // From the header line (written before the first sweep) to the last point.
+  double sweeping() const { return lines.size() > 2 ? lines[lines.size() - 2] - lines.front() : 0; }
+};
+
+FeedRun runFeed(const std::string& pty, SystemHost& host, int average) {
+  FeedRun run;
+  int pipeEnds[2];
+  if (::pipe(pipeEnds) != 0) return run;
+  std::FILE* feed = ::fdopen(pipeEnds[1], "w");
+  std::thread reader([&] {
+    char buffer[4096];
+    for (ssize_t got; (got = ::read(pipeEnds[0], buffer, sizeof buffer)) > 0;)
+      for (ssize_t i = 0; i < got; ++i)
+        if (buffer[i] == '\n') run.lines.push_back(host.now());
+    ::close(pipeEnds[0]);
+  });
+  const std::string points = std::to_string(kFeedPoints), n = std::to_string(average);
+  const std::vector<std::string_view> args{"reflection", "--from", "1k", "--to", "10M", "--points", points,
+                                           "--average", n, "-o", "-", "--format", "jsonl", "--quiet"};
+  const MeasureOptions options = parseMeasureOptions(args);
+  const std::filesystem::path directory = std::filesystem::temp_directory_path();
+  ChannelFactory open = [&](int) {
+    auto port = std::make_unique<PacedPort>(pty, [&host] { return host.now(); });
+    port->logReplies(&run.replies);
+    return std::unique_ptr<SerialChannel>(std::move(port));
+  };
+  std::FILE* quiet = std::fopen("/dev/null", "w");
+  MeasureSetting setting{directory, open, host, [] { return false; }, feed, quiet, false};
+  run.status = runMeasure(options, setting);
+  std::fclose(feed);
+  std::fclose(quiet);
+  reader.join();
+  return run;
 }
 
 }  // namespace
@@ -190,17 +241,9 @@ int main(int argc, char** argv) {
     if (k > 0) sweepTimes.push_back(host.now() - start);
   }
   const double sweepEnd = host.now(), cpuEnd = cpuSeconds();
-  // The average, straight on from the sweeps before, as --average runs on.
-  SweepAverage average(points);
-  std::vector<ConvertedPoint> sweepPoints(static_cast<std::size_t>(points));
-  const double averageStart = host.now();
-  for (int k = 0; k < averaged && outcome == Acquired::Point; ++k) {
-    outcome = measureSweep(engine, frequency, points, 1.0, 0.0, [&](const MeasuredPoint& p) {
-      sweepPoints[static_cast<std::size_t>(p.index)] = p.converted;
-    });
-    average.add(sweepPoints);
-  }
-  const double averageTime = host.now() - averageStart;
+  // vna-measure itself, in this process on the same port: the sweeps of
+  // --average and the JSON lines it feeds to a pipe.
+  const FeedRun one = runFeed(sim.pty, host, 1), many = runFeed(sim.pty, host, averaged);
   ::kill(sim.pid, SIGTERM);
   ::waitpid(sim.pid, nullptr, 0);
   if (outcome != Acquired::Point) {
@@ -235,8 +278,23 @@ int main(int argc, char** argv) {
               port.afterReply().max * 1e3);
   std::printf("CPU during the sweeps     %.3f s, %.2f %% of one core\n", cpuEnd - cpuStart,
               100.0 * (cpuEnd - cpuStart) / (sweepEnd - sweepStart));
-  const double nSingles = averaged * measured;
-  std::printf("average of %d sweeps      %.3f s against %d x one sweep %.3f s: %+.2f %% (%d sweeps in the mean)\n",
-              averaged, averageTime, averaged, nSingles, 100.0 * (averageTime - nSingles) / nSingles, average.sweeps());
+  if (one.lines.empty() || many.lines.empty()) {
+    std::fprintf(stderr, "sweep_benchmark: vna-measure's feed failed (status %d, %d)\n", one.status, many.status);
+    return 1;
+  }
+  const double nSingles = averaged * one.sweeping();
+  std::printf("vna-measure --average %d  %.3f s of sweeping against %d x one sweep %.3f s: %+.2f %% (%d points)\n",
+              averaged, many.sweeping(), averaged, nSingles, 100.0 * (many.sweeping() - nSingles) / nSingles,
+              kFeedPoints);
+  // Each point line of the last sweep against the last reply byte of its
+  // acquisition.
+  PacedPort::Mean lag;
+  for (const FeedRun* run : {&one, &many}) {
+    const std::size_t replies = run->replies.size(), lines = run->lines.size();
+    for (std::size_t i = 0; i < kFeedPoints && i + 2 < lines && i < replies; ++i)
+      lag.add(run->lines[lines - 1 - kFeedPoints + i] - run->replies[replies - kFeedPoints + i]);
+  }
+  std::printf("JSON line after its reply %.2f ms mean, %.2f ms at most (%d lines read from the pipe)\n",
+              lag.mean() * 1e3, lag.max * 1e3, lag.n);
   return 0;
 }
