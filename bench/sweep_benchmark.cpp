@@ -286,6 +286,15 @@ int main(int argc, char** argv) {
   std::printf("vna-measure --average %d  %.3f s of sweeping against %d x one sweep %.3f s: %+.2f %% (%d points)\n",
               averaged, many.sweeping(), averaged, nSingles, 100.0 * (many.sweeping() - nSingles) / nSingles,
               kFeedPoints);
+  // No pause where one sweep of the average ends and the next begins: the
+  // step from a sweep's last reply to the next sweep's first against the
+  // steps within a sweep.
+  PacedPort::Mean within, between;
+  const std::vector<double>& r = many.replies;
+  for (std::size_t i = r.size() - static_cast<std::size_t>(averaged) * kFeedPoints; i + 1 < r.size(); ++i)
+    ((i + 1) % kFeedPoints == r.size() % kFeedPoints ? between : within).add(r[i + 1] - r[i]);
+  std::printf("reply to reply            %.2f ms within a sweep, %.2f ms from one sweep to the next (%d steps)\n",
+              within.mean() * 1e3, between.mean() * 1e3, between.n);
   // Each point line of the last sweep against the last reply byte of its
   // acquisition.
   PacedPort::Mean lag;

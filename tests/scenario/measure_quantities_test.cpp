@@ -95,5 +95,33 @@ TEST_F(MeasureQuantities, ASeriesAndAParallelCircuitReadAsTheirParts) {
   }
 }
 
+// A delay line after normalizing on a through: no gain, its phase falling
+// with frequency, and the group delay of each point from its two
+// neighbours, none at either end where one of them is missing.
+TEST_F(MeasureQuantities, ADelayLineReadsItsDelayBetweenItsNeighbours) {
+  model_.setDevice(Device::through());
+  ASSERT_EQ(measure(with({"normalize", "--cal", "thru.cal", "--average", "4"})).status, 0);
+  model_.setDevice(Device::delayLine(100e-9));
+  const Outcome run = measure(with({"transmission", "--cal", "thru.cal", "--average", "4", "-o", "line.csv",
+                                    "--quantities", "gain_db,delay_s,level_a_dbm"}));
+  ASSERT_EQ(run.status, 0) << run.message;
+  std::vector<std::string> header;
+  Columns c = readCsv(file("line.csv"), &header);
+  EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "gain_db", "gain_db_u", "delay_s", "delay_s_u", "level_a_dbm",
+                                              "level_a_dbm_u"}));
+  ASSERT_EQ(c["f_hz"].size(), 51u);
+  EXPECT_TRUE(std::isnan(c["delay_s"].front()));
+  EXPECT_TRUE(std::isnan(c["delay_s"].back()));
+  for (std::size_t i = 1; i + 1 < 51; ++i) {
+    EXPECT_NEAR(c["gain_db"][i], 0, 0.01) << c["f_hz"][i];
+    // Above 100 kHz the phase steps are large beside the noise.
+    if (c["f_hz"][i] > 1e5) {
+      EXPECT_NEAR(c["delay_s"][i], 100e-9, 1e-9) << c["f_hz"][i];
+    }
+    EXPECT_GT(c["delay_s_u"][i], 0) << c["f_hz"][i];
+    EXPECT_GT(c["level_a_dbm_u"][i], 0) << c["f_hz"][i];
+  }
+}
+
 }  // namespace
 }  // namespace vna::testing
