@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "platform/numeric.h"
+
 namespace vna {
 
 void ComplexMean::add(Complex reading) {
@@ -21,8 +23,10 @@ UncertainComplex ComplexMean::result() const {
 
 namespace {
 
-// A change of an angle in degrees, taken within +-180.
-double angleChange(double change) { return std::remainder(change, 360.0); }
+// A change of an angle in degrees, taken within half a turn. The programs'
+// degrees are radians times 180/3.1415926, so a turn is 360.0000118 of them.
+constexpr double kTurn = 360.0 * 3.14159265358979323846 / kPi;
+double angleChange(double change) { return std::remainder(change, kTurn); }
 
 }  // namespace
 

@@ -42,9 +42,9 @@ class ComplexMean {
 // uncertainty of each: the root sum of squares of the changes each real and
 // each imaginary part of each input causes when it moves by its own
 // uncertainty (the first-order propagation of independent errors, taken by
-// central differences). Values marked in `degrees` are angles: their changes
-// are taken within +-180 degrees, so that a phase near the wrap is not
-// uncertain by 360 degrees. `evaluate` writes `count` values.
+// central differences). Values marked in `degrees` are angles (in the
+// programs' degrees, of pi = 3.1415926): their changes are taken within half
+// a turn, so that a phase near the wrap is not uncertain by a whole turn. `evaluate` writes `count` values.
 using Evaluation = std::function<void(std::span<const Complex> inputs, std::span<double> values)>;
 struct Propagated {
   std::vector<double> value, u;

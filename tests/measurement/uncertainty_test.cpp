@@ -32,7 +32,7 @@ TEST(Uncertainty, PropagatedUncertaintyMatchesTheSpreadOfTheComputedValues) {
   const double noise = 0.01;
   const auto evaluate = [](std::span<const Complex> x, std::span<double> v) {
     v[0] = std::abs(x[0]);
-    v[1] = std::arg(x[0]) * 180 / M_PI;
+    v[1] = std::arg(x[0]) * 180 / 3.1415926;  // the programs' degrees
     v[2] = (1.0 / x[0]).real();
   };
   const bool degrees[] = {false, true, false};
@@ -48,7 +48,7 @@ TEST(Uncertainty, PropagatedUncertaintyMatchesTheSpreadOfTheComputedValues) {
     double exact[3];
     evaluate(std::span(&truth, 1), exact);
     for (int i = 0; i < 3; ++i) {
-      const double error = i == 1 ? std::remainder(p.value[i] - exact[i], 360.0) : p.value[i] - exact[i];
+      const double error = i == 1 ? std::remainder(p.value[i] - exact[i], 360 * M_PI / 3.1415926) : p.value[i] - exact[i];
       spread[i] += error * error / trials;
       reported[i] += p.u[i] * p.u[i] / trials;
     }

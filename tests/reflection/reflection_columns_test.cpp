@@ -9,7 +9,6 @@
 #include <span>
 #include <string>
 
-#include "measurement/uncertainty.h"
 #include "reflection/impedance_quantities.h"
 
 namespace vna {
@@ -68,27 +67,6 @@ TEST(ReflectionColumns, AnIdealOpenKeepsItsReflectionAndTheScreensKeep50Ohms) {
   // The display modes' s11 is the 50-ohm one, whatever the columns are given.
   const Complex z(20, -35);
   EXPECT_EQ(impedanceQuantities(4, z, 1e6).first, reflectionValues(z, 1e6, 50)[reflectionColumn("s11_db")]);
-}
-
-// The columns as the averaging measurement passes them to propagate(): an
-// impedance with its uncertainty, the angles marked by the table.
-TEST(ReflectionColumns, UncertaintiesPropagateThroughTheColumnsAndAnglesAcrossTheirWrap) {
-  std::array<bool, kReflectionQuantities.size()> degrees{};
-  for (std::size_t i = 0; i < degrees.size(); ++i) degrees[i] = kReflectionQuantities[i].degrees;
-  const auto evaluate = [](std::span<const Complex> z, std::span<double> values) {
-    const ReflectionValues v = reflectionValues(z[0], 1e6, 50);
-    std::copy(v.begin(), v.end(), values.begin());
-  };
-  // A negative resistance on the wrap of its angle: arg(Z) jumps between
-  // +180 and -180 degrees as X moves by its uncertainty.
-  const std::array<UncertainComplex, 1> z{{{Complex(-10, 0), 0.1, 0.1}}};
-  const Propagated p = propagate(z, degrees.size(), degrees, evaluate);
-  EXPECT_NEAR(p.u[reflectionColumn("r_ohm")], 0.1, 1e-9);
-  EXPECT_NEAR(p.u[reflectionColumn("x_ohm")], 0.1, 1e-9);
-  // Not 360 degrees; within 0.003 degrees of the derivative, as a turn in
-  // the program's degrees (180/3.1415926 per radian) is 360.0000118, not the
-  // 360 the wrap takes away.
-  EXPECT_NEAR(p.u[reflectionColumn("z_deg")], 0.1 / 10 * 180 / 3.1415926, 0.005);
 }
 
 }  // namespace

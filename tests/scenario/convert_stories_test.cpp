@@ -7,7 +7,6 @@
 #include <complex>
 #include <cstdio>
 #include <functional>
-#include <map>
 #include <nlohmann/json.hpp>
 #include <sstream>
 #include <string>
@@ -35,24 +34,6 @@ std::string onePortFile(double reference, const std::function<Complex(double)>& 
     text += line;
   }
   return text;
-}
-
-// The CSV's columns by name, one vector per column.
-std::map<std::string, std::vector<double>> csvColumns(const std::string& text) {
-  std::istringstream lines(text);
-  std::string header;
-  std::getline(lines, header);
-  std::vector<std::string> names;
-  std::istringstream heads(header);
-  for (std::string name; std::getline(heads, name, ',');) names.push_back(name);
-  std::map<std::string, std::vector<double>> columns;
-  for (std::string line; std::getline(lines, line);) {
-    std::istringstream cells(line);
-    std::size_t k = 0;
-    for (std::string cell; std::getline(cells, cell, ',') && k < names.size(); ++k)
-      columns[names[k]].push_back(std::strtod(cell.c_str(), nullptr));
-  }
-  return columns;
 }
 
 void expectRelative(const std::vector<double>& got, const std::function<double(double)>& want,

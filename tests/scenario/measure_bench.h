@@ -10,6 +10,7 @@
 #include <fstream>
 #include <iterator>
 #include <limits>
+#include <map>
 #include <sstream>
 #include <string>
 #include <string_view>
@@ -63,6 +64,27 @@ inline std::vector<std::vector<double>> dataLines(const std::string& text) {
     rows.push_back(row);
   }
   return rows;
+}
+
+// A CSV text by column name; the header's names in their order into `names`.
+using CsvColumns = std::map<std::string, std::vector<double>>;
+inline CsvColumns csvColumns(const std::string& text, std::vector<std::string>* names = nullptr) {
+  std::istringstream lines(text);
+  std::string line;
+  std::vector<std::string> header;
+  std::getline(lines, line);
+  std::istringstream headerFields(line);
+  for (std::string name; std::getline(headerFields, name, ',');) header.push_back(name);
+  CsvColumns columns;
+  while (std::getline(lines, line)) {
+    std::istringstream fields(line);
+    std::size_t k = 0;
+    for (std::string field; std::getline(fields, field, ','); ++k)
+      columns[k < header.size() ? header[k] : "?"].push_back(std::strtod(field.c_str(), nullptr));
+    EXPECT_EQ(k, header.size()) << line;
+  }
+  if (names) *names = header;
+  return columns;
 }
 
 class MeasureBench : public ::testing::Test {

@@ -5,8 +5,6 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
-#include <map>
-#include <sstream>
 #include <string>
 #include <vector>
 
@@ -17,27 +15,6 @@ namespace vna::testing {
 namespace {
 
 constexpr double kTwoPi = 2 * 3.14159265358979323846;
-using Columns = std::map<std::string, std::vector<double>>;
-
-// A CSV text by column name; the header's order in `names`.
-Columns readCsv(const std::string& text, std::vector<std::string>* names = nullptr) {
-  std::istringstream lines(text);
-  std::string line;
-  std::vector<std::string> header;
-  std::getline(lines, line);
-  std::istringstream headerFields(line);
-  for (std::string name; std::getline(headerFields, name, ',');) header.push_back(name);
-  Columns columns;
-  while (std::getline(lines, line)) {
-    std::istringstream fields(line);
-    std::size_t k = 0;
-    for (std::string field; std::getline(fields, field, ','); ++k)
-      columns[header.at(k)].push_back(std::strtod(field.c_str(), nullptr));
-    EXPECT_EQ(k, header.size()) << line;
-  }
-  if (names) *names = header;
-  return columns;
-}
 
 class MeasureQuantities : public MeasureBench {
  protected:
@@ -66,7 +43,7 @@ TEST_F(MeasureQuantities, ASeriesAndAParallelCircuitReadAsTheirParts) {
                                        "--quantities", "r_ohm,ls_h,swr,rl_db"}));
   ASSERT_EQ(series.status, 0) << series.message;
   std::vector<std::string> header;
-  Columns c = readCsv(file("series.csv"), &header);
+  CsvColumns c = csvColumns(file("series.csv"), &header);
   EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "r_ohm", "r_ohm_u", "ls_h", "ls_h_u", "swr", "swr_u", "rl_db",
                                               "rl_db_u"}));
   ASSERT_EQ(c["f_hz"].size(), 51u);
@@ -83,7 +60,7 @@ TEST_F(MeasureQuantities, ASeriesAndAParallelCircuitReadAsTheirParts) {
   const Outcome parallel = measure(
       with({"reflection", "--cal", "bench.cal", "-o", "parallel.csv", "--quantities", "rp_ohm,cp_f,q"}));
   ASSERT_EQ(parallel.status, 0) << parallel.message;
-  c = readCsv(file("parallel.csv"), &header);
+  c = csvColumns(file("parallel.csv"), &header);
   EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "rp_ohm", "cp_f", "q"}));  // one sweep: no _u
   ASSERT_EQ(c["f_hz"].size(), 51u);
   for (std::size_t i = 0; i < 51; ++i) {
@@ -106,7 +83,7 @@ TEST_F(MeasureQuantities, ADelayLineReadsItsDelayBetweenItsNeighbours) {
                                     "--quantities", "gain_db,delay_s,level_a_dbm"}));
   ASSERT_EQ(run.status, 0) << run.message;
   std::vector<std::string> header;
-  Columns c = readCsv(file("line.csv"), &header);
+  CsvColumns c = csvColumns(file("line.csv"), &header);
   EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "gain_db", "gain_db_u", "delay_s", "delay_s_u", "level_a_dbm",
                                               "level_a_dbm_u"}));
   ASSERT_EQ(c["f_hz"].size(), 51u);

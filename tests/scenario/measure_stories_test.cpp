@@ -217,18 +217,17 @@ TEST_F(MeasureStories, SixteenSweepsQuarterTheNoiseAndSayHowUncertainEachPointIs
   csv[4] = "r.csv";
   csv.insert(csv.end(), {"--quantities", "r_ohm"});
   ASSERT_EQ(measure(csv).status, 0);
-  std::istringstream rows(file("r.csv"));
-  std::string row;
-  std::getline(rows, row);
-  EXPECT_EQ(row, "f_hz,r_ohm,r_ohm_u");
-  int points = 0, withinOne = 0, withinTwo = 0;
-  for (double f, r, u; std::getline(rows, row); ++points) {
-    ASSERT_EQ(std::sscanf(row.c_str(), "%lf,%lf,%lf", &f, &r, &u), 3) << row;
-    const double error = std::abs(r - impedanceAt(resistor, f).real());
-    withinOne += error <= u;
-    withinTwo += error <= 2 * u;
+  std::vector<std::string> header;
+  CsvColumns c = csvColumns(file("r.csv"), &header);
+  EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "r_ohm", "r_ohm_u"}));
+  const std::size_t points = c["f_hz"].size();
+  int withinOne = 0, withinTwo = 0;
+  for (std::size_t i = 0; i < points; ++i) {
+    const double error = std::abs(c["r_ohm"][i] - impedanceAt(resistor, c["f_hz"][i]).real());
+    withinOne += error <= c["r_ohm_u"][i];
+    withinTwo += error <= 2 * c["r_ohm_u"][i];
   }
-  ASSERT_EQ(points, 201);
+  ASSERT_EQ(points, 201u);
   EXPECT_NEAR(withinOne / 201.0, 0.67, 0.09) << withinOne;
   EXPECT_GT(withinTwo / 201.0, 0.88) << withinTwo;
 
