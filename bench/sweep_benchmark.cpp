@@ -163,8 +163,11 @@ struct FeedRun {
   int status = -1;
   std::vector<double> lines;    // arrival of the header, each point, the end line
   std::vector<double> replies;  // last byte of each acquisition's reply
-  // From the header line (written before the first sweep) to the last point.
-  double sweeping() const { return lines.size() > 2 ? lines[lines.size() - 2] - lines.front() : 0; }
+  // The time from one reply to the next over the run's sweeps: N sweeps
+  // take N x points of them.
+  double perPoint() const {
+    return replies.size() > 1 ? (replies.back() - replies.front()) / static_cast<double>(replies.size() - 1) : 0;
+  }
 };
 
 FeedRun runFeed(const std::string& pty, SystemHost& host, int average) {
@@ -282,10 +285,10 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "sweep_benchmark: vna-measure's feed failed (status %d, %d)\n", one.status, many.status);
     return 1;
   }
-  const double nSingles = averaged * one.sweeping();
-  std::printf("vna-measure --average %d  %.3f s of sweeping against %d x one sweep %.3f s: %+.2f %% (%d points)\n",
-              averaged, many.sweeping(), averaged, nSingles, 100.0 * (many.sweeping() - nSingles) / nSingles,
-              kFeedPoints);
+  const double sweepOfOne = kFeedPoints * one.perPoint(), sweepsOfMany = averaged * kFeedPoints * many.perPoint();
+  std::printf("vna-measure --average %d  %.3f s against %d x one sweep %.3f s: %+.2f %% (%d points a sweep)\n",
+              averaged, sweepsOfMany, averaged, averaged * sweepOfOne,
+              100.0 * (sweepsOfMany - averaged * sweepOfOne) / (averaged * sweepOfOne), kFeedPoints);
   // No pause where one sweep of the average ends and the next begins: the
   // step from a sweep's last reply to the next sweep's first against the
   // steps within a sweep.
