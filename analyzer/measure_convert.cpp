@@ -24,7 +24,9 @@ TouchstoneColumns columnsFor(QuantityKind kind, bool twoPortFile) {
 }
 
 // The reader keeps the slot asked for first (s11, s21) and its partner second (s22, s12).
-bool secondOfPair(ParameterSlot slot) { return slot == ParameterSlot::s22 || slot == ParameterSlot::s12; }
+bool secondOfPair(ParameterSlot slot) {
+  return slot == ParameterSlot::s22 || slot == ParameterSlot::s12;
+}
 
 template <typename Values>
 void keepChosen(const Values& all, const QuantityChoice& choice, std::vector<double>& out) {
@@ -68,8 +70,8 @@ int runConvert(const MeasureOptions& o, MeasureSetting& setting) {
   const std::string inName = o.input->string();
   const bool twoPortFile = inName.size() >= 3 && (inName.ends_with("s2p") || inName.ends_with("S2P"));
   const Conversion converted =
-      convertTouchstone({reinterpret_cast<const std::uint8_t*>(read.bytes->data()), read.bytes->size()},
-                        twoPortFile, o.slot, *o.quantities);
+      convertTouchstone({reinterpret_cast<const std::uint8_t*>(read.bytes->data()), read.bytes->size()}, twoPortFile,
+                        o.slot, *o.quantities);
   if (!converted.scan) return failure(MeasureExit::BadInput, inName + ": " + converted.reason);
   const ConvertedScan& scan = *converted.scan;
 

@@ -21,9 +21,7 @@ struct ConvertedScan {
   std::vector<double> values;     // points x columns
   std::size_t columns = 0;
   double reference = 50;  // ohms, of the parameter read
-  std::span<const double> row(std::size_t point) const {
-    return std::span(values).subspan(point * columns, columns);
-  }
+  std::span<const double> row(std::size_t point) const { return std::span(values).subspan(point * columns, columns); }
 };
 struct Conversion {
   std::optional<ConvertedScan> scan;

@@ -87,7 +87,25 @@ constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(Me
 constexpr unsigned kWriting = kMeasuring | bit(MeasureCommand::Convert);  // the commands that write quantities
 
 // What an option sets; --linear and --log set the same thing, so only one of them may be given.
-enum class Key { Cal, Output, Slot, From, To, Points, Spacing, Ms, Port, Sweeps, Average, Load, Length, Quiet, Quantities, Format, Count };
+enum class Key {
+  Cal,
+  Output,
+  Slot,
+  From,
+  To,
+  Points,
+  Spacing,
+  Ms,
+  Port,
+  Sweeps,
+  Average,
+  Load,
+  Length,
+  Quiet,
+  Quantities,
+  Format,
+  Count
+};
 
 constexpr std::size_t kKeys = static_cast<std::size_t>(Key::Count);
 
@@ -331,8 +349,9 @@ class Parser {
     const std::optional<OutputFormat> format = formatOfName(base);
     const std::size_t extension = base.rfind('.');
     if (!format || extension == 0)
-      return named + (transmission ? ": the output is NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output"
-                                   : ": the output is NAME.s1p, NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output");
+      return named + (transmission
+                          ? ": the output is NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output"
+                          : ": the output is NAME.s1p, NAME.s2p, NAME.csv, NAME.jsonl, or - for standard output");
     if (transmission && onePort) return named + ": transmission writes a two-port file, NAME.s2p";
     o_.output = std::string(value);
     o_.twoPort = twoPort;
@@ -443,8 +462,9 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
   if (args.empty()) return refused(o, "no command: give calibrate, reflection, normalize, transmission or convert");
   const auto command = commandNamed(args[0]);
   if (!command)
-    return refused(o, std::string(args[0]) + ": unknown command; the commands are calibrate, reflection, normalize, "
-                                             "transmission and convert");
+    return refused(o, std::string(args[0]) +
+                          ": unknown command; the commands are calibrate, reflection, normalize, "
+                          "transmission and convert");
   o.command = *command;
   if (o.command == MeasureCommand::Help) return o;
   if (o.command == MeasureCommand::Transmission) o.slot = ParameterSlot::s21;

@@ -34,7 +34,6 @@ namespace {
 namespace fs = std::filesystem;
 using SweepPoints = std::vector<ConvertedPoint>;
 
-
 // A reason that does not name the file it concerns (a merge refused for the
 // file's contents) gets the name in front: a script writing several files
 // must learn which one failed.
@@ -282,8 +281,9 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
 
 // The inputs of point i of a measuring command's sweep, its mean ratio and
 // levels given.
-PointInputs pointInputs(const MeasureOptions& o, const std::optional<Calibration>& cal, std::span<const double> frequency,
-                        std::size_t i, const UncertainComplex& ratio, const UncertainComplex& levels) {
+PointInputs pointInputs(const MeasureOptions& o, const std::optional<Calibration>& cal,
+                        std::span<const double> frequency, std::size_t i, const UncertainComplex& ratio,
+                        const UncertainComplex& levels) {
   PointInputs p = o.command == MeasureCommand::Reflection
                       ? reflectionPoint(ratio, i, frequency[i], cal)
                       : transmissionPoint(ratio, i, frequency[i], cal, o.lengthMetres);
@@ -310,7 +310,11 @@ class QuantityFeed {
  public:
   QuantityFeed(const MeasureOptions& o, const std::optional<Calibration>& cal, std::span<const double> frequency,
                QuantityOutput& output)
-      : o_(o), cal_(cal), frequency_(frequency), output_(output), points_(frequency.size()),
+      : o_(o),
+        cal_(cal),
+        frequency_(frequency),
+        output_(output),
+        points_(frequency.size()),
         lag_(quantityLag(*o.quantities)) {}
 
   // Point i of the last sweep, just measured; `before` holds the sweeps before it.
@@ -379,7 +383,8 @@ nlohmann::ordered_json runDescription(const MeasureOptions& o, const std::option
   } else {
     run["calibration"] = nullptr;
   }
-  run["averaging"] = {{"sweeps", o.average}, {"uncertainty", o.average >= 2 ? "standard deviation of the mean" : "none"}};
+  run["averaging"] = {{"sweeps", o.average},
+                      {"uncertainty", o.average >= 2 ? "standard deviation of the mean" : "none"}};
   if (o.command == MeasureCommand::Reflection) run["reference_ohm"] = 50;
   if (o.command == MeasureCommand::Transmission) {
     run["delay_aperture_points"] = kDefaultDelayAperture;
@@ -483,8 +488,8 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
   if (!o.ok()) {
     const bool quantities = o.error.starts_with("--quantities");
     return reportFailure(o, s, MeasureExit::BadArguments,
-                   o.error + (quantities ? " (vna-measure --quantities help lists them)"
-                                         : " (vna-measure --help lists the options)"));
+                         o.error + (quantities ? " (vna-measure --quantities help lists them)"
+                                               : " (vna-measure --help lists the options)"));
   }
   if (o.command == MeasureCommand::Help) {
     std::fputs(measureUsage().c_str(), s.out);
@@ -510,9 +515,10 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     const bool reflection = o.command == MeasureCommand::Reflection;
     if (reflection && !(cal->open && cal->shortCircuit && cal->load))
       return reportFailure(o, s, MeasureExit::BadCalibration,
-                     o.calFile->string() + " lacks a standard: calibrate with open, short and load first");
+                           o.calFile->string() + " lacks a standard: calibrate with open, short and load first");
     if (o.command == MeasureCommand::Transmission && !cal->through)
-      return reportFailure(o, s, MeasureExit::BadCalibration, o.calFile->string() + " holds no through: normalize first");
+      return reportFailure(o, s, MeasureExit::BadCalibration,
+                           o.calFile->string() + " holds no through: normalize first");
   }
   const bool measuring = o.command == MeasureCommand::Reflection || o.command == MeasureCommand::Transmission;
   if (measuring && !o.calFile && !o.quiet) std::fprintf(s.err, "vna-measure: %s\n", uncorrectedText(o).c_str());
@@ -541,7 +547,8 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
         return reportFailure(o, s, MeasureExit::CannotWrite, r.reason());
     }
     Measurement::LastSweepPoint lastSweep;
-    if (feed) lastSweep = [&](const SweepAverage& before, int i, const ConvertedPoint& p) { feed->measured(before, i, p); };
+    if (feed)
+      lastSweep = [&](const SweepAverage& before, int i, const ConvertedPoint& p) { feed->measured(before, i, p); };
     if (const MeasureExit e = m.average(average, o.average, progress, k, reason, lastSweep); e != MeasureExit::Ok)
       return reportFailure(o, s, e, e == MeasureExit::Interrupted ? interruptedText(written, o.average) : reason);
     const std::vector<std::string> notes = measurementNotes(isoLocalTime(std::time(nullptr)), o, cal);
@@ -577,9 +584,9 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
       case MeasureCommand::Reflection:
       case MeasureCommand::Transmission: {
         file = outputFile(o, s.directory, k);
-        saved = feed ? feed->finish(average)
-                     : writePoints(o, s, file, filePoints(o.command, sweepInputs(o, cal, m.frequencies(), average)),
-                                   notes);
+        saved =
+            feed ? feed->finish(average)
+                 : writePoints(o, s, file, filePoints(o.command, sweepInputs(o, cal, m.frequencies(), average)), notes);
         break;
       }
       case MeasureCommand::Convert:
@@ -589,7 +596,8 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     }
     if (!saved) {
       const bool toStdout = o.output && *o.output == "-";
-      return reportFailure(o, s, MeasureExit::CannotWrite, toStdout ? saved.reason() : namingFile(file, saved.reason()));
+      return reportFailure(o, s, MeasureExit::CannotWrite,
+                           toStdout ? saved.reason() : namingFile(file, saved.reason()));
     }
     if (measuring && *o.output != "-") written.push_back(outputFile(o, {}, k).string());
   }

@@ -71,8 +71,8 @@ constexpr auto kReflectionDegrees = degreesOf(kReflectionQuantities);
 constexpr auto kTransmissionDegrees = degreesOf(kTransmissionQuantities);
 
 std::size_t indexOf(std::span<const Quantity> table, std::string_view name) {
-  return static_cast<std::size_t>(std::find_if(table.begin(), table.end(), [&](const Quantity& q) { return q.name == name; }) -
-                                  table.begin());
+  return static_cast<std::size_t>(
+      std::find_if(table.begin(), table.end(), [&](const Quantity& q) { return q.name == name; }) - table.begin());
 }
 
 bool chosen(const QuantityChoice& choice, std::string_view name) {
@@ -92,18 +92,19 @@ Propagated transmissionPointValues(std::span<const PointInputs> points, std::siz
   for (const PointInputs* q : {before, after})
     if (q) inputs.insert(inputs.end(), q->inputs.begin(), q->inputs.end());
   const InputLevels levels{p.levels.value.real(), p.levels.value.imag()};
-  Propagated values = propagate(
-      inputs, kTransmissionQuantities.size(), kTransmissionDegrees, [&](std::span<const Complex> x, std::span<double> v) {
-        const std::size_t n = p.inputs.size();
-        std::optional<DelayAperture> delay;
-        if (aperture) {
-          const std::size_t m = before->inputs.size();
-          delay = DelayAperture{before->result(x.subspan(n, m)), after->result(x.subspan(n + m)), before->frequency,
-                                after->frequency};
-        }
-        const TransmissionValues all = transmissionValues(p.result(x.first(n)), delay, levels);
-        std::copy(all.begin(), all.end(), v.begin());
-      });
+  Propagated values =
+      propagate(inputs, kTransmissionQuantities.size(), kTransmissionDegrees,
+                [&](std::span<const Complex> x, std::span<double> v) {
+                  const std::size_t n = p.inputs.size();
+                  std::optional<DelayAperture> delay;
+                  if (aperture) {
+                    const std::size_t m = before->inputs.size();
+                    delay = DelayAperture{before->result(x.subspan(n, m)), after->result(x.subspan(n + m)),
+                                          before->frequency, after->frequency};
+                  }
+                  const TransmissionValues all = transmissionValues(p.result(x.first(n)), delay, levels);
+                  std::copy(all.begin(), all.end(), v.begin());
+                });
   // The levels are means of their own: their spread is their uncertainty.
   values.u[indexOf(kTransmissionQuantities, "level_a_dbm")] = levelDbm(p.levels.uRe);
   values.u[indexOf(kTransmissionQuantities, "level_r_dbm")] = levelDbm(p.levels.uIm);
@@ -121,9 +122,9 @@ Propagated pointQuantities(const QuantityChoice& choice, std::span<const PointIn
   if (choice.kind == QuantityKind::Reflection) {
     const PointInputs& p = points[j];
     all = propagateResult(p, kReflectionQuantities.size(), kReflectionDegrees, [&](Complex z, std::span<double> v) {
-                            const ReflectionValues values = reflectionValues(z, p.frequency, kFileReferenceOhms);
-                            std::copy(values.begin(), values.end(), v.begin());
-                          });
+      const ReflectionValues values = reflectionValues(z, p.frequency, kFileReferenceOhms);
+      std::copy(values.begin(), values.end(), v.begin());
+    });
   } else {
     all = transmissionPointValues(points, j, quantityLag(choice));
   }

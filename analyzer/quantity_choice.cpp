@@ -120,9 +120,9 @@ std::string_view kindName(QuantityKind kind) {
 
 QuantityChoice defaultQuantities(QuantityKind kind) {
   QuantityChoice choice{kind, {}};
-  const std::span<const std::string_view> names =
-      kind == QuantityKind::Transmission ? std::span<const std::string_view>(kTransmissionDefault)
-                                         : std::span<const std::string_view>(kReflectionDefault);
+  const std::span<const std::string_view> names = kind == QuantityKind::Transmission
+                                                      ? std::span<const std::string_view>(kTransmissionDefault)
+                                                      : std::span<const std::string_view>(kReflectionDefault);
   for (std::string_view name : names) choice.columns.push_back(indexIn(kind, name).value_or(0));
   return choice;
 }

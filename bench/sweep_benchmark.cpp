@@ -183,8 +183,8 @@ FeedRun runFeed(const std::string& pty, SystemHost& host, int average) {
     ::close(pipeEnds[0]);
   });
   const std::string points = std::to_string(kFeedPoints), n = std::to_string(average);
-  const std::vector<std::string_view> args{"reflection", "--from", "1k", "--to", "10M", "--points", points,
-                                           "--average", n, "-o", "-", "--format", "jsonl", "--quiet"};
+  const std::vector<std::string_view> args{"reflection", "--from", "1k", "--to", "10M",      "--points", points,
+                                           "--average",  n,        "-o", "-",    "--format", "jsonl",    "--quiet"};
   const MeasureOptions options = parseMeasureOptions(args);
   const std::filesystem::path directory = std::filesystem::temp_directory_path();
   ChannelFactory open = [&](int) {

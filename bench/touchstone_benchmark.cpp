@@ -225,13 +225,12 @@ double timedConvert(const fs::path& directory, const std::vector<std::string_vie
   return cpuSeconds() - t0;
 }
 
-void convertFigures(const fs::path& directory, const char* label, const std::vector<std::string_view>& args,
-                    int runs) {
+void convertFigures(const fs::path& directory, const char* label, const std::vector<std::string_view>& args, int runs) {
   (void)timedConvert(directory, args);
   std::vector<double> ms;
   for (int r = 0; r < runs; ++r) ms.push_back(timedConvert(directory, args) * 1e3);
-  std::printf("%-34s CPU median %.3f ms  p10 %.3f  p90 %.3f  (%d runs)\n", label, quantile(ms, 0.5),
-              quantile(ms, 0.1), quantile(ms, 0.9), runs);
+  std::printf("%-34s CPU median %.3f ms  p10 %.3f  p90 %.3f  (%d runs)\n", label, quantile(ms, 0.5), quantile(ms, 0.1),
+              quantile(ms, 0.9), runs);
 }
 
 }  // namespace
@@ -262,7 +261,8 @@ int main(int argc, char** argv) {
 
   const fs::path convert = work / "convert";
   fs::create_directories(convert);
-  write(convert / "filter801.s2p", twoSaves(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, ParameterSlot::s12, 801));
+  write(convert / "filter801.s2p",
+        twoSaves(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, ParameterSlot::s12, 801));
   write(convert / "ports801.s2p", twoSaves(FileOrigin::impedanceAnalyzer, ParameterSlot::s11, ParameterSlot::s22, 801));
   write(convert / "filter100001.s2p",
         twoSaves(FileOrigin::transmissionAnalyzer, ParameterSlot::s21, ParameterSlot::s12, kLongScan));
@@ -273,8 +273,8 @@ int main(int argc, char** argv) {
   const std::string_view everyTransmission = "s21_re,s21_im,gain_db,gain,phase_deg,delay_s";
   const int convertRuns = std::max(20, reads / 20);
   std::printf("vna-measure convert, every column:\n");
-  convertFigures(convert, "801 points reflection CSV", {"convert", "ports801.s2p", "-o", "a.csv", "--quantities", everyReflection},
-                 convertRuns);
+  convertFigures(convert, "801 points reflection CSV",
+                 {"convert", "ports801.s2p", "-o", "a.csv", "--quantities", everyReflection}, convertRuns);
   convertFigures(convert, "801 points transmission JSON lines",
                  {"convert", "filter801.s2p", "-o", "a.jsonl", "--slot", "s21", "--quantities", everyTransmission},
                  convertRuns);

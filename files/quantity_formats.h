@@ -20,13 +20,12 @@
 // Pure: text in, text out.
 #pragma once
 
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <span>
 #include <string>
 #include <string_view>
 #include <vector>
-
-#include <nlohmann/json.hpp>
 
 #include "measurement/quantity.h"
 

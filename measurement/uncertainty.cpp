@@ -26,7 +26,9 @@ namespace {
 // A change of an angle in degrees, taken within half a turn. The programs'
 // degrees are radians times 180/3.1415926, so a turn is 360.0000118 of them.
 constexpr double kTurn = 360.0 * 3.14159265358979323846 / kPi;
-double angleChange(double change) { return std::remainder(change, kTurn); }
+double angleChange(double change) {
+  return std::remainder(change, kTurn);
+}
 
 }  // namespace
 

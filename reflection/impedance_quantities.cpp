@@ -55,13 +55,21 @@ Complex admittanceOf(Complex z) {
   return {z.real() / z2, -z.imag() / z2};
 }
 
-double parallelReactance(Complex z) { return (z.real() * z.real() + z.imag() * z.imag()) / z.imag(); }
+double parallelReactance(Complex z) {
+  return (z.real() * z.real() + z.imag() * z.imag()) / z.imag();
+}
 
-double dissipationFactor(double q) { return 1 / q; }
+double dissipationFactor(double q) {
+  return 1 / q;
+}
 
-double standingWaveRatio(double s) { return (1 + s) / (1 - s); }
+double standingWaveRatio(double s) {
+  return (1 + s) / (1 - s);
+}
 
-double returnLossDb(double s11Db) { return -s11Db; }
+double returnLossDb(double s11Db) {
+  return -s11Db;
+}
 
 Quantities impedanceQuantities(int mode, Complex z, double frequencyHz, double reference) {
   const double r = z.real(), x = z.imag();

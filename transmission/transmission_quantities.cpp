@@ -25,7 +25,9 @@ double groupDelayMicroseconds(Complex now, Complex before, double frequencyNow, 
   return -step / ((frequencyNow - frequencyBefore) * kPi * 2) * 1000000;
 }
 
-double levelDbm(double level) { return 20 * level; }
+double levelDbm(double level) {
+  return 20 * level;
+}
 
 double groupDelayFromAngles(double degreesNow, double degreesBefore, double frequencyNow, double frequencyBefore) {
   double step = degreesNow - degreesBefore;

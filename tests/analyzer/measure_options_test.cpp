@@ -280,7 +280,8 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
       {{"convert", "a.s2p", "-o", "-"}, "-o -: standard output needs --format csv or --format jsonl"},
       {{"convert", "a.s2p", "-o", "a.txt"}, "-o a.txt: name a .csv or .jsonl file, or give --format"},
       {{"convert", "a.s2p", "-o", "a.csv", "--format", "touchstone"}, "convert writes csv or jsonl, not touchstone"},
-      {{"convert", "a.s2p", "-o", "a.csv", "--format", "xml"}, "--format xml: the formats are touchstone, csv and jsonl"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--format", "xml"},
+       "--format xml: the formats are touchstone, csv and jsonl"},
       {{"convert", "a.s2p", "-o", "a.csv", "--slot", "s33"}, "--slot s33: convert reads s11, s21, s12 or s22"},
       {{"convert", "a.s1p", "-o", "a.csv", "--slot", "s22"}, "a.s1p is a one-port file: it holds s11 only"},
       {{"convert", "a.s1p", "-o", "a.csv", "--quantities", "gain_db"}, "a.s1p is a one-port file: it holds s11 only"},
@@ -290,7 +291,8 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
        "--slot s22: transmission quantities come from s21 or s12"},
       {{"convert", "a.s2p", "-o", "a.csv", "--quantities", "gain_db,level_r_dbm"},
        "--quantities: level_r_dbm cannot come from a file"},
-      {{"convert", "a.s2p", "-o", "a.csv", "--cal", "c"}, "--cal: only calibrate, reflection, normalize and transmission"},
+      {{"convert", "a.s2p", "-o", "a.csv", "--cal", "c"},
+       "--cal: only calibrate, reflection, normalize and transmission"},
       {{"reflection", "-o", "a.s1p", "--quantities", "gain_db"},
        "--quantities gain_db: gain_db is a transmission quantity; reflection gives reflection quantities only"},
       {{"transmission", "-o", "a.s2p", "--quantities", "gain_db,", "--format", "csv"},
@@ -307,9 +309,9 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
 TEST(MeasureOptions, UsageNamesEveryOptionAndExitStatus) {
   const std::string usage = measureUsage();
   for (std::string_view word :
-       {"calibrate", "reflection", "normalize", "transmission", "convert", "--quantities", "--format", "--cal", "-o",
-        "--slot", "--from", "--to", "--points",
-        "--linear", "--log", "--ms", "--port", "--sweeps", "--average", "--load", "--length", "--quiet", "--help"})
+       {"calibrate", "reflection", "normalize", "transmission", "convert",  "--quantities", "--format", "--cal",
+        "-o",        "--slot",     "--from",    "--to",         "--points", "--linear",     "--log",    "--ms",
+        "--port",    "--sweeps",   "--average", "--load",       "--length", "--quiet",      "--help"})
     EXPECT_NE(usage.find(word), std::string::npos) << word;
   for (MeasureExit e : {MeasureExit::Ok, MeasureExit::BadArguments, MeasureExit::NoInstrument, MeasureExit::Silent,
                         MeasureExit::CannotWrite, MeasureExit::BadCalibration, MeasureExit::OtherPlan,
@@ -337,16 +339,26 @@ TEST(MeasureOptions, ConvertTakesTheKindFromTheQuantitiesOrTheSlot) {
   const std::vector<Row> rows{
       {{"convert", "a.s2p", "-o", "a.csv"}, reflection, ParameterSlot::s11, OutputFormat::Csv},
       {{"convert", "a.s2p", "-o", "-", "--format", "jsonl", "--slot", "s12"},
-       "transmission gain_db phase_deg delay_s", ParameterSlot::s12, OutputFormat::JsonLines},
-      {{"convert", "-o", "x.JSONL", "a.S2P", "--quantities", "delay_s,gain"}, "transmission delay_s gain",
-       ParameterSlot::s21, OutputFormat::JsonLines},
-      {{"convert", "a.s1p", "-o", "a.csv", "--quantities= q, ls_h"}, "reflection q ls_h", ParameterSlot::s11,
+       "transmission gain_db phase_deg delay_s",
+       ParameterSlot::s12,
+       OutputFormat::JsonLines},
+      {{"convert", "-o", "x.JSONL", "a.S2P", "--quantities", "delay_s,gain"},
+       "transmission delay_s gain",
+       ParameterSlot::s21,
+       OutputFormat::JsonLines},
+      {{"convert", "a.s1p", "-o", "a.csv", "--quantities= q, ls_h"},
+       "reflection q ls_h",
+       ParameterSlot::s11,
        OutputFormat::Csv},
-      {{"convert", "a.s2p", "--slot=s22", "-o", "a.txt", "--format=csv"}, reflection, ParameterSlot::s22,
+      {{"convert", "a.s2p", "--slot=s22", "-o", "a.txt", "--format=csv"},
+       reflection,
+       ParameterSlot::s22,
        OutputFormat::Csv},
       // Stored for the measuring commands as well.
       {{"transmission", "-o", "-", "--quantities", "level_a_dbm,s21_re", "--format", "csv"},
-       "transmission level_a_dbm s21_re", ParameterSlot::s21, OutputFormat::Csv},
+       "transmission level_a_dbm s21_re",
+       ParameterSlot::s21,
+       OutputFormat::Csv},
       {{"reflection", "-o", "a.s1p"}, reflection, ParameterSlot::s11, OutputFormat::Touchstone},
   };
   for (const Row& row : rows) {

@@ -286,8 +286,8 @@ TEST_F(VnaMeasure, AScriptReadsTheJsonLinesWhileTheSweepGoesOn) {
     argv.insert(argv.end(), args.begin(), args.end());
     return runCommand(argv, "", 120).output;
   };
-  const std::string fed = run(with({"reflection", "-o", "-", "--format", "jsonl", "--quantities", "r_ohm,x_ohm"},
-                                   plan(instrument.port())));
+  const std::string fed =
+      run(with({"reflection", "-o", "-", "--format", "jsonl", "--quantities", "r_ohm,x_ohm"}, plan(instrument.port())));
   std::printf("%s", fed.c_str());
   EXPECT_NE(fed.find("running at the first point: True"), std::string::npos) << fed;
   EXPECT_NE(fed.find("points: 51 status: 0"), std::string::npos) << fed;

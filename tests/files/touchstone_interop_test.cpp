@@ -250,12 +250,12 @@ void compareConverted(const SkrfFile& file, std::span<const std::uint8_t> bytes,
     QuantityKind kind;
     int sIndex;  // in Point::s: s11 s21 s12 s22
   };
-  const std::vector<Slot> slots =
-      file.ports == 1 ? std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0}}
-                      : std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0},
-                                          {ParameterSlot::s22, QuantityKind::Reflection, 3},
-                                          {ParameterSlot::s21, QuantityKind::Transmission, 1},
-                                          {ParameterSlot::s12, QuantityKind::Transmission, 2}};
+  const std::vector<Slot> slots = file.ports == 1
+                                      ? std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0}}
+                                      : std::vector<Slot>{{ParameterSlot::s11, QuantityKind::Reflection, 0},
+                                                          {ParameterSlot::s22, QuantityKind::Reflection, 3},
+                                                          {ParameterSlot::s21, QuantityKind::Transmission, 1},
+                                                          {ParameterSlot::s12, QuantityKind::Transmission, 2}};
   for (const Slot& slot : slots) {
     const Conversion converted = convertTouchstone(bytes, file.ports == 2, slot.slot, everyColumn(slot.kind));
     if (!converted.scan) {
@@ -281,7 +281,8 @@ void compareConverted(const SkrfFile& file, std::span<const std::uint8_t> bytes,
       const bool agree = std::isfinite(std::abs(zTheirs))
                              ? zAgrees(z, zTheirs, theirs, p.z0[slot.sIndex == 0 ? 0 : 1], e)
                              : !std::isfinite(std::abs(z));
-      if (!agree && ++e.failures <= 5) ADD_FAILURE() << "impedance" << at << ": ours " << z << ", scikit-rf " << zTheirs;
+      if (!agree && ++e.failures <= 5)
+        ADD_FAILURE() << "impedance" << at << ": ours " << z << ", scikit-rf " << zTheirs;
     }
   }
 }

@@ -48,7 +48,8 @@ TEST(Uncertainty, PropagatedUncertaintyMatchesTheSpreadOfTheComputedValues) {
     double exact[3];
     evaluate(std::span(&truth, 1), exact);
     for (int i = 0; i < 3; ++i) {
-      const double error = i == 1 ? std::remainder(p.value[i] - exact[i], 360 * M_PI / 3.1415926) : p.value[i] - exact[i];
+      const double error =
+          i == 1 ? std::remainder(p.value[i] - exact[i], 360 * M_PI / 3.1415926) : p.value[i] - exact[i];
       spread[i] += error * error / trials;
       reported[i] += p.u[i] * p.u[i] / trials;
     }

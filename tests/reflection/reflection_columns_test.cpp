@@ -2,9 +2,9 @@
 
 #include <gtest/gtest.h>
 
-#include <cmath>
 #include <algorithm>
 #include <array>
+#include <cmath>
 #include <complex>
 #include <span>
 #include <string>

@@ -21,7 +21,9 @@ using Complex = std::complex<double>;
 constexpr double kTruePi = 3.14159265358979323846;
 
 // 51 log points from 100 kHz to 10 MHz.
-double frequencyOf(int i) { return 1e5 * std::pow(10.0, 2.0 * i / 50); }
+double frequencyOf(int i) {
+  return 1e5 * std::pow(10.0, 2.0 * i / 50);
+}
 
 // A file as another tool writes it: real and imaginary parts, 12 digits.
 std::string onePortFile(double reference, const std::function<Complex(double)>& impedance) {
@@ -60,35 +62,48 @@ TEST_F(ConvertStories, ASeriesAndAParallelCircuitGiveTheirOwnValues) {
   const std::vector<double> f = c["f_hz"];
   ASSERT_EQ(f.size(), 51u);
   EXPECT_NEAR(f[50], 1e7, 1e-3);
-  expectRelative(c["r_ohm"], [](double) { return 100.0; }, f, 1e-5, "r_ohm");
-  expectRelative(c["ls_h"], [](double) { return 1e-6; }, f, 1e-5, "ls_h");
-  expectRelative(c["q"], [&](double hz) { return omega(hz) * 1e-6 / 100; }, f, 1e-5, "q");
-  expectRelative(c["swr"], [&](double hz) {
-    const double s = std::abs((Complex(100, omega(hz) * 1e-6) - 50.0) / (Complex(100, omega(hz) * 1e-6) + 50.0));
-    return (1 + s) / (1 - s);
-  }, f, 1e-5, "swr");
+  expectRelative(
+      c["r_ohm"], [](double) { return 100.0; }, f, 1e-5, "r_ohm");
+  expectRelative(
+      c["ls_h"], [](double) { return 1e-6; }, f, 1e-5, "ls_h");
+  expectRelative(
+      c["q"], [&](double hz) { return omega(hz) * 1e-6 / 100; }, f, 1e-5, "q");
+  expectRelative(
+      c["swr"],
+      [&](double hz) {
+        const double s = std::abs((Complex(100, omega(hz) * 1e-6) - 50.0) / (Complex(100, omega(hz) * 1e-6) + 50.0));
+        return (1 + s) / (1 - s);
+      },
+      f, 1e-5, "swr");
 
   const Outcome shunt =
       measure({"convert", "parallel.s1p", "-o", "parallel.csv", "--quantities", "rp_ohm,cp_f,q,d,r_ohm,cs_f,rl_db"});
   ASSERT_EQ(shunt.status, 0) << shunt.message;
   c = csvColumns(file("parallel.csv"));
-  expectRelative(c["rp_ohm"], [](double) { return 1000.0; }, f, 1e-5, "rp_ohm");
-  expectRelative(c["cp_f"], [](double) { return 1e-9; }, f, 1e-5, "cp_f");
-  expectRelative(c["q"], [&](double hz) { return omega(hz) * 1000 * 1e-9; }, f, 1e-5, "q = wRC");
-  expectRelative(c["d"], [&](double hz) { return 1 / (omega(hz) * 1000 * 1e-9); }, f, 1e-5, "d");
+  expectRelative(
+      c["rp_ohm"], [](double) { return 1000.0; }, f, 1e-5, "rp_ohm");
+  expectRelative(
+      c["cp_f"], [](double) { return 1e-9; }, f, 1e-5, "cp_f");
+  expectRelative(
+      c["q"], [&](double hz) { return omega(hz) * 1000 * 1e-9; }, f, 1e-5, "q = wRC");
+  expectRelative(
+      c["d"], [&](double hz) { return 1 / (omega(hz) * 1000 * 1e-9); }, f, 1e-5, "d");
   // The same part in the series model: R/(1 + (wRC)^2) and C (1 + 1/(wRC)^2).
-  expectRelative(c["r_ohm"], [&](double hz) { return parallel(hz).real(); }, f, 1e-5, "r_ohm");
-  expectRelative(c["cs_f"], [&](double hz) { return -1 / (omega(hz) * parallel(hz).imag()); }, f, 1e-5, "cs_f");
-  expectRelative(c["rl_db"], [&](double hz) { return -20 * std::log10(std::abs((parallel(hz) - 50.0) / (parallel(hz) + 50.0))); },
-                 f, 1e-5, "rl_db");
+  expectRelative(
+      c["r_ohm"], [&](double hz) { return parallel(hz).real(); }, f, 1e-5, "r_ohm");
+  expectRelative(
+      c["cs_f"], [&](double hz) { return -1 / (omega(hz) * parallel(hz).imag()); }, f, 1e-5, "cs_f");
+  expectRelative(
+      c["rl_db"], [&](double hz) { return -20 * std::log10(std::abs((parallel(hz) - 50.0) / (parallel(hz) + 50.0))); },
+      f, 1e-5, "rl_db");
   EXPECT_EQ(opened_, 0);  // no instrument was touched
 }
 
 TEST_F(ConvertStories, AFileOn75OhmsGivesItsOwnReflectionAndTheSameImpedance) {
   const auto part = [](double f) { return 1000.0 / Complex(1, 2 * kTruePi * f * 1000 * 1e-9); };
   put("part75.s1p", onePortFile(75, part));
-  const Outcome run = measure({"convert", "part75.s1p", "-o", "-", "--format", "jsonl", "--quantities",
-                               "s11_re,s11_im,swr,r_ohm,x_ohm,cp_f"});
+  const Outcome run = measure(
+      {"convert", "part75.s1p", "-o", "-", "--format", "jsonl", "--quantities", "s11_re,s11_im,swr,r_ohm,x_ohm,cp_f"});
   ASSERT_EQ(run.status, 0) << run.message;
   std::istringstream lines(run.output);
   std::string line;
@@ -115,24 +130,27 @@ TEST_F(ConvertStories, ATwoPortGivesTheGainPhaseAndDelayOfTheSlotAsked) {
   std::string text = "# HZ S MA R 50\n";
   for (int i = 0; i < 51; ++i) {
     const double f = 1e6 + 1e5 * i, degrees = -360 * f * 100e-9;
-    text += std::to_string(f) + " 0.1 0 0.5 " + std::to_string(degrees) + " 0.316227766 " +
-            std::to_string(degrees) + " 0.1 0\n";
+    text += std::to_string(f) + " 0.1 0 0.5 " + std::to_string(degrees) + " 0.316227766 " + std::to_string(degrees) +
+            " 0.1 0\n";
   }
   put("line.s2p", text);
   const Outcome forward = measure({"convert", "line.s2p", "-o", "t.csv", "--slot", "s21"});
   ASSERT_EQ(forward.status, 0) << forward.message;
   auto c = csvColumns(file("t.csv"));
   ASSERT_EQ(c.size(), 4u);  // f_hz and the default gain_db, phase_deg, delay_s
-  expectRelative(c["gain_db"], [](double) { return -6.0206; }, c["f_hz"], 1e-4, "gain_db");
-  expectRelative(c["phase_deg"], [](double f) { return std::remainder(-360 * f * 100e-9, 360.0); }, c["f_hz"], 1e-5,
-                 "phase_deg");
+  expectRelative(
+      c["gain_db"], [](double) { return -6.0206; }, c["f_hz"], 1e-4, "gain_db");
+  expectRelative(
+      c["phase_deg"], [](double f) { return std::remainder(-360 * f * 100e-9, 360.0); }, c["f_hz"], 1e-5, "phase_deg");
   EXPECT_TRUE(std::isnan(c["delay_s"][0]) && std::isnan(c["delay_s"][50]));  // no aperture at the ends
   for (int i = 1; i < 50; ++i) EXPECT_NEAR(c["delay_s"][static_cast<std::size_t>(i)], 100e-9, 1e-12) << i;
 
   ASSERT_EQ(measure({"convert", "line.s2p", "-o", "r.csv", "--slot", "s12", "--quantities", "gain"}).status, 0);
-  expectRelative(csvColumns(file("r.csv"))["gain"], [](double) { return 0.316227766; }, c["f_hz"], 1e-6, "s12");
+  expectRelative(
+      csvColumns(file("r.csv"))["gain"], [](double) { return 0.316227766; }, c["f_hz"], 1e-6, "s12");
   ASSERT_EQ(measure({"convert", "line.s2p", "-o", "s22.csv", "--slot", "s22", "--quantities", "s11_db"}).status, 0);
-  expectRelative(csvColumns(file("s22.csv"))["s11_db"], [](double) { return -20.0; }, c["f_hz"], 1e-6, "s22");
+  expectRelative(
+      csvColumns(file("s22.csv"))["s11_db"], [](double) { return -20.0; }, c["f_hz"], 1e-6, "s22");
 }
 
 TEST_F(ConvertStories, AFileThatCannotBeReadGivesTheReadersReasonAndNoOutput) {

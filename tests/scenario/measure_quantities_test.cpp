@@ -23,7 +23,8 @@ class MeasureQuantities : public MeasureBench {
     return args;
   }
   void calibrate() {
-    for (const auto& [name, device] : {std::pair{"open", Device::open()}, {"short", Device::shortCircuit()},
+    for (const auto& [name, device] : {std::pair{"open", Device::open()},
+                                       {"short", Device::shortCircuit()},
                                        {"load", Device::referenceLoad(50, 0, 0)}}) {
       model_.setDevice(device);
       const Outcome run = measure(with({"calibrate", name, "--cal", "bench.cal"}));
@@ -57,8 +58,8 @@ TEST_F(MeasureQuantities, ASeriesAndAParallelCircuitReadAsTheirParts) {
   EXPECT_NEAR(c["rl_db"][0], 9.5424, 0.03);
 
   model_.setDevice(Device::parallelRlc(1000, 0, 1e-9));
-  const Outcome parallel = measure(
-      with({"reflection", "--cal", "bench.cal", "-o", "parallel.csv", "--quantities", "rp_ohm,cp_f,q"}));
+  const Outcome parallel =
+      measure(with({"reflection", "--cal", "bench.cal", "-o", "parallel.csv", "--quantities", "rp_ohm,cp_f,q"}));
   ASSERT_EQ(parallel.status, 0) << parallel.message;
   c = csvColumns(file("parallel.csv"), &header);
   EXPECT_EQ(header, (std::vector<std::string>{"f_hz", "rp_ohm", "cp_f", "q"}));  // one sweep: no _u
