@@ -61,15 +61,5 @@ TEST(QuantityFormats, NonFiniteValuesStayReadableAndTheFeedSaysHowItEnded) {
   EXPECT_EQ(failed["status"], 5);
 }
 
-TEST(QuantityFormats, FormatFollowsTheNameOrTheWord) {
-  EXPECT_EQ(formatOfName("dut.S2P"), OutputFormat::Touchstone);
-  EXPECT_EQ(formatOfName("runs/a.b.csv"), OutputFormat::Csv);
-  EXPECT_EQ(formatOfName("feed.jsonl"), OutputFormat::JsonLines);
-  EXPECT_EQ(formatOfName("feed.json"), std::nullopt);
-  EXPECT_EQ(formatOfName("-"), std::nullopt);
-  EXPECT_EQ(parseFormat("jsonl"), OutputFormat::JsonLines);
-  EXPECT_EQ(parseFormat("CSV"), std::nullopt);
-}
-
 }  // namespace
 }  // namespace vna
