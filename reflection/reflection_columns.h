@@ -33,7 +33,7 @@ inline constexpr auto kReflectionQuantities = std::to_array<Quantity>({
     {"xp_ohm", "ohm", "parallel reactance Xp = |Z|^2/X"},
     {"lp_h", "H", "parallel inductance Xp/w"},
     {"cp_f", "F", "parallel capacitance -1/(w Xp)"},
-    {"q", "", "quality factor Q = |X|/R (series and parallel alike)"},
+    {"q", "", "quality factor Q = |X/R| (series and parallel alike)"},
     {"d", "", "dissipation factor D = 1/Q"},
     {"swr", "", "standing wave ratio (1 + |s11|)/(1 - |s11|)"},
     {"rl_db", "dB", "return loss -20 log10 |s11|"},
