@@ -1,8 +1,10 @@
 #include "platform/si_number.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -68,6 +70,27 @@ std::optional<long long> parseSiWhole(std::string_view text) {
   constexpr double kExactLimit = 9007199254740992.0;  // 2^53: every whole double below it is exact
   if (!value || std::fabs(*value) >= kExactLimit || *value != std::trunc(*value)) return std::nullopt;
   return static_cast<long long>(*value);
+}
+
+std::string siText(double value, int digits) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan " : value > 0 ? "inf " : "-inf ";
+  if (value == 0) return "0 ";
+  static constexpr std::array<std::string_view, 9> kPrefixes{"f", "p", "n", "u", "m", "", "k", "M", "G"};
+  int step = std::clamp(static_cast<int>(std::floor(std::log10(std::fabs(value)) / 3)), -5, 3);
+  for (;;) {
+    const double scaled = value / std::pow(1000.0, step);
+    const int whole = std::fabs(scaled) < 1 ? 1 : static_cast<int>(std::floor(std::log10(std::fabs(scaled)))) + 1;
+    const int decimals = std::max(0, digits - whole);
+    // 999.96 shown with four digits is 1.000 k, not 1000.0.
+    const double shown = std::round(scaled * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
+    if (std::fabs(shown) >= 1000 && step < 3) {
+      ++step;
+      continue;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, scaled, std::string(kPrefixes[step + 5]).c_str());
+    return text;
+  }
 }
 
 }  // namespace vna
