@@ -5,10 +5,11 @@
 // way a run ends with its status.
 //
 // Tolerances: the instrument's converter noise and what is left of its path
-// errors after the correction put at most 0.1 % on the impedance of these
-// parts (1.6 kohms at 1 kHz, the highest, is the worst) and at most 1.1e-4
-// on a transmission (the through being 1), over this 51-point plan at
-// 40 ms a point. The tolerances are three to four times that: 0.3 % and
+// errors after the correction put at most 0.1 % on the impedance of the
+// RLC circuit and the resistor (1.6 kohms at 1 kHz, the highest, is the
+// worst), 0.16 % on the real capacitor's and coil's few ohms, and at most
+// 1.1e-4 on a transmission (the through being 1), over these 51-point plans
+// at 40 ms a point. The tolerances are two to four times that: 0.3 % and
 // 5e-4 (-66 dB), still far below the error of a swapped standard, a wrong
 // reference load or an inverted normalization.
 #include <gtest/gtest.h>
