@@ -183,6 +183,7 @@ std::optional<FilterFigures> filterFigures(std::span<const double> frequencies,
   Sweep s{frequencies, transmission, {}, logarithmicSpacing(frequencies), 0};
   for (const auto& t : transmission) s.gain.push_back(std::max(gainDb(t), kFloorDb));
   s.best = *std::max_element(s.gain.begin(), s.gain.end());
+  if (s.best <= kFloorDb) return std::nullopt;  // no signal anywhere: nothing to read
 
   FilterFigures out;
   out.kind = kindOf(s);

@@ -53,7 +53,7 @@ struct FilterFigures {
 
 // Nothing when the sweep cannot be read: fewer than two points, spans of
 // different lengths, frequencies not rising or not finite, a transmission
-// not finite. Edges are interpolated in dB against frequency, or against its
+// not finite, or none at all (every point 0). Edges are interpolated in dB against frequency, or against its
 // logarithm when the points are spaced logarithmically.
 std::optional<FilterFigures> filterFigures(std::span<const double> frequencies,
                                            std::span<const std::complex<double>> transmission);

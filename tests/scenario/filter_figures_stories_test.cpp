@@ -52,18 +52,16 @@ class FilterFigureStories : public MeasureBench {
 // either side. Its 20 dB edges are 1.778 half-widths out (x^8 = 99), its
 // 60 dB edges 5.6 (562 kHz): beyond the sweep. Its delay at the centre is
 // twice the prototype's 2.613 over 2 pi B: 4.159 us.
-TEST_F(FilterFigureStories, ABandPassReadsItsCentreWidthLossAndQAndNothingBeyondTheSweep) {
+TEST_F(FilterFigureStories, ABandPassReadsItsCentreWidthLossAndDelayAndNothingBeyondTheSweep) {
   const auto figures =
       measured(Device::bandpassLc(10.7e6, 200e3, 4), {"--from", "10.2M", "--to", "11.2M", "--points", "201"});
   ASSERT_TRUE(figures);
   EXPECT_EQ(figures->kind, FilterKind::Bandpass);
   EXPECT_NEAR(figures->centreHz.value_or(0), 10.7e6, 0.005 * 10.7e6);
   EXPECT_NEAR(figures->bandwidthHz.value_or(0), 200e3, 0.02 * 200e3);
-  EXPECT_NEAR(figures->loadedQ.value_or(0), 10.7e6 / 200e3, 0.02 * 10.7e6 / 200e3);
   EXPECT_NEAR(figures->insertionLossDb, 0.0, 0.05);
   EXPECT_NEAR(figures->shapeFactor20To3.value_or(0), 1.7793, 0.02);
   EXPECT_NEAR(figures->delayAtCentreSeconds.value_or(0), 4.159e-6, 0.02 * 4.159e-6);
-  EXPECT_LT(figures->edges6Db.lower.value_or(0), figures->edges3Db.lower.value_or(0));
   EXPECT_FALSE(figures->edges60Db.lower || figures->edges60Db.upper || figures->shapeFactor60To6);
 }
 
@@ -88,7 +86,6 @@ TEST_F(FilterFigureStories, ACableReadsAsALineWithItsDelay) {
   EXPECT_NEAR(figures->lineDelaySeconds.value_or(0), 25e-9, 0.01 * 25e-9);
   EXPECT_LT(figures->phaseDeviationDegrees.value_or(99), 0.1);
   EXPECT_NEAR(figures->insertionLossDb, 0.0, 0.05);
-  EXPECT_FALSE(figures->edges3Db.upper || figures->bandwidthHz);
 }
 
 }  // namespace
