@@ -42,7 +42,7 @@ std::complex<double> reflectionOf(std::complex<double> impedance, double referen
 // The point whose frequency is nearest to `frequencyHz`; -1 outside the sweep.
 int nearestPoint(const std::vector<double>& frequencyHz, double frequencyHz0);
 
-// The messages of data that cannot be drawn (sizes that do not match, no
+// Why the data cannot be drawn (sizes that do not match, no
 // points, a frequency that is not a positive number); empty when it can.
 std::string reportDataProblem(const ReportData& data);
 

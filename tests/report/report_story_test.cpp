@@ -11,6 +11,7 @@
 #include <string>
 
 #include "report/axis_ticks.h"
+#include "report/report_series.h"
 #include "report/report_writer.h"
 #include "tests/files/temp_dir.h"
 #include "tests/report/example_reports.h"
@@ -212,8 +213,30 @@ TEST(ReportAxes, TicksFallOnRoundNumbersWithSiLabels) {
   for (const Tick& tick : impedance.ticks) labels += tick.label.empty() ? "." : tick.label;
   EXPECT_EQ(labels, "10........100........1 k........10 k........100 k");
 
+  // A curve keeps a margin to round numbers, not a whole step more than it needs.
+  const Axis gain = makeAxis(-60.3, 0.05, AxisScale::Linear, AxisFit::Rounded);
+  EXPECT_EQ(std::pair(gain.low, gain.high), std::pair(-70.0, 10.0));
+  EXPECT_EQ(gain.ticks.size(), 9u);
+  // A reactance's phase a little beyond 90 degrees keeps the quarter-turn scale.
+  EXPECT_LT(phaseAxis(-90.4, 90.7).high, 100);
+  EXPECT_EQ(phaseAxis(-150, 170).high, 180);
+
   EXPECT_TRUE(isLogarithmicSweep(examples::lowPassReport(51).frequencyHz));
   EXPECT_FALSE(isLogarithmicSweep(examples::crystalReport(51).frequencyHz));
+}
+
+// A delay line of 35 ns on a log sweep: its group delay, in seconds, at
+// every point, the ends included, and whatever the aperture.
+TEST(ReportSeries, ADelayLineShowsItsDelay) {
+  ReportData line = examples::lowPassReport(401);
+  for (std::size_t i = 0; i < line.frequencyHz.size(); ++i)
+    line.measured[i] = std::polar(0.9, -examples::kTwoPi * line.frequencyHz[i] * 35e-9);
+  for (const int aperture : {1, delayAperture(401)}) {
+    const std::vector<double> delay = groupDelaySeconds(line.frequencyHz, line.measured, aperture);
+    ASSERT_EQ(delay.size(), 401u);
+    for (const double seconds : delay) EXPECT_NEAR(seconds, 35e-9, 0.02e-9);
+  }
+  EXPECT_EQ(delayAperture(401), 2);
 }
 
 }  // namespace
