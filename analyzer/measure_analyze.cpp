@@ -3,14 +3,19 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
+#include <cstring>
+#include <ctime>
 #include <optional>
 #include <vector>
 
 #include "analyzer/measure_convert.h"
+#include "analyzer/measure_notes.h"
 #include "files/atomic_file.h"
+#include "platform/program_version.h"
 #include "platform/si_number.h"
 #include "reflection/equivalent_circuits.h"
 #include "reflection/resonances.h"
+#include "report/report_writer.h"
 #include "transmission/filter_figures.h"
 
 namespace vna {
@@ -20,23 +25,38 @@ using Json = nlohmann::ordered_json;
 
 constexpr std::array<std::string_view, 4> kSlotNames{"s11", "s21", "s12", "s22"};
 
-// Enough digits of a value to show its uncertainty's first two.
-int digitsFor(double value, double u) {
-  if (!(u > 0) || !std::isfinite(u) || value == 0 || !std::isfinite(value)) return 6;
-  const int shown = static_cast<int>(std::floor(std::log10(std::fabs(value))) - std::floor(std::log10(u))) + 2;
-  return std::clamp(shown, 2, 12);
+// A value and its uncertainty in the value's SI prefix, the value to the
+// second digit of the uncertainty (six digits without one), and the unit
+// with the prefix: {"10.00037", "0.00036", "mH"}.
+struct ValueTexts {
+  std::string value, u, unit;
+};
+ValueTexts valueTexts(double value, std::optional<double> u, std::string_view unit) {
+  const SiScale scale = siScaleOf(value);
+  const double scaled = value / scale.factor;
+  int decimals = 0;
+  if (u && *u > 0 && std::isfinite(*u)) {
+    decimals = static_cast<int>(1 - std::floor(std::log10(*u / scale.factor)));
+  } else if (std::isfinite(scaled) && scaled != 0) {
+    decimals = 5 - static_cast<int>(std::floor(std::log10(std::fabs(scaled))));
+  }
+  decimals = std::clamp(decimals, 0, 12);
+  const auto text = [&](double x) {
+    if (!std::isfinite(x)) return std::string(std::isnan(x) ? "nan" : x > 0 ? "inf" : "-inf");
+    char buffer[64];
+    std::snprintf(buffer, sizeof buffer, "%.*f", decimals, x / scale.factor);
+    return std::string(buffer);
+  };
+  return {text(value), u ? text(*u) : std::string(), std::string(scale.prefix) + std::string(unit)};
 }
 
-// "l1_h        10.00037 mH   +- 0.36 uH" (the unit after the prefix).
+// "  l1_h          10.00037 +- 0.00036 mH"
 std::string valueLine(std::string_view name, double value, std::optional<double> u, std::string_view unit) {
-  std::string line = "  " + std::string(name);
-  line.resize(std::max<std::size_t>(line.size() + 1, 14), ' ');
-  std::string shown = siText(value, u ? digitsFor(value, *u) : 6) + std::string(unit);
-  shown.resize(std::max<std::size_t>(shown.size() + 1, 20), ' ');
-  line += shown;
-  if (u) line += "+- " + siText(*u, 2) + std::string(unit);
-  while (!line.empty() && line.back() == ' ') line.pop_back();
-  return line + "\n";
+  const ValueTexts t = valueTexts(value, u, unit);
+  char line[200];
+  std::snprintf(line, sizeof line, "  %-20s %16s%s %s\n", std::string(name).c_str(), t.value.c_str(),
+                t.u.empty() ? "" : (" +- " + t.u).c_str(), t.unit.c_str());
+  return line;
 }
 
 Json valueObject(double value, std::optional<double> u, std::string_view unit) {
@@ -55,8 +75,15 @@ std::string percent(double fraction) {
 
 // ------------------------------------------------------------------ one-port
 
+// A row of the page's results table.
+ReportRow pageRow(std::string_view name, double value, std::optional<double> u, std::string_view unit) {
+  const ValueTexts t = valueTexts(value, u, unit);
+  return {std::string(name), t.value, t.u, t.unit};
+}
+
 void describeResonances(const std::vector<Resonance>& found, AnalysisText& out) {
   Json list = Json::array();
+  int seriesCount = 0, parallelCount = 0;
   out.table += found.empty() ? "Resonances: none in the sweep\n" : "Resonances:\n";
   for (const Resonance& r : found) {
     const bool series = r.kind == Resonance::Kind::Series;
@@ -66,6 +93,8 @@ void describeResonances(const std::vector<Resonance>& found, AnalysisText& out) 
                   r.q3dB ? (" (3 dB width: " + siText(*r.q3dB, 4) + ")").c_str() : "",
                   siText(r.impedanceOhms, 4).c_str());
     out.table += line;
+    const int n = series ? ++seriesCount : ++parallelCount;  // fs, fs2, ... fp, fp2, ...
+    out.page.markers.push_back({r.frequencyHz, std::string(series ? "fs" : "fp") + (n > 1 ? std::to_string(n) : "")});
     Json item{{"kind", series ? "series" : "parallel"}, {"f_hz", r.frequencyHz}, {"q", r.q}};
     item["q_3db"] = r.q3dB ? Json(*r.q3dB) : Json(nullptr);
     item["z_ohm"] = r.impedanceOhms;
@@ -77,10 +106,12 @@ void describeResonances(const std::vector<Resonance>& found, AnalysisText& out) 
 void describeFit(const CircuitFit& fit, AnalysisText& out) {
   for (const FittedValue& v : fit.values) {
     out.table += valueLine(v.name, v.value, v.u, v.unit);
+    out.page.table.push_back(pageRow(v.name, v.value, v.u, v.unit));
     out.object[std::string(v.name)] = valueObject(v.value, v.u, v.unit);
   }
   out.table += "  rms residual " + percent(fit.rmsResidual) + " of |Z|\n";
   out.object["rms_residual"] = fit.rmsResidual;
+  out.page.model = fit.curve;
 }
 
 AnalysisText analyzeImpedance(const MeasureOptions& o, std::span<const double> f, std::span<const Complex> z) {
@@ -103,9 +134,11 @@ AnalysisText analyzeImpedance(const MeasureOptions& o, std::span<const double> f
   if (!fit->converged) {
     out.answered = false;
     out.table += "Model: " + std::string(name) + ": no fit: " + fit->failure + "\n";
+    out.page.lines.push_back("model " + std::string(name) + ": no fit: " + fit->failure);
     out.object["failure"] = fit->failure;
   } else {
     out.table += "Model: " + std::string(name) + (reason.empty() ? "" : " (" + reason + ")") + "\n";
+    out.page.lines.push_back("model " + std::string(name) + (reason.empty() ? ", as asked" : ": " + reason));
     if (!reason.empty()) out.object["reason"] = reason;
     describeFit(*fit, out);
   }
@@ -138,10 +171,15 @@ AnalysisText analyzeTransmission(std::span<const double> f, std::span<const Comp
   }
   out.object["kind"] = kindName(figures->kind);
   out.table += "Filter: " + std::string(kindName(figures->kind)) + "\n";
+  out.page.lines.push_back(std::string(kindName(figures->kind)));
+  for (const auto& [edge, label] : {std::pair{figures->edges3Db.lower, "-3 dB"}, {figures->edges3Db.upper, "-3 dB"},
+                                    {figures->centreHz, "fc"}})
+    if (edge) out.page.markers.push_back({*edge, label});
   // The figures the sweep reaches, in the order a data sheet lists them.
   const auto add = [&](std::string_view name, const std::optional<double>& value, std::string_view unit) {
     if (!value) return;
     out.table += valueLine(name, *value, std::nullopt, unit);
+    out.page.table.push_back(pageRow(name, *value, std::nullopt, unit));
     out.object[std::string(name)] = valueObject(*value, std::nullopt, unit);
   };
   const FilterFigures& g = *figures;
@@ -199,6 +237,19 @@ int runAnalyze(const MeasureOptions& o, MeasureSetting& s) {
                                   : std::string(heading) + result.table;
   std::fputs(text.c_str(), s.out);
   std::fflush(s.out);
+  if (o.report) {
+    ReportData& page = result.page;
+    page.title = o.input->filename().string();
+    page.lines.insert(page.lines.begin(), std::string(heading).substr(inName.size() + 2, std::strlen(heading) - inName.size() - 3) +
+                                              "; analyzed " + isoLocalTime(std::time(nullptr)) + " by vna-measure " +
+                                              std::string(softwareVersion()));
+    page.kind = transmission ? ReportKind::TwoPort : ReportKind::OnePort;
+    page.referenceOhms = data.reference;
+    page.frequencyHz = data.frequency;
+    page.measured = transmission ? data.s : z;
+    if (const SaveResult saved = writeReport(s.directory / *o.report, page); !saved)
+      return failure(MeasureExit::CannotWrite, o.report->string() + ": " + saved.reason());
+  }
   if (!result.answered)
     return failure(MeasureExit::NoAnswer, inName + ": " + (transmission ? "no filter figures" : "no circuit fits") +
                                              " (the table above says why)");

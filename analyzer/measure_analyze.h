@@ -10,14 +10,16 @@
 #include <string>
 
 #include "analyzer/measure_program.h"
+#include "report/report_data.h"
 
 namespace vna {
 
 // What analyze found, in the two forms it prints.
 struct AnalysisText {
-  std::string table;             // for people
+  std::string table;              // for people
   nlohmann::ordered_json object;  // for scripts (--json)
-  bool answered = true;          // false: the circuit asked for did not fit, or none did
+  ReportData page;                // its model curve, markers, results table and the model's line
+  bool answered = true;           // false: the circuit asked for did not fit, or none did
 };
 
 // The analyze command: reads options.input, prints to setting.out; the exit status.

@@ -7,6 +7,7 @@
 #include <utility>
 
 #include "platform/numeric.h"
+#include "platform/si_number.h"
 
 namespace vna {
 namespace {
@@ -137,21 +138,18 @@ double axisFraction(const Axis& axis, double value) {
 std::string siLabel(double value, double step) {
   if (!std::isfinite(value)) return "?";
   if (std::fabs(value) < std::fabs(step) * 1e-6 || value == 0) return "0";
-  static const char* const kPrefixes[] = {"f", "p", "n", "µ", "m", "", "k", "M", "G", "T"};
-  constexpr int kLowestThousands = -5;
-  const int thousands = std::clamp(static_cast<int>(truncateToward0(std::floor(log10Of(std::fabs(value)) / 3 + 1e-9))),
-                                   kLowestThousands, 4);
-  const double unit = powerOf10(3.0 * thousands);
+  const SiScale scale = siScaleOf(value);
   const int decimals =
-      std::clamp(static_cast<int>(truncateToward0(std::ceil(-log10Of(std::fabs(step) / unit) - 1e-9))), 0, 9);
+      std::clamp(static_cast<int>(truncateToward0(std::ceil(-log10Of(std::fabs(step) / scale.factor) - 1e-9))), 0, 9);
   char text[64];
-  std::snprintf(text, sizeof text, "%.*f", decimals, value / unit);
+  std::snprintf(text, sizeof text, "%.*f", decimals, value / scale.factor);
   std::string label = text;
   if (label.find('.') != std::string::npos) {
     label.erase(label.find_last_not_of('0') + 1);
     if (label.back() == '.') label.pop_back();
   }
-  const std::string prefix = kPrefixes[thousands - kLowestThousands];
+  // The page has the micro sign the terminal's text spells "u".
+  const std::string prefix = scale.prefix == "u" ? "µ" : std::string(scale.prefix);
   return prefix.empty() ? label : label + " " + prefix;
 }
 

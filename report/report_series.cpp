@@ -100,11 +100,6 @@ Values groupDelaySeconds(const std::vector<double>& frequencyHz, const Complexes
   return delay;
 }
 
-std::complex<double> reflectionOf(std::complex<double> impedance, double referenceOhms) {
-  if (!std::isfinite(impedance.real()) || !std::isfinite(impedance.imag())) return {kNoValue, kNoValue};
-  return (impedance - referenceOhms) / (impedance + referenceOhms);
-}
-
 int nearestPoint(const std::vector<double>& frequencyHz, double frequencyHz0) {
   if (frequencyHz.empty() || !std::isfinite(frequencyHz0)) return -1;
   const auto [low, high] = std::minmax_element(frequencyHz.begin(), frequencyHz.end());

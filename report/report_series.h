@@ -35,9 +35,6 @@ int delayAperture(std::size_t points);
 std::vector<double> groupDelaySeconds(const std::vector<double>& frequencyHz,
                                       const std::vector<std::complex<double>>& s21, int aperture);
 
-// Reflection on a real reference: (Z - R)/(Z + R), NaN for an impedance
-// that is not finite.
-std::complex<double> reflectionOf(std::complex<double> impedance, double referenceOhms);
 
 // The point whose frequency is nearest to `frequencyHz`; -1 outside the sweep.
 int nearestPoint(const std::vector<double>& frequencyHz, double frequencyHz0);

@@ -9,10 +9,19 @@
 
 #include "platform/numeric.h"
 #include "report/axis_ticks.h"
+#include "reflection/impedance_quantities.h"
 #include "report/report_series.h"
 
 namespace vna {
 namespace {
+
+// Where an impedance stands on the chart: its reflection on the reference,
+// as the display modes compute it; not finite (no dot) for an ideal open.
+Complex gammaOf(Complex z, double referenceOhms) {
+  if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) return {std::nan(""), std::nan("")};
+  const Reflection r = reflectionOf(z, referenceOhms);
+  return {r.re, r.im};
+}
 
 using Complex = std::complex<double>;
 
@@ -90,7 +99,7 @@ void drawTrace(PagePainter& painter, const Chart& chart, const std::vector<Compl
   cairo_t* cr = painter.cairo();
   bool penDown = false;
   for (const Complex& z : impedance) {
-    const Complex gamma = reflectionOf(z, reference);
+    const Complex gamma = gammaOf(z, reference);
     const double x = chart.px(gamma), y = chart.py(gamma);
     if (!std::isfinite(x) || !std::isfinite(y)) {
       penDown = false;
@@ -112,7 +121,7 @@ void drawMarkers(PagePainter& painter, const Chart& chart, const ReportData& dat
   for (const ReportMarker& marker : data.markers) {
     const int point = nearestPoint(data.frequencyHz, marker.frequencyHz);
     if (point < 0) continue;
-    const Complex gamma = reflectionOf(data.measured[point], data.referenceOhms);
+    const Complex gamma = gammaOf(data.measured[point], data.referenceOhms);
     const double x = chart.px(gamma), y = chart.py(gamma);
     if (!std::isfinite(x) || !std::isfinite(y)) continue;
     painter.dot(x, y, 5, Ink::Marker);
