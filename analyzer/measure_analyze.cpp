@@ -32,7 +32,9 @@ struct ValueTexts {
   std::string value, u, unit;
 };
 ValueTexts valueTexts(double value, std::optional<double> u, std::string_view unit) {
-  const SiScale scale = siScaleOf(value);
+  // Decibels, degrees and plain numbers (a Q, a shape factor) take no prefix.
+  const bool prefixed = unit != "dB" && unit != "deg" && !unit.empty();
+  const SiScale scale = prefixed ? siScaleOf(value) : SiScale{};
   const double scaled = value / scale.factor;
   int decimals = 0;
   if (u && *u > 0 && std::isfinite(*u)) {
@@ -109,7 +111,7 @@ void describeFit(const CircuitFit& fit, AnalysisText& out) {
     out.page.table.push_back(pageRow(v.name, v.value, v.u, v.unit));
     out.object[std::string(v.name)] = valueObject(v.value, v.u, v.unit);
   }
-  out.table += "  rms residual " + percent(fit.rmsResidual) + " of |Z|\n";
+  out.table += "  rms residual of s11 on 50 ohm: " + percent(fit.rmsResidual) + "\n";
   out.object["rms_residual"] = fit.rmsResidual;
   out.page.model = fit.curve;
 }

@@ -101,7 +101,13 @@ std::optional<Elements> shuntedCoilStart(std::span<const double> f, std::span<co
   const double r = std::max(medianAtEnd(n, End::Low, [&](std::size_t i) { return z[i].real(); }), 1e-6 * scale);
   if (const Resonance* p = strongest(resonances, Resonance::Kind::Parallel)) {
     const double w0 = angular(p->frequencyHz);
-    const double c = p->q / (w0 * p->impedanceOhms), l = 1 / (w0 * w0 * c);
+    double c = p->q / (w0 * p->impedanceOhms), l = 1 / (w0 * w0 * c);
+    // At a coil's self-resonance |Z| is far above the reference and read
+    // with little precision, its Q with it: where the inductance the low
+    // end shows disagrees by more than a factor of three, L is taken from
+    // there and C from the resonance's frequency alone.
+    const double lLow = medianAtEnd(n, End::Low, [&](std::size_t i) { return z[i].imag() / angular(f[i]); });
+    if (allPositive({lLow}) && !(l < 3 * lLow && lLow < 3 * l)) l = lLow, c = 1 / (w0 * w0 * lLow);
     if (allPositive({r, l, c})) return Elements{r, l, c, 0};
   }
   const double wBeyond = 3 * angular(f.back());

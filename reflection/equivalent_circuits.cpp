@@ -133,16 +133,29 @@ const ModelRow& rowOf(CircuitModel model) {
 
 // ---- The fit ----------------------------------------------------------------
 
-// Residuals (Zmodel - Zmeasured)/|Zmeasured|, real and imaginary parts, as a
-// function of x = ln(p / start): every point counts by its relative error,
-// and every unknown is a step of order one however small its value.
-struct RelativeResiduals {
+// The residuals are taken in the reflection on this reference, not in the
+// impedance: an instrument's error is about constant there (a bridge's
+// ratio, a VNA's s11), so an impedance far from the reference, read with
+// little precision (a coil at its self-resonance, a crystal at fp), counts
+// as little as it deserves; and s stays finite where Z does not.
+constexpr double kFitReferenceOhms = 50;
+
+Complex reflectionOn(Complex z) {
+  if (!std::isfinite(z.real()) || !std::isfinite(z.imag())) return 1.0;  // an open
+  return (z - kFitReferenceOhms) / (z + kFitReferenceOhms);
+}
+
+// Residuals s(Zmodel) - s(Zmeasured), real and imaginary parts, as a
+// function of x = ln(p / start): every unknown is a step of order one
+// however small its value.
+struct ReflectionResiduals {
   using Scalar = double;
   Circuit circuit;
   Elements start;
   int count;
   std::span<const Complex> z;
-  std::vector<double> w, weight;
+  std::vector<double> w;
+  std::vector<Complex> gamma;  // the measured reflection of each point on kFitReferenceOhms
 
   int inputs() const { return count; }
   int values() const { return static_cast<int>(2 * z.size()); }
@@ -156,7 +169,7 @@ struct RelativeResiduals {
   int operator()(const Eigen::VectorXd& x, Eigen::VectorXd& r) const {
     const Elements p = elementsAt(x);
     for (std::size_t i = 0; i < z.size(); ++i) {
-      const Complex d = (circuitImpedance(circuit, p, w[i]) - z[i]) * weight[i];
+      const Complex d = reflectionOn(circuitImpedance(circuit, p, w[i])) - gamma[i];
       // A trial step into overflow is a bad step, not the end of the fit.
       const bool finite = std::isfinite(d.real()) && std::isfinite(d.imag());
       r[2 * i] = finite ? d.real() : 1e10;
@@ -169,9 +182,11 @@ struct RelativeResiduals {
     const Elements p = elementsAt(x);
     Complex slopes[kMaxElements];
     for (std::size_t i = 0; i < z.size(); ++i) {
-      circuitImpedance(circuit, p, w[i], slopes);
+      const Complex zi = circuitImpedance(circuit, p, w[i], slopes);
+      // d s/dZ = 2 R0 / (Z + R0)^2
+      const Complex ds = 2 * kFitReferenceOhms / ((zi + kFitReferenceOhms) * (zi + kFitReferenceOhms));
       for (int k = 0; k < count; ++k) {
-        const Complex d = slopes[k] * weight[i];
+        const Complex d = slopes[k] * ds;
         jacobian(2 * i, k) = std::isfinite(d.real()) ? d.real() : 0;
         jacobian(2 * i + 1, k) = std::isfinite(d.imag()) ? d.imag() : 0;
       }
@@ -215,16 +230,23 @@ CircuitSolution solve(Circuit circuit, std::span<const double> f, std::span<cons
     s.failure = *reason;
     return s;
   }
-  RelativeResiduals residuals{circuit, std::get<Elements>(start), elementCount(circuit), z, {}, {}};
+  ReflectionResiduals residuals{circuit, std::get<Elements>(start), elementCount(circuit), z, {}, {}};
   for (std::size_t i = 0; i < z.size(); ++i) {
     residuals.w.push_back(angular(f[i]));
-    residuals.weight.push_back(1 / std::abs(z[i]));
+    residuals.gamma.push_back(reflectionOn(z[i]));
   }
   const int count = residuals.count;
   Eigen::VectorXd x = Eigen::VectorXd::Zero(count);
-  Eigen::LevenbergMarquardt<RelativeResiduals> solver(residuals);
+  Eigen::LevenbergMarquardt<ReflectionResiduals> solver(residuals);
   solver.parameters.maxfev = 400;
-  const int status = solver.minimize(x);
+  int status = solver.minimize(x);
+  // A valley the damping has grown too large for: start once more from
+  // where it stopped, with the damping reset.
+  if (status == Eigen::LevenbergMarquardtSpace::TooManyFunctionEvaluation) {
+    Eigen::LevenbergMarquardt<ReflectionResiduals> again(residuals);
+    again.parameters.maxfev = 400;
+    status = again.minimize(x);
+  }
   const bool converged = (status >= 1 && status <= 4) || (status >= 6 && status <= 8);
   if (!converged) {
     s.failure = describeStatus(status);

@@ -1,7 +1,8 @@
 // The values of a measured component: the equivalent circuit that fits its
 // impedance sweep best, each value with its standard uncertainty from the
 // fit. Weighted least squares of the complex impedance over the whole sweep
-// (each point counts by its relative error), Levenberg-Marquardt in the
+// (each point counts by its error in the reflection on 50 ohms, as an
+// instrument makes it), Levenberg-Marquardt in the
 // logarithms of the element values, starting from the sweep's resonances and
 // asymptotes. Pure functions.
 #pragma once
@@ -44,7 +45,7 @@ struct CircuitFit {
   std::string failure;  // why there are no values, when not converged
   // The model's parameters in its order, then its derived values.
   std::vector<FittedValue> values;
-  double rmsResidual = 0;      // root mean square of the relative residuals (0.001 = 0.1 %)
+  double rmsResidual = 0;      // root mean square of the residuals of s11 on 50 ohms (0.001 = 0.1 %)
   double criterion = 0;        // Bayesian information criterion on the 2n real residuals
   std::vector<Complex> curve;  // the model's impedance at each frequency
 };

@@ -1,6 +1,7 @@
 // A user measures a component and asks for its values: sweeps made from
-// known circuits with 0.1 % of noise, read back as resonances and as the
-// fitted equivalent circuit, each value with its uncertainty.
+// known circuits with an instrument's noise (1e-4 on s11, as a bridge or a
+// VNA has it), read back as resonances and as the fitted equivalent
+// circuit, each value with its uncertainty.
 #include <gtest/gtest.h>
 
 #include <cmath>
@@ -28,12 +29,16 @@ std::vector<double> logSweep(double low, double high, int points) {
   return f;
 }
 
-// The true impedance at each frequency, each part off by 0.1 % of |Z|.
+// The true impedance at each frequency as an instrument reads it: its
+// reflection on 50 ohms off by 1e-4 in each part.
 std::vector<Complex> measure(const std::vector<double>& f, const Truth& truth, unsigned seed) {
   std::mt19937_64 engine(seed);
-  std::normal_distribution<double> gaussian(0, 1e-3);
+  std::normal_distribution<double> gaussian(0, 1e-4);
   std::vector<Complex> z;
-  for (const double fi : f) z.push_back(truth(2 * kPi * fi) * (1.0 + Complex(gaussian(engine), gaussian(engine))));
+  for (const double fi : f) {
+    const Complex zt = truth(2 * kPi * fi), s = (zt - 50.0) / (zt + 50.0) + Complex(gaussian(engine), gaussian(engine));
+    z.push_back(50.0 * (1.0 + s) / (1.0 - s));
+  }
   return z;
 }
 
@@ -96,7 +101,7 @@ TEST(ComponentAnalysis, CrystalOf10MHzGivesFsFpAndItsMotionalArm) {
               2 * kPi * fs * l1 / r1);
   EXPECT_NEAR(*found[0].q3dB / (2 * kPi * fs * l1 / r1), 1, 0.2);
   EXPECT_EQ(found[1].kind, Resonance::Kind::Parallel);
-  EXPECT_NEAR(found[1].frequencyHz / fp - 1, 0, 3e-6);
+  EXPECT_NEAR(found[1].frequencyHz / fp - 1, 0, 5e-6);  // read where |Z| is 1000 times the reference
 
   expectRecovered(CircuitModel::Crystal, f, crystal,
                   {{"r1_ohm", r1}, {"l1_h", l1}, {"c1_f", c1}, {"c0_f", c0}, {"fs_hz", fs}, {"fp_hz", fp}}, 0.03);
@@ -106,7 +111,7 @@ TEST(ComponentAnalysis, CrystalOf10MHzGivesFsFpAndItsMotionalArm) {
 }
 
 TEST(ComponentAnalysis, CapacitorWithEsrAndEslResonatesAtItsSrf) {
-  const double c = 100e-9, esr = 0.02, esl = 5e-9;
+  const double c = 100e-9, esr = 0.1, esl = 5e-9;
   const Truth capacitor = [=](double w) { return esr + j * w * esl + 1.0 / (j * w * c); };
   const double srf = 1 / (2 * kPi * std::sqrt(esl * c));
   const std::vector<double> f = logSweep(1e3, 60e6, 801);
@@ -115,8 +120,8 @@ TEST(ComponentAnalysis, CapacitorWithEsrAndEslResonatesAtItsSrf) {
   ASSERT_EQ(found.size(), 1u);
   EXPECT_EQ(found[0].kind, Resonance::Kind::Series);
   EXPECT_NEAR(found[0].frequencyHz / srf, 1, 0.01);
-  EXPECT_NEAR(found[0].impedanceOhms, esr, 0.002);
-  const double q = std::sqrt(esl / c) / esr;  // 11.2
+  EXPECT_NEAR(found[0].impedanceOhms, esr, 0.005);  // 1e-4 on s11 is 2.5 mohm near a short
+  const double q = std::sqrt(esl / c) / esr;  // 2.24
   EXPECT_NEAR(found[0].q / q, 1, 0.05);
   ASSERT_TRUE(found[0].q3dB);
   EXPECT_NEAR(*found[0].q3dB / q, 1, 0.1);
@@ -144,7 +149,7 @@ TEST(ComponentAnalysis, SmallCapacitorWhoseParasiticsTheSweepCannotSee) {
 TEST(ComponentAnalysis, CoilWithItsWindingCapacitanceShowsItsSrfAndBestQ) {
   const double l = 10e-6, rs = 0.5, cp = 2e-12;
   const Truth coil = [=](double w) { return 1.0 / (1.0 / (rs + j * w * l) + j * w * cp); };
-  const std::vector<double> f = logSweep(10e3, 90e6, 801);
+  const std::vector<double> f = logSweep(10e3, 60e6, 801);
   const double srf = 1 / (2 * kPi * std::sqrt(l * cp));
 
   const std::vector<Resonance> found = findResonances(f, measure(f, coil, 5));
