@@ -140,7 +140,7 @@ AnalysisText analyzeImpedance(const MeasureOptions& o, std::span<const double> f
     out.object["failure"] = fit->failure;
   } else {
     out.table += "Model: " + std::string(name) + (reason.empty() ? "" : " (" + reason + ")") + "\n";
-    out.page.lines.push_back("model " + std::string(name) + (reason.empty() ? ", as asked" : ": " + reason));
+    out.page.lines.push_back(reason.empty() ? "model " + std::string(name) + ", as asked" : "model " + reason);
     if (!reason.empty()) out.object["reason"] = reason;
     describeFit(*fit, out);
   }
