@@ -35,26 +35,41 @@ void keepChosen(const Values& all, const QuantityChoice& choice, std::vector<dou
 
 }  // namespace
 
-Conversion convertTouchstone(std::span<const std::uint8_t> bytes, bool twoPortFile, ParameterSlot slot,
-                             const QuantityChoice& choice) {
-  const TouchstoneReading reading = readTouchstone(bytes, columnsFor(choice.kind, twoPortFile));
+SlotRead readSlot(std::span<const std::uint8_t> bytes, bool twoPortFile, ParameterSlot slot) {
+  const bool transmission = slot == ParameterSlot::s21 || slot == ParameterSlot::s12;
+  const TouchstoneReading reading =
+      readTouchstone(bytes, columnsFor(transmission ? QuantityKind::Transmission : QuantityKind::Reflection, twoPortFile));
   if (!reading.ok()) return {std::nullopt, withoutOuterBlanks(reading.reason)};
   const TouchstoneScan& file = *reading.scan;
   const bool second = secondOfPair(slot);
-  const std::vector<Complex>& s = second ? file.s2 : file.s1;
+  return {SlotReading{file.frequency, second ? file.s2 : file.s1, second ? file.reference2 : file.reference1}, {}};
+}
+
+std::vector<Complex> impedancesOf(const SlotReading& slot) {
+  std::vector<Complex> z;
+  z.reserve(slot.s.size());
+  for (const Complex& s : slot.s) z.push_back(slot.reference * (1.0 + s) / (1.0 - s));
+  return z;
+}
+
+Conversion convertTouchstone(std::span<const std::uint8_t> bytes, bool twoPortFile, ParameterSlot slot,
+                             const QuantityChoice& choice) {
+  const SlotRead read = readSlot(bytes, twoPortFile, slot);
+  if (!read.slot) return {std::nullopt, read.reason};
+  const SlotReading& file = *read.slot;
   ConvertedScan scan;
   scan.frequency = file.frequency;
   scan.columns = choice.columns.size();
-  scan.reference = second ? file.reference2 : file.reference1;
+  scan.reference = file.reference;
   const std::size_t n = file.frequency.size();
+  const std::vector<Complex> z = choice.kind == QuantityKind::Reflection ? impedancesOf(file) : std::vector<Complex>{};
   scan.values.reserve(n * scan.columns);
   for (std::size_t i = 0; i < n; ++i) {
     if (choice.kind == QuantityKind::Reflection) {
-      const Complex z = scan.reference * (1.0 + s[i]) / (1.0 - s[i]);
-      keepChosen(reflectionValues(z, file.frequency[i], scan.reference), choice, scan.values);
+      keepChosen(reflectionValues(z[i], file.frequency[i], scan.reference), choice, scan.values);
     } else {
-      const auto aperture = apertureAt(s, file.frequency, static_cast<int>(i));
-      keepChosen(transmissionValues(s[i], aperture, std::nullopt), choice, scan.values);
+      const auto aperture = apertureAt(file.s, file.frequency, static_cast<int>(i));
+      keepChosen(transmissionValues(file.s[i], aperture, std::nullopt), choice, scan.values);
     }
   }
   return {std::move(scan), {}};

@@ -3,6 +3,7 @@
 // instrument. Any file the viewers read, on its own reference resistance.
 #pragma once
 
+#include <complex>
 #include <cstdint>
 #include <optional>
 #include <span>
@@ -14,6 +15,8 @@
 #include "files/parameter_slot.h"
 
 namespace vna {
+
+using Complex = std::complex<double>;
 
 // The chosen quantities of every point, row by row.
 struct ConvertedScan {
@@ -27,6 +30,24 @@ struct Conversion {
   std::optional<ConvertedScan> scan;
   std::string reason;  // the reader's, without its blanks at the ends
 };
+
+// One parameter of a Touchstone file, as the file gives it: the frequencies,
+// the complex values in full precision, and the reference resistance of its
+// port. Or the reader's reason, without its blanks at the ends.
+struct SlotReading {
+  std::vector<double> frequency;  // hertz
+  std::vector<Complex> s;
+  double reference = 50;  // ohms
+};
+struct SlotRead {
+  std::optional<SlotReading> slot;
+  std::string reason;
+};
+// `twoPortFile`: the file is read as a two-port file (its name ends in s2p).
+SlotRead readSlot(std::span<const std::uint8_t> bytes, bool twoPortFile, ParameterSlot slot);
+
+// The reflection a slot holds as an impedance on the port's reference.
+std::vector<Complex> impedancesOf(const SlotReading& slot);
 
 // `twoPortFile`: the file is read as a two-port file (its name ends in s2p).
 // s of a reflection slot becomes Z = R0 (1 + s)/(1 - s) on the file's R0 of

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "platform/si_number.h"
+#include "reflection/equivalent_circuits.h"
 
 namespace vna {
 namespace {
@@ -72,6 +73,7 @@ std::string_view commandName(MeasureCommand c) {
     case MeasureCommand::Normalize: return "normalize";
     case MeasureCommand::Transmission: return "transmission";
     case MeasureCommand::Convert: return "convert";
+    case MeasureCommand::Analyze: return "analyze";
     case MeasureCommand::Help:
     case MeasureCommand::Version:
     case MeasureCommand::QuantityHelp: break;
@@ -85,6 +87,7 @@ constexpr unsigned bit(MeasureCommand c) {
 constexpr unsigned kMeasuring = bit(MeasureCommand::Reflection) | bit(MeasureCommand::Transmission);
 constexpr unsigned kEvery = kMeasuring | bit(MeasureCommand::Calibrate) | bit(MeasureCommand::Normalize);
 constexpr unsigned kWriting = kMeasuring | bit(MeasureCommand::Convert);  // the commands that write quantities
+constexpr unsigned kReading = bit(MeasureCommand::Convert) | bit(MeasureCommand::Analyze);  // those that read a file
 
 // What an option sets; --linear and --log set the same thing, so only one of them may be given.
 enum class Key {
@@ -104,6 +107,9 @@ enum class Key {
   Quiet,
   Quantities,
   Format,
+  As,
+  Json,
+  Report,
   Count
 };
 
@@ -116,10 +122,10 @@ struct OptionRule {
   unsigned commands;  // bits of the commands that take it
 };
 
-constexpr std::array<OptionRule, 18> kOptions{{
+constexpr std::array<OptionRule, 21> kOptions{{
     {"--cal", Key::Cal, true, kEvery},
     {"-o", Key::Output, true, kWriting},
-    {"--slot", Key::Slot, true, kWriting},
+    {"--slot", Key::Slot, true, kWriting | kReading},
     {"--from", Key::From, true, kEvery},
     {"--to", Key::To, true, kEvery},
     {"--points", Key::Points, true, kEvery},
@@ -131,10 +137,13 @@ constexpr std::array<OptionRule, 18> kOptions{{
     {"--average", Key::Average, true, kEvery},
     {"--load", Key::Load, true, bit(MeasureCommand::Calibrate)},
     {"--length", Key::Length, true, bit(MeasureCommand::Transmission)},
-    {"--quiet", Key::Quiet, false, kEvery | kWriting},
-    {"-q", Key::Quiet, false, kEvery | kWriting},
+    {"--quiet", Key::Quiet, false, kEvery | kWriting | kReading},
+    {"-q", Key::Quiet, false, kEvery | kWriting | kReading},
     {"--quantities", Key::Quantities, true, kWriting},
     {"--format", Key::Format, true, kWriting},
+    {"--as", Key::As, true, bit(MeasureCommand::Analyze)},
+    {"--json", Key::Json, false, bit(MeasureCommand::Analyze)},
+    {"--report", Key::Report, true, bit(MeasureCommand::Analyze)},
 }};
 
 const OptionRule* findOption(std::string_view name) {
@@ -147,7 +156,7 @@ const OptionRule* findOption(std::string_view name) {
 std::string onlyTakenBy(unsigned commands) {
   std::vector<std::string_view> names;
   for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
-                           MeasureCommand::Transmission, MeasureCommand::Convert}) {
+                           MeasureCommand::Transmission, MeasureCommand::Convert, MeasureCommand::Analyze}) {
     if (commands & bit(c)) names.push_back(commandName(c));
   }
   std::string text;
@@ -245,6 +254,19 @@ class Parser {
         o_.format = parseFormat(value);
         if (!o_.format) return named + ": the formats are touchstone, csv and jsonl";
         return {};
+      case Key::As:
+        if (value != "auto" && value != "filter" && !parseCircuitModel(value))
+          return named + ": the choices are auto, resistor, capacitor, inductor, rlc-series, rlc-parallel, crystal "
+                         "and filter";
+        o_.analyzeAs = std::string(value);
+        return {};
+      case Key::Json: o_.json = true; return {};
+      case Key::Report:
+        if (!(endsWithNoCase(value, ".png") || endsWithNoCase(value, ".svg") || endsWithNoCase(value, ".pdf")) ||
+            value.size() <= 4)
+          return named + ": the report is a page named OUT.png, OUT.svg or OUT.pdf";
+        o_.report = std::filesystem::path(value);
+        return {};
       case Key::Count: break;
     }
     return {};
@@ -256,6 +278,7 @@ class Parser {
     const MeasureCommand c = o_.command;
     const std::string name(commandName(c));
     if (c == MeasureCommand::Convert) return finishConvert(slotGiven);
+    if (c == MeasureCommand::Analyze) return finishAnalyze(slotGiven);
     if (o_.format && o_.output && *o_.output != "-") {
       if (const auto named = formatOfName(*o_.output); named && *named != *o_.format)
         return "--format: -o " + *o_.output + " names a file of another format";
@@ -294,6 +317,24 @@ class Parser {
   }
 
  private:
+  // analyze FILE: a one-port file's s11, a two-port file's s21 (a filter)
+  // unless a circuit is asked for (then s11), or the slot given; circuits
+  // are fitted to s11 or s22, filters measured on s21 or s12.
+  std::string finishAnalyze(bool slotGiven) {
+    if (!o_.input) return "analyze needs the Touchstone file to read: analyze FILE";
+    const std::string in = o_.input->string();
+    const bool twoPortFile = endsWithNoCase(in, "s2p");
+    const bool circuit = o_.analyzeAs != "auto" && o_.analyzeAs != "filter";
+    if (!slotGiven) o_.slot = twoPortFile && !circuit ? ParameterSlot::s21 : ParameterSlot::s11;
+    if (!twoPortFile && o_.slot != ParameterSlot::s11) return in + " is a one-port file: it holds s11 only";
+    const bool transmissionSlot = o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12;
+    if (circuit && transmissionSlot)
+      return "--as " + o_.analyzeAs + ": a circuit is fitted to a reflection, s11 or s22, not " + slotName(o_.slot);
+    if (o_.analyzeAs == "filter" && !transmissionSlot)
+      return "--as filter: a filter is measured on a transmission, s21 or s12, not " + slotName(o_.slot);
+    return {};
+  }
+
   // convert IN -o OUT: the format by --format or OUT's extension, the kind
   // of quantities by --quantities or --slot, the slot by the kind; a file
   // named .s1p holds s11 only, and no file holds the input levels.
@@ -359,14 +400,15 @@ class Parser {
   }
 
   std::string slot(std::string_view value) {
-    if (o_.command == MeasureCommand::Convert) {
+    if (o_.command == MeasureCommand::Convert || o_.command == MeasureCommand::Analyze) {
       for (ParameterSlot chosen : {ParameterSlot::s11, ParameterSlot::s21, ParameterSlot::s12, ParameterSlot::s22}) {
         if (value == slotName(chosen)) {
           o_.slot = chosen;
           return {};
         }
       }
-      return "--slot " + std::string(value) + ": convert reads s11, s21, s12 or s22";
+      return "--slot " + std::string(value) + ": " + std::string(commandName(o_.command)) +
+             " reads s11, s21, s12 or s22";
     }
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::array<std::pair<std::string_view, ParameterSlot>, 2> own =
@@ -425,7 +467,8 @@ class Parser {
 
 std::optional<MeasureCommand> commandNamed(std::string_view word) {
   for (MeasureCommand c : {MeasureCommand::Calibrate, MeasureCommand::Reflection, MeasureCommand::Normalize,
-                           MeasureCommand::Transmission, MeasureCommand::Convert, MeasureCommand::Help}) {
+                           MeasureCommand::Transmission, MeasureCommand::Convert, MeasureCommand::Analyze,
+                           MeasureCommand::Help}) {
     if (commandName(c) == word) return c;
   }
   return std::nullopt;
@@ -459,12 +502,13 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
       return o;
     }
   }
-  if (args.empty()) return refused(o, "no command: give calibrate, reflection, normalize, transmission or convert");
+  if (args.empty())
+    return refused(o, "no command: give calibrate, reflection, normalize, transmission, convert or analyze");
   const auto command = commandNamed(args[0]);
   if (!command)
     return refused(o, std::string(args[0]) +
                           ": unknown command; the commands are calibrate, reflection, normalize, "
-                          "transmission and convert");
+                          "transmission, convert and analyze");
   o.command = *command;
   if (o.command == MeasureCommand::Help) return o;
   if (o.command == MeasureCommand::Transmission) o.slot = ParameterSlot::s21;
@@ -481,8 +525,9 @@ MeasureOptions parseMeasureOptions(std::span<const std::string_view> args) {
         name = name.substr(0, eq);
       }
     }
-    if ((!name.starts_with("-") || name == "-") && o.command == MeasureCommand::Convert && !o.input) {
-      if (name.empty()) return refused(o, "convert: the input file's name is empty");
+    const bool reads = o.command == MeasureCommand::Convert || o.command == MeasureCommand::Analyze;
+    if ((!name.starts_with("-") || name == "-") && reads && !o.input) {
+      if (name.empty()) return refused(o, std::string(commandName(o.command)) + ": the input file's name is empty");
       o.input = std::filesystem::path(name);
       continue;
     }

@@ -29,7 +29,17 @@
 namespace vna {
 
 // QuantityHelp: "--quantities help", the list of the quantities.
-enum class MeasureCommand { Calibrate, Reflection, Normalize, Transmission, Convert, Help, Version, QuantityHelp };
+enum class MeasureCommand {
+  Calibrate,
+  Reflection,
+  Normalize,
+  Transmission,
+  Convert,
+  Analyze,
+  Help,
+  Version,
+  QuantityHelp
+};
 
 // The exit status of vna-measure; a script tells the failures apart by it.
 // measureUsage() says each in the user's words.
@@ -42,7 +52,9 @@ enum class MeasureExit : int {
                        // or a file could not be written; an old one is unchanged
   BadCalibration = 6,  // the calibration file is unreadable, lacks a standard, or was taken over another plan
   OtherPlan = 7,       // the two-port file to merge into holds another plan; the instrument was not touched
-  BadInput = 8,        // convert: the file to read is missing, unreadable or no Touchstone file the viewers show
+  BadInput = 8,        // convert, analyze: the file to read is missing, unreadable or no Touchstone file the
+                       // viewers show
+  NoAnswer = 9,        // analyze: the circuit asked for does not fit the sweep, or no circuit or filter figure does
   Interrupted = 130,   // Ctrl+C or SIGTERM: the files of finished sweeps stay, the sweep under way is lost
 };
 
@@ -66,7 +78,11 @@ struct MeasureOptions {
   int sweeps = 1;                          // > 1: NAME-0001.s1p, NAME-0002.s1p, ... one sweep after the other
   int average = 1;                         // sweeps back to back whose mean makes each point (and each standard)
   bool quiet = false;
-  std::optional<std::filesystem::path> input;  // convert: the Touchstone file read
+  std::optional<std::filesystem::path> input;  // convert, analyze: the Touchstone file read
+  // analyze: "auto", "filter" or a circuit's name (reflection/equivalent_circuits.h)
+  std::string analyzeAs = "auto";
+  bool json = false;                            // analyze: one JSON object instead of the table
+  std::optional<std::filesystem::path> report;  // analyze: the page to draw, .png, .svg or .pdf
   // --quantities, or the default set of the command's kind (reflection,
   // transmission, convert); convert's kind also follows --slot.
   std::optional<QuantityChoice> quantities;

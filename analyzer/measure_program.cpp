@@ -14,6 +14,7 @@
 #include <vector>
 
 #include "analyzer/calibration_file.h"
+#include "analyzer/measure_analyze.h"
 #include "analyzer/measure_convert.h"
 #include "analyzer/measure_notes.h"
 #include "analyzer/point_inputs.h"
@@ -504,6 +505,7 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
     return 0;
   }
   if (o.command == MeasureCommand::Convert) return runConvert(o, s);
+  if (o.command == MeasureCommand::Analyze) return runAnalyze(o, s);
   if (const std::string problem = outputFolderProblem(o, s.directory); !problem.empty())
     return reportFailure(o, s, MeasureExit::CannotWrite, problem);
   const SettingsFile settings = settingsFor(o, s.directory);
@@ -590,6 +592,7 @@ int runMeasure(const MeasureOptions& o, MeasureSetting& s) {
         break;
       }
       case MeasureCommand::Convert:
+      case MeasureCommand::Analyze:
       case MeasureCommand::Help:
       case MeasureCommand::Version:
       case MeasureCommand::QuantityHelp: break;

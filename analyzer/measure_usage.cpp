@@ -44,8 +44,12 @@ constexpr StatusLine kStatuses[] = {
      "the existing .s2p file to merge into holds another plan (found before the\n"
      "       first sweep); nothing was measured and the file is unchanged"},
     {MeasureExit::BadInput,
-     "convert: the file to read is missing or unreadable, or no Touchstone file\n"
-     "       the viewers show (the message says why); nothing was written"},
+     "convert, analyze: the file to read is missing or unreadable, or no\n"
+     "       Touchstone file the viewers show (the message says why); nothing was\n"
+     "       written"},
+    {MeasureExit::NoAnswer,
+     "analyze: the circuit asked for does not fit the sweep (or no circuit does),\n"
+     "       or the transmission holds no filter figures; the output says why"},
     {MeasureExit::Interrupted,
      "stopped by Ctrl+C or SIGTERM: the files of finished sweeps stay (the message\n"
      "       names them), the sweep under way is not written"},
@@ -82,6 +86,9 @@ std::string measureUsage() {
          "                           | -o - --format csv|jsonl  [--quantities LIST]\n"
          "  vna-measure convert IN -o OUT [--slot s11|s21|s12|s22] [--quantities LIST]\n"
          "                      [--format csv|jsonl]\n"
+         "  vna-measure analyze FILE [--as auto|resistor|capacitor|inductor|rlc-series|\n"
+         "                      rlc-parallel|crystal|filter] [--slot S] [--json]\n"
+         "                      [--report OUT.png|OUT.svg|OUT.pdf]\n"
          "  vna-measure --quantities help\n"
          "\n"
          "Measures with the instrument, without a window, for scripts.\n"
@@ -95,6 +102,10 @@ std::string measureUsage() {
          "  convert       writes the quantities of a Touchstone file's points (any file\n"
          "                the viewers read, on its own reference) as CSV or JSON lines;\n"
          "                the instrument is not touched\n"
+         "  analyze       finds the resonances and fits the equivalent circuit of a\n"
+         "                reflection (values with their uncertainties), or reads the\n"
+         "                figures of a filter from a transmission; --report draws a\n"
+         "                page with the curves, a Smith chart and the results\n"
          "\n"
          "Plan (default: the analyzers' start-up plan, 401 log points from 200 Hz\n"
          "to 60 MHz at 40 ms per point):\n"

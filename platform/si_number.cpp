@@ -1,8 +1,10 @@
 #include "platform/si_number.h"
 
+#include <algorithm>
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <cstdio>
 #include <string>
 #include <system_error>
 
@@ -68,6 +70,34 @@ std::optional<long long> parseSiWhole(std::string_view text) {
   constexpr double kExactLimit = 9007199254740992.0;  // 2^53: every whole double below it is exact
   if (!value || std::fabs(*value) >= kExactLimit || *value != std::trunc(*value)) return std::nullopt;
   return static_cast<long long>(*value);
+}
+
+SiScale siScaleOf(double value) {
+  static constexpr std::array<std::string_view, 10> kPrefixes{"f", "p", "n", "u", "m", "", "k", "M", "G", "T"};
+  constexpr int kLowest = -5;
+  if (!std::isfinite(value) || value == 0) return {};
+  // A hair above the exact power, so that 1000 is "1 k" despite rounding.
+  const int thousands = std::clamp(static_cast<int>(std::floor(std::log10(std::fabs(value)) / 3 + 1e-9)), kLowest, 4);
+  return {std::pow(1000.0, thousands), kPrefixes[static_cast<std::size_t>(thousands - kLowest)]};
+}
+
+std::string siText(double value, int digits) {
+  if (!std::isfinite(value)) return std::isnan(value) ? "nan " : value > 0 ? "inf " : "-inf ";
+  SiScale scale = siScaleOf(value);
+  for (;;) {
+    const double scaled = value / scale.factor;
+    const int whole = std::fabs(scaled) < 1 ? 1 : static_cast<int>(std::floor(std::log10(std::fabs(scaled)))) + 1;
+    const int decimals = std::max(0, digits - whole);
+    // 999.96 shown with four digits is 1.000 k, not 1000.0.
+    const double shown = std::round(scaled * std::pow(10.0, decimals)) / std::pow(10.0, decimals);
+    if (std::fabs(shown) >= 1000 && scale.prefix != "T") {
+      scale = siScaleOf(shown * scale.factor);
+      continue;
+    }
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f %s", decimals, scaled, std::string(scale.prefix).c_str());
+    return text;
+  }
 }
 
 }  // namespace vna

@@ -43,7 +43,7 @@ for harness in tests/fuzz/*_fuzz.cpp; do
   read -r -a sources < <(sed -n '1s|^// fuzz-sources:||p' "$harness")
   read -r -a harness_options < <(sed -n '2s|^// fuzz-options:||p' "$harness") || true
   clang++-14 -std=c++20 -g -O1 -fsanitize=fuzzer,address,undefined -fno-sanitize-recover=undefined \
-    -I. "$harness" "${sources[@]}" -o "$out/$name"
+    -I. -I/usr/include/eigen3 "$harness" "${sources[@]}" -o "$out/$name"
 
   corpus=$out/$name-corpus
   findings=$out/$name-findings

@@ -1,9 +1,10 @@
 #!/usr/bin/env bash
 # Installs what building and testing need on Debian 12: the compiler and
-# build tools, libX11, GoogleTest, the VGA console font the screen font is
-# made from, the virtual X server and tools of the end-to-end tests, and
-# the Python readers that check the saved files, clang with libFuzzer for
-# fuzzing the readers, and what packaging and its checks use.
+# build tools, libX11, GoogleTest, Eigen, cairo and the DejaVu fonts of the
+# reports, the VGA console font the screen font is made from, the virtual
+# X server and tools of the end-to-end tests, and the Python readers that
+# check the saved files, clang with libFuzzer for fuzzing the readers, and
+# what packaging and its checks use.
 # Does nothing (quickly) when everything is there already. Run as root.
 set -euo pipefail
 
@@ -12,6 +13,8 @@ packages=(
   libx11-dev libxext-dev            # the window
   libgtest-dev googletest           # GoogleTest (a CMake package)
   nlohmann-json3-dev                # JSON lines of vna-measure (headers only)
+  libeigen3-dev                     # least-squares fits of equivalent circuits (headers only)
+  libcairo2-dev pkg-config fonts-dejavu-core # the reports of vna-measure analyze: cairo, its font
   console-setup-linux               # /usr/share/consolefonts/Uni2-VGA16.psf.gz
   xvfb xdotool x11-apps imagemagick # end-to-end tests: Xvfb, xdotool, xwd, convert
   python3-scikit-rf python3-pil     # independent readers of the saved Touchstone and BMP files

@@ -26,6 +26,38 @@ Complex capacitorImpedance(double w, double farads) {
   return {0.0, -1.0 / (w * farads)};
 }
 
+// Two impedances in series; an open one opens the pair.
+Complex inSeries(Complex a, Complex b) {
+  if (!std::isfinite(a.real()) || !std::isfinite(b.real())) return openCircuit();
+  return a + b;
+}
+
+// Two impedances side by side; an open one leaves the other. A lossless
+// pair at its resonance cancels: the tank is open.
+Complex inParallel(Complex a, Complex b) {
+  if (!std::isfinite(a.real())) return b;
+  if (!std::isfinite(b.real())) return a;
+  const Complex sum = a + b;
+  if (sum == Complex{0.0, 0.0}) return openCircuit();
+  return a * b / sum;
+}
+
+// With ESR and ESL at 0 this is exactly the ideal capacitor's -j/(wC).
+Complex realCapacitorImpedance(const Device& d, double w) {
+  return inSeries({d.resistance, w * d.inductance}, capacitorImpedance(w, d.capacitance));
+}
+
+// With CP at 0 the shunt is open and the coil is RS + jwL exactly.
+Complex realInductorImpedance(const Device& d, double w) {
+  return inParallel({d.resistance, w * d.inductance}, capacitorImpedance(w, d.capacitance));
+}
+
+// The motional arm (open at DC, and without C1) across the holder's C0.
+Complex crystalImpedance(const Device& d, double w) {
+  const Complex motional = inSeries({d.resistance, w * d.inductance}, capacitorImpedance(w, d.capacitance));
+  return inParallel(motional, capacitorImpedance(w, d.shuntCapacitance));
+}
+
 Complex seriesRlcImpedance(const Device& d, double w) {
   Complex z{d.resistance, w * d.inductance};
   if (d.capacitance > 0.0) {
@@ -83,11 +115,16 @@ Device withRlc(DeviceKind kind, double ohms, double henries, double farads) {
 Device Device::resistor(double ohms) {
   return withRlc(DeviceKind::Resistor, ohms, 0.0, 0.0);
 }
-Device Device::capacitor(double farads) {
-  return withRlc(DeviceKind::Capacitor, 0.0, 0.0, farads);
+Device Device::capacitor(double farads, double esrOhms, double eslHenries) {
+  return withRlc(DeviceKind::Capacitor, esrOhms, eslHenries, farads);
 }
-Device Device::inductor(double henries) {
-  return withRlc(DeviceKind::Inductor, 0.0, henries, 0.0);
+Device Device::inductor(double henries, double seriesOhms, double shuntFarads) {
+  return withRlc(DeviceKind::Inductor, seriesOhms, henries, shuntFarads);
+}
+Device Device::crystal(double r1Ohms, double l1Henries, double c1Farads, double c0Farads) {
+  Device d = withRlc(DeviceKind::Crystal, r1Ohms, l1Henries, c1Farads);
+  d.shuntCapacitance = c0Farads;
+  return d;
 }
 Device Device::seriesRlc(double ohms, double henries, double farads) {
   return withRlc(DeviceKind::SeriesRlc, ohms, henries, farads);
@@ -151,7 +188,8 @@ bool isOnePort(DeviceKind kind) {
     case DeviceKind::ParallelRlc:
     case DeviceKind::Open:
     case DeviceKind::Short:
-    case DeviceKind::ReferenceLoad: return true;
+    case DeviceKind::ReferenceLoad:
+    case DeviceKind::Crystal: return true;
     default: return false;
   }
 }
@@ -160,12 +198,13 @@ std::complex<double> impedanceAt(const Device& d, double frequencyHz) {
   const double w = omega(frequencyHz);
   switch (d.kind) {
     case DeviceKind::Resistor: return {d.resistance, 0.0};
-    case DeviceKind::Capacitor: return capacitorImpedance(w, d.capacitance);
-    case DeviceKind::Inductor: return {0.0, w * d.inductance};
+    case DeviceKind::Capacitor: return realCapacitorImpedance(d, w);
+    case DeviceKind::Inductor: return realInductorImpedance(d, w);
     case DeviceKind::SeriesRlc: return seriesRlcImpedance(d, w);
     case DeviceKind::ParallelRlc: return parallelRlcImpedance(d, w);
     case DeviceKind::Short: return {0.0, 0.0};
     case DeviceKind::ReferenceLoad: return referenceLoadImpedance(d, w);
+    case DeviceKind::Crystal: return crystalImpedance(d, w);
     default: return openCircuit();
   }
 }

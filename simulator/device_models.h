@@ -12,13 +12,14 @@ namespace vna {
 enum class DeviceKind {
   // One-ports, on the bridge.
   Resistor,
-  Capacitor,
-  Inductor,
+  Capacitor,    // C with its ESR and ESL in series; both 0 for an ideal one
+  Inductor,     // L with its series RS, the pair shunted by CP; both 0 for an ideal one
   SeriesRlc,    // R + L + C in series; a zero L or C leaves it out
   ParallelRlc,  // R, L and C in parallel; a zero value leaves it out
   Open,
   Short,
   ReferenceLoad,  // R with series L, shunted by C: the calibration standard
+  Crystal,        // Butterworth-Van Dyke: R1 + L1 + C1 in series, shunted by C0
   // Two-ports, from the output to input A.
   Through,
   Attenuator,  // loss in dB
@@ -32,18 +33,20 @@ enum class DeviceKind {
 
 struct Device {
   DeviceKind kind = DeviceKind::Open;
-  double resistance = 0.0;   // ohms
-  double inductance = 0.0;   // henries
-  double capacitance = 0.0;  // farads
-  double decibels = 0.0;     // attenuator loss or amplifier gain
-  double seconds = 0.0;      // delay line
-  double frequency = 0.0;    // filter cut-off or centre, Hz
-  double bandwidth = 0.0;    // band-pass width (-3 dB), Hz
-  int order = 0;             // filter order: number of reactive elements
+  double resistance = 0.0;        // ohms
+  double inductance = 0.0;        // henries
+  double capacitance = 0.0;       // farads
+  double shuntCapacitance = 0.0;  // a crystal's C0, farads
+  double decibels = 0.0;          // attenuator loss or amplifier gain
+  double seconds = 0.0;           // delay line
+  double frequency = 0.0;         // filter cut-off or centre, Hz
+  double bandwidth = 0.0;         // band-pass width (-3 dB), Hz
+  int order = 0;                  // filter order: number of reactive elements
 
   static Device resistor(double ohms);
-  static Device capacitor(double farads);
-  static Device inductor(double henries);
+  static Device capacitor(double farads, double esrOhms = 0.0, double eslHenries = 0.0);
+  static Device inductor(double henries, double seriesOhms = 0.0, double shuntFarads = 0.0);
+  static Device crystal(double r1Ohms, double l1Henries, double c1Farads, double c0Farads);
   static Device seriesRlc(double ohms, double henries, double farads);
   static Device parallelRlc(double ohms, double henries, double farads);
   static Device open();

@@ -9,7 +9,17 @@ namespace vna {
 namespace {
 
 // Which values a kind takes, in order.
-enum class Field { Resistance, Inductance, Capacitance, Decibels, Seconds, Frequency, Bandwidth, Order };
+enum class Field {
+  Resistance,
+  Inductance,
+  Capacitance,
+  ShuntCapacitance,
+  Decibels,
+  Seconds,
+  Frequency,
+  Bandwidth,
+  Order
+};
 
 struct KindSyntax {
   std::string_view name;
@@ -20,12 +30,28 @@ struct KindSyntax {
   std::string_view note;
 };
 
-const std::array<KindSyntax, 16>& kinds() {
+const std::array<KindSyntax, 17>& kinds() {
   using F = Field;
-  static const std::array<KindSyntax, 16> table{{
+  static const std::array<KindSyntax, 17> table{{
       {"resistor", DeviceKind::Resistor, {F::Resistance}, 1, "R", ""},
-      {"capacitor", DeviceKind::Capacitor, {F::Capacitance}, 1, "C", ""},
-      {"inductor", DeviceKind::Inductor, {F::Inductance}, 1, "L", ""},
+      {"capacitor",
+       DeviceKind::Capacitor,
+       {F::Capacitance, F::Resistance, F::Inductance},
+       1,
+       "C [ESR [ESL]]",
+       "C, ESR and ESL in series"},
+      {"inductor",
+       DeviceKind::Inductor,
+       {F::Inductance, F::Resistance, F::Capacitance},
+       1,
+       "L [RS [CP]]",
+       "L with series RS, shunted by CP"},
+      {"crystal",
+       DeviceKind::Crystal,
+       {F::Resistance, F::Inductance, F::Capacitance, F::ShuntCapacitance},
+       4,
+       "R1 L1 C1 C0",
+       "R1 + L1 + C1 in series, shunted by C0"},
       {"rlc-series",
        DeviceKind::SeriesRlc,
        {F::Resistance, F::Inductance, F::Capacitance},
@@ -82,6 +108,7 @@ auto& slot(D& d, Field f) {
     case Field::Resistance: return d.resistance;
     case Field::Inductance: return d.inductance;
     case Field::Capacitance: return d.capacitance;
+    case Field::ShuntCapacitance: return d.shuntCapacitance;
     case Field::Decibels: return d.decibels;
     case Field::Seconds: return d.seconds;
     case Field::Frequency: return d.frequency;
@@ -130,10 +157,15 @@ ParseResult<Device> parseDevice(std::string_view text) {
   return {d, {}};
 }
 
+// Optional values left at 0 are not written, so an ideal capacitor still
+// reads "capacitor 100p" and a plain load "load 50".
 std::string describeDevice(const Device& device) {
   const KindSyntax& k = syntaxOf(device.kind);
+  std::size_t shown = k.fields.size();
+  while (shown > k.required && valueOf(device, k.fields[shown - 1]) == 0.0) --shown;
   std::string text(k.name);
-  for (Field f : k.fields) {
+  for (std::size_t i = 0; i < shown; ++i) {
+    const Field f = k.fields[i];
     text += ' ';
     text += f == Field::Order ? std::to_string(device.order) : formatSiValue(valueOf(device, f));
   }

@@ -165,7 +165,7 @@ std::string simulatorHelp() {
          "  --log               print every exchange with the program on standard error\n"
          "  --help              this text\n"
          "  --version           the version and the licence\n"
-         "Numbers take SI prefixes: 100p, 4.7k, 10n, 1.5M (m is milli, M mega).\n"
+         "Numbers take SI prefixes: 25f, 100p, 4.7k, 10n, 1.5M (m is milli, M mega).\n"
          "\n"
          "On start one line on standard output tells where it serves, e.g.\n"
          "  instrument-simulator: serving /dev/pts/5 as /dev/ttyUSB0\n"

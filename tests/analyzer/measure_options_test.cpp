@@ -183,11 +183,11 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
   const std::string inductance = ": the inductance lies from 0 to below 9999.999n henries";
   const std::string capacitance = ": the capacitance lies from 0 to below 9999.999p farads";
   const std::vector<std::pair<Args, std::string>> rows{
-      {{}, "no command: give calibrate, reflection, normalize, transmission or convert"},
+      {{}, "no command: give calibrate, reflection, normalize, transmission, convert or analyze"},
       {{"measure", "-o", "a.s1p"},
-       "measure: unknown command; the commands are calibrate, reflection, normalize, transmission and convert"},
+       "measure: unknown command; the commands are calibrate, reflection, normalize, transmission, convert and analyze"},
       {{"--quiet", "reflection"},
-       "--quiet: unknown command; the commands are calibrate, reflection, normalize, transmission and convert"},
+       "--quiet: unknown command; the commands are calibrate, reflection, normalize, transmission, convert and analyze"},
       {{"reflection"}, "reflection needs -o NAME.s1p, -o NAME.s2p or -o -"},
       {{"transmission", "--cal", "c"}, "transmission needs -o NAME.s2p or -o -"},
       {{"calibrate", "--cal", "c"}, "calibrate needs a standard: open, short or load"},
@@ -248,7 +248,7 @@ TEST(MeasureOptions, RefusedCommandLinesSayWhy) {
       {{"transmission", "-o", "a.s2p", "--slot", "s11"}, "--slot s11: transmission writes s21 or s12"},
       {{"reflection", "-o", "a.s1p", "--slot", "s22"}, "--slot: a slot needs a two-port output, -o NAME.s2p or -o -"},
       {{"calibrate", "open", "--cal", "c", "--slot", "s11"},
-       "--slot: only reflection, transmission and convert take this option"},
+       "--slot: only reflection, transmission, convert and analyze take this option"},
       {{"reflection", "-o", "a.s1p", "--load", "50 0 0"}, "--load: only calibrate takes this option"},
       {{"reflection", "-o", "a.s1p", "--length", "1"}, "--length: only transmission takes this option"},
       {{"normalize", "--cal", "c", "-o", "a.s2p"}, "-o: only reflection, transmission and convert take this option"},

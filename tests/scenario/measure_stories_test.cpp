@@ -5,10 +5,11 @@
 // way a run ends with its status.
 //
 // Tolerances: the instrument's converter noise and what is left of its path
-// errors after the correction put at most 0.1 % on the impedance of these
-// parts (1.6 kohms at 1 kHz, the highest, is the worst) and at most 1.1e-4
-// on a transmission (the through being 1), over this 51-point plan at
-// 40 ms a point. The tolerances are three to four times that: 0.3 % and
+// errors after the correction put at most 0.1 % on the impedance of the
+// RLC circuit and the resistor (1.6 kohms at 1 kHz, the highest, is the
+// worst), 0.16 % on the real capacitor's and coil's few ohms, and at most
+// 1.1e-4 on a transmission (the through being 1), over these 51-point plans
+// at 40 ms a point. The tolerances are two to four times that: 0.3 % and
 // 5e-4 (-66 dB), still far below the error of a swapped standard, a wrong
 // reference load or an inverted normalization.
 #include <gtest/gtest.h>
@@ -65,11 +66,11 @@ class MeasureStories : public MeasureBench {
 
   // Every point of the rows within `tolerance` (relative) of the device's
   // impedance; the slot's dB field is `field`.
-  static void expectImpedance(const std::vector<Row>& rows, std::size_t field, const Device& device,
-                              double tolerance) {
+  static void expectImpedance(const std::vector<Row>& rows, std::size_t field, const Device& device, double tolerance,
+                              double from = 1000, double to = 1e7) {
     ASSERT_EQ(rows.size(), 51u);
-    EXPECT_DOUBLE_EQ(rows.front()[0], 1000);
-    EXPECT_DOUBLE_EQ(rows.back()[0], 1e7);
+    EXPECT_DOUBLE_EQ(rows.front()[0], from);
+    EXPECT_DOUBLE_EQ(rows.back()[0], to);
     for (const Row& row : rows) {
       const std::complex<double> truth = impedanceAt(device, row[0]);
       const std::complex<double> z = impedanceOf(row.at(field), row.at(field + 1));
@@ -99,6 +100,15 @@ class MeasureStories : public MeasureBench {
 
 const Device kRlc = Device::seriesRlc(100, 1e-6, 100e-9);  // 100 ohms, 1 uH, 100 nF: resonant at 503 kHz
 const Device kResistor = Device::resistor(220);
+// A 1 uF electrolytic of 8 ohms ESR and 20 nH: its own 8 ohms at 1.1 MHz,
+// a coil above (the noise puts 0.01 ohm on a few ohms: 0.3 % of 8). A 10 uH coil of 5 ohms and 10 pF: 65 % above its
+// bare reactance at 10 MHz, resonant at 16 MHz.
+const Device kRealCapacitor = Device::capacitor(1e-6, 8, 20e-9);
+const Device kRealCoil = Device::inductor(10e-6, 5, 10e-12);
+// A 10 MHz quartz crystal (Q 63 000, 10 ohms at series resonance, 5 pF
+// holder): swept 5 kHz either side of it, from 10 ohms to 800, short of the
+// parallel resonance 25 kHz up.
+const Device kCrystal = Device::crystal(10, 10e-3, 25.33e-15, 5e-12);
 
 // --------------------------------------------------------------- reflection
 
@@ -109,12 +119,21 @@ TEST_F(MeasureStories, OpenShortAndLoadGiveTheTrueImpedanceOfEachPart) {
   calibrate("bench.cal", {{"load", Device::referenceLoad(47, 20e-9, 10e-12)}}, {"--load", "47 20n 10p"});
   calibrate("bench.cal", {{"open", Device::open()}, {"short", Device::shortCircuit()}});
 
-  for (const Device& part : {kRlc, kResistor}) {
+  for (const Device& part : {kRlc, kResistor, kRealCapacitor, kRealCoil}) {
     model_.setDevice(part);
     const Outcome run = measure(with({"reflection", "--cal", "bench.cal", "-o", "part.s1p"}));
-    ASSERT_EQ(run.status, 0) << run.message;
+    ASSERT_EQ(run.status, 0) << run.message << " for " << static_cast<int>(part.kind);
     expectImpedance(dataLines(file("part.s1p")), 1, part, 0.003);
   }
+
+  // The crystal on a plan of its own, calibrated for it.
+  plan_ = {"--from", "9.995M", "--to", "10.005M", "--points", "51"};
+  calibrate("crystal.cal",
+            {{"open", Device::open()}, {"short", Device::shortCircuit()}, {"load", Device::referenceLoad(50, 0, 0)}});
+  model_.setDevice(kCrystal);
+  const Outcome run = measure(with({"reflection", "--cal", "crystal.cal", "-o", "crystal.s1p"}));
+  ASSERT_EQ(run.status, 0) << run.message;
+  expectImpedance(dataLines(file("crystal.s1p")), 1, kCrystal, 0.003, 9.995e6, 10.005e6);
 }
 
 TEST_F(MeasureStories, BothPortsOfATwoPortFileAndStandardOutput) {

@@ -44,7 +44,10 @@ TEST(DeviceSyntax, ParsesEveryKindAndDescribesItBackTheSameWay) {
   const std::vector<std::pair<std::string_view, Device>> cases{
       {"resistor 100", Device::resistor(100.0)},
       {"capacitor 100p", Device::capacitor(100e-12)},
+      {"capacitor 100n 0.1 5n", Device::capacitor(100e-9, 0.1, 5e-9)},
       {"inductor 2.2u", Device::inductor(2.2e-6)},
+      {"inductor 10u 2 3p", Device::inductor(10e-6, 2.0, 3e-12)},
+      {"crystal 10 10m 25.33f 5p", Device::crystal(10.0, 10e-3, 25.33e-15, 5e-12)},
       {"rlc-series 10 1u 100p", Device::seriesRlc(10.0, 1e-6, 100e-12)},
       {"rlc-parallel 5k 1u 100p", Device::parallelRlc(5e3, 1e-6, 100e-12)},
       {"open", Device::open()},
@@ -69,6 +72,8 @@ TEST(DeviceSyntax, ParsesEveryKindAndDescribesItBackTheSameWay) {
     EXPECT_EQ(*again.value, device) << describeDevice(device);
   }
   EXPECT_EQ(describeDevice(Device::seriesRlc(10.0, 1e-6, 100e-12)), "rlc-series 10 1u 100p");
+  // An ideal part is described as it always was.
+  EXPECT_EQ(describeDevice(Device::capacitor(100e-12)), "capacitor 100p");
   EXPECT_EQ(parseDevice("  resistor\t47  ").value, Device::resistor(47.0));
 }
 
@@ -84,6 +89,8 @@ TEST(DeviceSyntax, RefusesWhatIsNotADevice) {
       {"lowpass-lc 10M 0", "filter order must be 1 to 10, not \"0\""},
       {"lowpass-lc 10M 2.5", "filter order must be 1 to 10, not \"2.5\""},
       {"bandpass-lc 10M 1M", "usage: bandpass-lc CENTRE WIDTH ORDER"},
+      {"crystal 10 10m 25f", "usage: crystal R1 L1 C1 C0"},
+      {"capacitor 1n 1 1n 1", "usage: capacitor C [ESR [ESL]]"},
   };
   for (auto [text, error] : cases) {
     const auto parsed = parseDevice(text);
@@ -147,7 +154,7 @@ TEST(ControlCommands, ChangeTheRunningInstrument) {
   const Device before = model.device();
   const auto bad = applyControlLine("device capacitor", model, 0.0);
   EXPECT_FALSE(bad.ok);
-  EXPECT_EQ(bad.message, "usage: capacitor C");
+  EXPECT_EQ(bad.message, "usage: capacitor C [ESR [ESL]]");
   EXPECT_EQ(model.device(), before);
   EXPECT_FALSE(applyControlLine("noise -1", model, 0.0).ok);
   EXPECT_FALSE(applyControlLine("compression maybe", model, 0.0).ok);

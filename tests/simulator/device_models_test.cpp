@@ -43,6 +43,27 @@ TEST(DeviceModels, OnePortsReadThroughTheBridgesNominalRatio) {
       1e-9);
 }
 
+// Real parts resonate where their parasitics say: a capacitor of 1 uF with
+// 20 nH is its 50 mohm ESR at 1.125 MHz and a coil above it; a coil of 10 uH
+// with 5 pF is a tank of L / (CP RS) at 22.5 MHz; a quartz crystal is R1 at
+// its series resonance, a million ohms at its parallel one 0.5 % higher, and
+// C0 with C1 below both.
+TEST(DeviceModels, RealPartsAndACrystalResonateWhereTheirValuesSay) {
+  const auto resonance = [](double l, double c) { return 1.0 / (2.0 * kPi * std::sqrt(l * c)); };
+  const Device capacitor = Device::capacitor(1e-6, 0.05, 20e-9);
+  EXPECT_NEAR(std::abs(impedanceAt(capacitor, resonance(20e-9, 1e-6)) - 0.05), 0.0, 1e-9);
+  EXPECT_GT(impedanceAt(capacitor, 10e6).imag(), 1.0);  // inductive above
+  const Device coil = Device::inductor(10e-6, 2.0, 5e-12);
+  EXPECT_NEAR(impedanceAt(coil, resonance(10e-6, 5e-12)).real(), 10e-6 / (5e-12 * 2.0), 1e3);
+  EXPECT_NEAR(std::abs(impedanceAt(coil, 1e3) - Complex(2.0, 2 * kPi * 1e3 * 10e-6)), 0.0, 1e-6);
+  const Device quartz = Device::crystal(10.0, 10e-3, 25e-15, 5e-12);
+  const double fs = resonance(10e-3, 25e-15), fp = fs * std::sqrt(1.0 + 25e-15 / 5e-12);
+  EXPECT_NEAR(std::abs(impedanceAt(quartz, fs) - 10.0), 0.0, 0.05);
+  EXPECT_GT(impedanceAt(quartz, fp).real(), 1e5);
+  const double w = 2 * kPi * 1e6;
+  EXPECT_NEAR(std::abs(impedanceAt(quartz, 1e6) / Complex(0.0, -1.0 / (w * 5.025e-12)) - 1.0), 0.0, 1e-3);
+}
+
 TEST(DeviceModels, EveryDeviceAnswersFinitelyEvenAtZeroHertzAndWithZeroValues) {
   const std::vector<Device> devices{Device::resistor(0.0),
                                     Device::capacitor(0.0),
@@ -53,6 +74,10 @@ TEST(DeviceModels, EveryDeviceAnswersFinitelyEvenAtZeroHertzAndWithZeroValues) {
                                     Device::open(),
                                     Device::shortCircuit(),
                                     Device::referenceLoad(0.0, 1e-6, 1e-9),
+                                    Device::capacitor(1e-9, 0.0, 1e-6),  // lossless: 0 at resonance
+                                    Device::inductor(1e-6, 0.0, 1e-9),   // lossless: open at resonance
+                                    Device::crystal(0.0, 1e-6, 1e-9, 1e-9),
+                                    Device::crystal(0.0, 0.0, 0.0, 0.0),
                                     Device::through(),
                                     Device::attenuator(200.0),
                                     Device::lowpassRc(0.0, 0.0),
