@@ -238,15 +238,8 @@ CircuitSolution solve(Circuit circuit, std::span<const double> f, std::span<cons
   const int count = residuals.count;
   Eigen::VectorXd x = Eigen::VectorXd::Zero(count);
   Eigen::LevenbergMarquardt<ReflectionResiduals> solver(residuals);
-  solver.parameters.maxfev = 400;
-  int status = solver.minimize(x);
-  // A valley the damping has grown too large for: start once more from
-  // where it stopped, with the damping reset.
-  if (status == Eigen::LevenbergMarquardtSpace::TooManyFunctionEvaluation) {
-    Eigen::LevenbergMarquardt<ReflectionResiduals> again(residuals);
-    again.parameters.maxfev = 400;
-    status = again.minimize(x);
-  }
+  solver.parameters.maxfev = 150;
+  const int status = solver.minimize(x);
   const bool converged = (status >= 1 && status <= 4) || (status >= 6 && status <= 8);
   if (!converged) {
     s.failure = describeStatus(status);
