@@ -3,7 +3,6 @@
 #include <array>
 #include <cmath>
 #include <cstdio>
-#include <cstring>
 #include <ctime>
 #include <optional>
 #include <vector>
@@ -226,24 +225,22 @@ int runAnalyze(const MeasureOptions& o, MeasureSetting& s) {
   }
 
   const std::string_view parameter = kSlotNames[static_cast<std::size_t>(o.slot)];
-  char heading[256];
-  std::snprintf(heading, sizeof heading, "%s: %s%s, %zu points from %sHz to %sHz\n", inName.c_str(),
-                std::string(parameter).c_str(), transmission ? "" : (" on " + siText(data.reference, 4) + "ohm").c_str(),
-                data.frequency.size(), siText(data.frequency.front(), 6).c_str(),
-                siText(data.frequency.back(), 6).c_str());
+  // "s11 on 50.00 ohm, 801 points from 9.99000 MHz to 10.0400 MHz"
+  const std::string about = std::string(parameter) + (transmission ? "" : " on " + siText(data.reference, 4) + "ohm") +
+                            ", " + std::to_string(data.frequency.size()) + " points from " +
+                            siText(data.frequency.front(), 6) + "Hz to " + siText(data.frequency.back(), 6) + "Hz";
   AnalysisText result = transmission ? analyzeTransmission(data.frequency, data.s) : analyzeImpedance(o, data.frequency, z);
   Json object{{"file", inName}, {"parameter", parameter}, {"points", data.frequency.size()}};
   if (!transmission) object["reference_ohm"] = data.reference;
   object.update(result.object);
   const std::string text = o.json ? object.dump(2, ' ', false, Json::error_handler_t::replace) + "\n"
-                                  : std::string(heading) + result.table;
+                                  : inName + ": " + about + "\n" + result.table;
   std::fputs(text.c_str(), s.out);
   std::fflush(s.out);
   if (o.report) {
     ReportData& page = result.page;
     page.title = o.input->filename().string();
-    page.lines.insert(page.lines.begin(), std::string(heading).substr(inName.size() + 2, std::strlen(heading) - inName.size() - 3) +
-                                              "; analyzed " + isoLocalTime(std::time(nullptr)) + " by vna-measure " +
+    page.lines.insert(page.lines.begin(), about + "; analyzed " + isoLocalTime(std::time(nullptr)) + " by vna-measure " +
                                               std::string(softwareVersion()));
     page.kind = transmission ? ReportKind::TwoPort : ReportKind::OnePort;
     page.referenceOhms = data.reference;
