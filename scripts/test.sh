@@ -37,6 +37,7 @@ if [[ ${VNA_SKIP_SANITIZERS:-0} != 1 ]]; then
   cmake -S . -B "$sanitize_dir" -G Ninja -DCMAKE_BUILD_TYPE=Debug -DVNA_WERROR=ON -DVNA_SANITIZE=ON
   cmake --build "$sanitize_dir" -j2
   ASAN_OPTIONS=detect_leaks=1:abort_on_error=1 UBSAN_OPTIONS=print_stacktrace=1:halt_on_error=1 \
+    LSAN_OPTIONS=suppressions=$root/tests/lsan_suppressions.txt \
     ctest --test-dir "$sanitize_dir" --output-on-failure -j2 -L 'unit|scenario'
 fi
 
