@@ -82,6 +82,14 @@ void checkAccepted(const vna::MeasureOptions& o) {
       for (const vna::Quantity* q : vna::chosenQuantities(*o.quantities)) REQUIRE(!q->name.starts_with("level_"));
       break;
     }
+    case MeasureCommand::Analyze: {
+      // A circuit is fitted to a reflection, a filter read off a transmission.
+      REQUIRE(o.input.has_value());
+      const bool transmissionSlot = o.slot == vna::ParameterSlot::s21 || o.slot == vna::ParameterSlot::s12;
+      if (o.analyzeAs == "filter") REQUIRE(transmissionSlot);
+      if (o.analyzeAs != "filter" && o.analyzeAs != "auto") REQUIRE(!transmissionSlot);
+      break;
+    }
     case MeasureCommand::Help:
     case MeasureCommand::Version:
     case MeasureCommand::QuantityHelp: break;
