@@ -18,6 +18,7 @@
 #include "analyzer/measure_convert.h"
 #include "analyzer/measure_notes.h"
 #include "analyzer/point_inputs.h"
+#include "analyzer/quantity_feed.h"
 #include "analyzer/quantity_output.h"
 #include "analyzer/sweep_average.h"
 #include "analyzer/sweep_engine.h"
@@ -278,120 +279,6 @@ SaveResult writePoints(const MeasureOptions& o, MeasureSetting& s, const fs::pat
     return SaveResult::success();
   }
   return o.twoPort ? saveS2p(file, origin, o.slot, points, notes) : saveS1p(file, points, notes);
-}
-
-// The inputs of point i of a measuring command's sweep, its mean ratio and
-// levels given.
-PointInputs pointInputs(const MeasureOptions& o, const std::optional<Calibration>& cal,
-                        std::span<const double> frequency, std::size_t i, const UncertainComplex& ratio,
-                        const UncertainComplex& levels) {
-  PointInputs p = o.command == MeasureCommand::Reflection
-                      ? reflectionPoint(ratio, i, frequency[i], cal)
-                      : transmissionPoint(ratio, i, frequency[i], cal, o.lengthMetres);
-  p.levels = levels;
-  return p;
-}
-
-// Every point of an averaged sweep.
-std::vector<PointInputs> sweepInputs(const MeasureOptions& o, const std::optional<Calibration>& cal,
-                                     std::span<const double> frequency, const SweepAverage& average) {
-  const std::vector<UncertainComplex> ratios = average.ratios();
-  std::vector<PointInputs> inputs;
-  for (std::size_t i = 0; i < ratios.size(); ++i)
-    inputs.push_back(pointInputs(o, cal, frequency, i, ratios[i], average.levels(static_cast<int>(i))));
-  return inputs;
-}
-
-// The derived quantities of one output's points, each written as soon as it
-// is final: in the last sweep of an average a point is final once it is
-// measured, and once the points its group delay takes are. A last sweep
-// measured again after a time-out leaves the points already written as
-// they were.
-class QuantityFeed {
- public:
-  QuantityFeed(const MeasureOptions& o, const std::optional<Calibration>& cal, std::span<const double> frequency,
-               QuantityOutput& output)
-      : o_(o),
-        cal_(cal),
-        frequency_(frequency),
-        output_(output),
-        points_(frequency.size()),
-        lag_(quantityLag(*o.quantities)) {}
-
-  // Point i of the last sweep, just measured; `before` holds the sweeps before it.
-  void measured(const SweepAverage& before, int index, const ConvertedPoint& point) {
-    const auto i = static_cast<std::size_t>(index);
-    if (i < arrived_) return;
-    const SweepAverage::Point mean = before.with(index, point);
-    points_[i] = pointInputs(o_, cal_, frequency_, i, mean.ratio, mean.levels);
-    arrived_ = i + 1;
-    while (written_ + lag_ < arrived_) writeNext();
-  }
-
-  // Every sweep is in: the points not written yet, then the end.
-  SaveResult finish(const SweepAverage& all) {
-    const std::vector<UncertainComplex> ratios = all.ratios();
-    for (std::size_t i = arrived_; i < points_.size(); ++i)
-      points_[i] = pointInputs(o_, cal_, frequency_, i, ratios[i], all.levels(static_cast<int>(i)));
-    arrived_ = points_.size();
-    while (written_ < points_.size()) writeNext();
-    return result_ ? output_.finish() : result_;
-  }
-
- private:
-  void writeNext() {
-    if (result_) {
-      const Propagated q = pointQuantities(*o_.quantities, points_, written_);
-      result_ = output_.point(frequency_[written_], q.value, q.u);
-    }
-    ++written_;
-  }
-
-  const MeasureOptions& o_;
-  const std::optional<Calibration>& cal_;
-  std::span<const double> frequency_;
-  QuantityOutput& output_;
-  std::vector<PointInputs> points_;
-  std::size_t lag_, arrived_ = 0, written_ = 0;
-  SaveResult result_ = SaveResult::success();  // the first failure to write
-};
-
-// What the first JSON line says of a measuring run: the command, when and
-// by what, the plan, the calibration and the averaging.
-nlohmann::ordered_json runDescription(const MeasureOptions& o, const std::optional<Calibration>& cal,
-                                      const std::string& when) {
-  nlohmann::ordered_json run;
-  run["command"] = o.command == MeasureCommand::Reflection ? "reflection" : "transmission";
-  run["measured"] = when;
-  run["program"] = "vna-measure " + std::string(softwareVersion());
-  run["plan"] = {{"from_hz", o.plan.freqMin},
-                 {"to_hz", o.plan.freqMax},
-                 {"points", o.plan.points},
-                 {"spacing", o.plan.logSweep ? "log" : "linear"},
-                 {"ms_per_point", msPerMeasurement(o.plan.sampleCode)}};
-  if (cal) {
-    nlohmann::ordered_json standards = nlohmann::ordered_json::object();
-    const auto add = [&](const char* name, const auto& values, const std::optional<StandardSpread>& spread) {
-      if (values) standards[name] = {{"sweeps", spread ? spread->sweeps : 1}};
-    };
-    add("open", cal->open, cal->openSpread);
-    add("short", cal->shortCircuit, cal->shortSpread);
-    add("load", cal->load, cal->loadSpread);
-    add("through", cal->through, cal->throughSpread);
-    run["calibration"] = {{"file", o.calFile->string()},
-                          {"standards", standards},
-                          {"reference_load", {{"r_ohm", cal->refR}, {"l_h", cal->refL}, {"c_f", cal->refC}}}};
-  } else {
-    run["calibration"] = nullptr;
-  }
-  run["averaging"] = {{"sweeps", o.average},
-                      {"uncertainty", o.average >= 2 ? "standard deviation of the mean" : "none"}};
-  if (o.command == MeasureCommand::Reflection) run["reference_ohm"] = 50;
-  if (o.command == MeasureCommand::Transmission) {
-    run["delay_aperture_points"] = kDefaultDelayAperture;
-    if (!cal) run["length_m"] = o.lengthMetres;
-  }
-  return run;
 }
 
 // Empty when files can be made in `folder`, named `name` as the user gave
