@@ -1,14 +1,41 @@
 #include "viewers/viewer_program.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "display/layout.h"
 #include "files/atomic_file.h"
 #include "files/file_list_screen.h"
+#include "files/network_parameters.h"
 
 namespace vna {
+namespace {
+
+// Beyond the float range a value is the infinity of its sign (the
+// conversion would be undefined).
+double singlePrecision(double value) {
+  constexpr double kMost = std::numeric_limits<float>::max();
+  if (std::isnan(value)) return value;
+  if (std::fabs(value) > kMost) return std::copysign(std::numeric_limits<double>::infinity(), value);
+  return static_cast<float>(value);
+}
+
+}  // namespace
+
+DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s) {
+  DbAngleColumns shown;
+  shown.db.reserve(s.size());
+  shown.angle.reserve(s.size());
+  for (const std::complex<double>& x : s) {
+    const DbAngle d = dbAngleOf(x);
+    shown.db.push_back(singlePrecision(d.db));
+    shown.angle.push_back(singlePrecision(d.degrees));
+  }
+  return shown;
+}
 
 int toggleDisplayChoice(int choice, bool, int, bool) {
   return choice == display_choice::kBoth ? display_choice::kFirstOnly : display_choice::kBoth;
