@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "analyzer/measure_file_options.h"
+#include "analyzer/measure_load_option.h"
 #include "platform/si_number.h"
 
 namespace vna {
@@ -222,7 +223,7 @@ class Parser {
         o_.average = *n;
         return {};
       }
-      case Key::Load: return load(value);
+      case Key::Load: return referenceLoadOption(o_, value);
       case Key::Length: {
         // The analyzers' typed length, shown with four decimals.
         const auto v = parseSiNumber(value);
@@ -339,41 +340,6 @@ class Parser {
     }
     return "--slot " + std::string(value) + ": " + std::string(commandName(o_.command)) + " writes " +
            std::string(own[0].first) + " or " + std::string(own[1].first);
-  }
-
-  // "R L C" in one argument, each within the limits of the analyzers'
-  // Reference Load screen (L and C are typed there in nH and pF).
-  std::string load(std::string_view value) {
-    std::array<std::string_view, 3> fields;
-    std::size_t count = 0, at = 0;
-    while (true) {
-      while (at < value.size() && (value[at] == ' ' || value[at] == '\t')) ++at;
-      if (at == value.size()) break;
-      std::size_t end = at;
-      while (end < value.size() && value[end] != ' ' && value[end] != '\t') ++end;
-      if (count == fields.size()) return loadCountError(value);
-      fields[count++] = value.substr(at, end - at);
-      at = end;
-    }
-    if (count != fields.size()) return loadCountError(value);
-    const auto r = parseSiNumber(fields[0]);
-    if (!r || !(*r > 0.099 && *r < 9999.999))
-      return "--load R " + std::string(fields[0]) + ": the resistance lies above 0.099 and below 9999.999 ohms";
-    const auto l = parseSiNumber(fields[1]);
-    if (!l || !(*l >= 0 && *l * 1e9 < 9999.999))
-      return "--load L " + std::string(fields[1]) +
-             ": the inductance lies from 0 to below 9999.999n henries (2n, 1.5u)";
-    const auto c = parseSiNumber(fields[2]);
-    if (!c || !(*c >= 0 && *c * 1e12 < 9999.999))
-      return "--load C " + std::string(fields[2]) +
-             ": the capacitance lies from 0 to below 9999.999p farads (0.5p, 2n)";
-    o_.loadOverride = LoadValues{*r, *l, *c};
-    return {};
-  }
-
-  static std::string loadCountError(std::string_view value) {
-    return "--load \"" + std::string(value) +
-           "\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\"";
   }
 
   MeasureOptions& o_;
