@@ -4,6 +4,7 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -317,8 +318,18 @@ bool Reader::point() {
   const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
   if (options_.parameter == NetworkParameter::S) {
     const PairOrder& order = pairOrder();
-    scan_.s1.push_back(sAt(ports_ == 1 ? 0 : order[transmission ? 2 : 0]));
-    if (ports_ == 2) scan_.s2.push_back(sAt(order[transmission ? 1 : 3]));
+    const int first = ports_ == 1 ? 0 : order[transmission ? 2 : 0], second = order[transmission ? 1 : 3];
+    scan_.s1.push_back(sAt(first));
+    if (ports_ == 2) scan_.s2.push_back(sAt(second));
+    if (options_.format != PairFormat::RealImaginary) {
+      const auto angleAt = [&](int pair) {
+        const auto at = static_cast<std::size_t>(1 + 2 * pair);
+        const bool negative = options_.format == PairFormat::MagnitudeAngle && numbers_[at] < 0;
+        return negative ? std::numeric_limits<double>::quiet_NaN() : numbers_[at + 1];
+      };
+      scan_.writtenAngle1.push_back(angleAt(first));
+      if (ports_ == 2) scan_.writtenAngle2.push_back(angleAt(second));
+    }
   } else {
     // Version 1 files give Z and Y normalized to R, version 2 files in ohms
     // and siemens.

@@ -59,6 +59,11 @@ struct TouchstoneScan {
   // s11 (impedance viewer) or s21 (transmission viewer), and s22 or s12
   // (empty for a one-port file), in full precision as the file gives them.
   std::vector<std::complex<double>> s1, s2;
+  // The angles of s1 and s2 in degrees as a file in dB or magnitude and
+  // angle writes them, which the viewers show: they may run beyond half a
+  // turn, which the complex values forget. NaN where the file writes a
+  // negative magnitude; empty for files in real and imaginary parts, Z or Y.
+  std::vector<double> writtenAngle1, writtenAngle2;
   // The reference resistance of the port of each parameter, ohms: the
   // impedance of s11 is reference1 (1 + s)/(1 - s), that of s22 reference2 ...
   double reference1 = 50, reference2 = 50;

@@ -49,15 +49,15 @@ TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) co
 void ImpedanceViewerHooks::load(const TouchstoneScan& scan) {
   twoPort_ = !scan.s2.empty();
   parameter_ = kFirst;
-  const auto fill = [](Port& port, const std::vector<Complex>& s, double reference) {
-    DbAngleColumns shown = shownDbAngles(s);
+  const auto fill = [](Port& port, const std::vector<Complex>& s, const std::vector<double>& angle, double reference) {
+    DbAngleColumns shown = shownDbAngles(s, angle);
     port.impedance.resize(s.size());
     for (std::size_t i = 0; i < s.size(); ++i)
       port.impedance[i] = impedanceFromReflection(shown.db[i], shown.angle[i], reference);
     port.db = std::move(shown.db);
   };
-  fill(input_, scan.s1, scan.reference1);
-  fill(output_, scan.s2, scan.reference2);
+  fill(input_, scan.s1, scan.writtenAngle1, scan.reference1);
+  fill(output_, scan.s2, scan.writtenAngle2, scan.reference2);
 }
 
 // The analyzer's quantities of the port's impedance; the s11 modes show the

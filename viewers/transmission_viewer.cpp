@@ -41,8 +41,8 @@ TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::f
 
 void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
   fileFrequency_ = scan.frequency;
-  forward_ = shownDbAngles(scan.s1);
-  reverse_ = shownDbAngles(scan.s2);
+  forward_ = shownDbAngles(scan.s1, scan.writtenAngle1);
+  reverse_ = shownDbAngles(scan.s2, scan.writtenAngle2);
   parameter_ = kFirst;
 }
 

@@ -25,14 +25,15 @@ double singlePrecision(double value) {
 
 }  // namespace
 
-DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s) {
+DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s, std::span<const double> writtenAngle) {
   DbAngleColumns shown;
   shown.db.reserve(s.size());
   shown.angle.reserve(s.size());
-  for (const std::complex<double>& x : s) {
-    const DbAngle d = dbAngleOf(x);
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const DbAngle d = dbAngleOf(s[i]);
+    const bool written = i < writtenAngle.size() && !std::isnan(writtenAngle[i]);
     shown.db.push_back(singlePrecision(d.db));
-    shown.angle.push_back(singlePrecision(d.degrees));
+    shown.angle.push_back(singlePrecision(written ? writtenAngle[i] : d.degrees));
   }
   return shown;
 }

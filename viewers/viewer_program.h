@@ -54,11 +54,12 @@ struct ViewerProfile {
 inline constexpr int kParameterRow = 24;
 
 // A parameter of the file as both viewers show it: dB and degrees in single
-// precision, the precision the analyzers save, one entry per point.
+// precision, the precision the analyzers save, one entry per point; the
+// angle as the file writes it, where it writes one.
 struct DbAngleColumns {
   std::vector<double> db, angle;
 };
-DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s);
+DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s, std::span<const double> writtenAngle);
 
 // The panel both viewers show: the scales, the file's frequencies, sweep and
 // points (shown, not edited), the parameter, the display choice and the

@@ -57,6 +57,14 @@ TEST(TouchstoneOptions, UnitsFormatsCaseAndOrderAsTheLineSays) {
     expectS(*r.scan, 1, 1, std::polar(0.5, -3.1415926 / 4), c.options);
     EXPECT_EQ(r.scan->reference1, 50);
   }
+  // The viewers show the angle a file writes, which a complex number
+  // forgets: beyond half a turn, or beside a magnitude of 0.
+  const TouchstoneReading polar = reading("# HZ S MA R 50\n1 0 135\n2 0.5 -200\n3 -0.5 10\n", kOnePort);
+  ASSERT_TRUE(polar.ok()) << polar.reason;
+  EXPECT_EQ(polar.scan->writtenAngle1[0], 135);
+  EXPECT_EQ(polar.scan->writtenAngle1[1], -200);
+  EXPECT_TRUE(std::isnan(polar.scan->writtenAngle1[2]));  // a negative magnitude turns it by half a turn
+  EXPECT_TRUE(reading("# HZ S RI R 50\n1 0 1\n2 0 1\n", kOnePort).scan->writtenAngle1.empty());
   EXPECT_EQ(reading("# R 75 RI\n1 0 0\n2 0 0\n", kOnePort).scan->reference1, 75);
   EXPECT_EQ(reading("# H\n1 0 0\n2 0 0\n", kOnePort).reason, " line 1: H parameters cannot be shown ");
   EXPECT_EQ(reading("\n# MHZ g\n", kTransmission).reason, " line 2: G parameters cannot be shown ");

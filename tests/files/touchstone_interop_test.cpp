@@ -197,7 +197,8 @@ void compare(const SkrfFile& file, const TouchstoneScan& scan, TouchstoneColumns
   }
   ASSERT_EQ(scan.s1.size(), scan.frequency.size());
   ASSERT_EQ(scan.s2.size(), file.ports == 2 ? scan.frequency.size() : 0u);
-  const DbAngleColumns shown1 = shownDbAngles(scan.s1), shown2 = shownDbAngles(scan.s2);
+  const DbAngleColumns shown1 = shownDbAngles(scan.s1, scan.writtenAngle1),
+                       shown2 = shownDbAngles(scan.s2, scan.writtenAngle2);
   if (!transmission) {  // the R of the option line, whatever z0 scikit-rf takes
     EXPECT_EQ(scan.reference1, file.points[0].r);
     if (file.ports == 2) {
