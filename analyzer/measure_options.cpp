@@ -1,7 +1,6 @@
 #include "analyzer/measure_options.h"
 
 #include <array>
-#include <cctype>
 #include <charconv>
 #include <cmath>
 #include <cstddef>
@@ -10,8 +9,9 @@
 #include <utility>
 #include <vector>
 
+#include "analyzer/measure_file_options.h"
+#include "analyzer/measure_load_option.h"
 #include "platform/si_number.h"
-#include "reflection/equivalent_circuits.h"
 
 namespace vna {
 namespace {
@@ -165,14 +165,6 @@ std::string onlyTakenBy(unsigned commands) {
   return "only " + text + (names.size() > 1 ? " take" : " takes") + " this option";
 }
 
-bool endsWithNoCase(std::string_view text, std::string_view suffix) {
-  if (text.size() < suffix.size()) return false;
-  const std::string_view tail = text.substr(text.size() - suffix.size());
-  for (std::size_t i = 0; i < suffix.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(tail[i])) != suffix[i]) return false;
-  return true;
-}
-
 // The parse of one command line: the options so far and what was typed.
 class Parser {
  public:
@@ -231,7 +223,7 @@ class Parser {
         o_.average = *n;
         return {};
       }
-      case Key::Load: return load(value);
+      case Key::Load: return referenceLoadOption(o_, value);
       case Key::Length: {
         // The analyzers' typed length, shown with four decimals.
         const auto v = parseSiNumber(value);
@@ -254,19 +246,9 @@ class Parser {
         o_.format = parseFormat(value);
         if (!o_.format) return named + ": the formats are touchstone, csv and jsonl";
         return {};
-      case Key::As:
-        if (value != "auto" && value != "filter" && !parseCircuitModel(value))
-          return named + ": the choices are auto, resistor, capacitor, inductor, rlc-series, rlc-parallel, crystal "
-                         "and filter";
-        o_.analyzeAs = std::string(value);
-        return {};
+      case Key::As: return analyzeAsOption(o_, named, value);
       case Key::Json: o_.json = true; return {};
-      case Key::Report:
-        if (!(endsWithNoCase(value, ".png") || endsWithNoCase(value, ".svg") || endsWithNoCase(value, ".pdf")) ||
-            value.size() <= 4)
-          return named + ": the report is a page named OUT.png, OUT.svg or OUT.pdf";
-        o_.report = std::filesystem::path(value);
-        return {};
+      case Key::Report: return analyzeReportOption(o_, named, value);
       case Key::Count: break;
     }
     return {};
@@ -277,8 +259,8 @@ class Parser {
     const bool slotGiven = given[static_cast<std::size_t>(Key::Slot)];
     const MeasureCommand c = o_.command;
     const std::string name(commandName(c));
-    if (c == MeasureCommand::Convert) return finishConvert(slotGiven);
-    if (c == MeasureCommand::Analyze) return finishAnalyze(slotGiven);
+    if (c == MeasureCommand::Convert) return finishConvert(o_, slotGiven);
+    if (c == MeasureCommand::Analyze) return finishAnalyze(o_, slotGiven);
     if (o_.format && o_.output && *o_.output != "-") {
       if (const auto named = formatOfName(*o_.output); named && *named != *o_.format)
         return "--format: -o " + *o_.output + " names a file of another format";
@@ -317,66 +299,8 @@ class Parser {
   }
 
  private:
-  // analyze FILE: a one-port file's s11, a two-port file's s21 (a filter)
-  // unless a circuit is asked for (then s11), or the slot given; circuits
-  // are fitted to s11 or s22, filters measured on s21 or s12.
-  std::string finishAnalyze(bool slotGiven) {
-    if (!o_.input) return "analyze needs the Touchstone file to read: analyze FILE";
-    const std::string in = o_.input->string();
-    const bool twoPortFile = endsWithNoCase(in, "s2p");
-    const bool circuit = o_.analyzeAs != "auto" && o_.analyzeAs != "filter";
-    if (!slotGiven) o_.slot = twoPortFile && !circuit ? ParameterSlot::s21 : ParameterSlot::s11;
-    if (!twoPortFile && o_.slot != ParameterSlot::s11) return in + " is a one-port file: it holds s11 only";
-    const bool transmissionSlot = o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12;
-    if (circuit && transmissionSlot)
-      return "--as " + o_.analyzeAs + ": a circuit is fitted to a reflection, s11 or s22, not " + slotName(o_.slot);
-    if (o_.analyzeAs == "filter" && !transmissionSlot)
-      return "--as filter: a filter is measured on a transmission, s21 or s12, not " + slotName(o_.slot);
-    return {};
-  }
-
-  // convert IN -o OUT: the format by --format or OUT's extension, the kind
-  // of quantities by --quantities or --slot, the slot by the kind; a file
-  // named .s1p holds s11 only, and no file holds the input levels.
-  std::string finishConvert(bool slotGiven) {
-    if (!o_.input) return "convert needs the Touchstone file to read: convert IN -o OUT";
-    if (!o_.output) return "convert needs -o NAME.csv, -o NAME.jsonl, or -o - with --format";
-    if (*o_.output == "-" && !o_.format) return "-o -: standard output needs --format csv or --format jsonl";
-    const std::optional<OutputFormat> byName = formatOfName(*o_.output);
-    if (!o_.format && !byName)
-      return "-o " + *o_.output + ": name a .csv or .jsonl file, or give --format csv or --format jsonl";
-    if (!o_.format) o_.format = byName;
-    if (*o_.format == OutputFormat::Touchstone) return "convert writes csv or jsonl, not touchstone";
-    const bool transmissionSlot = o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12;
-    if (!o_.quantities)
-      o_.quantities = defaultQuantities(transmissionSlot ? QuantityKind::Transmission : QuantityKind::Reflection);
-    const QuantityKind kind = o_.quantities->kind;
-    if (!slotGiven && kind == QuantityKind::Transmission) o_.slot = ParameterSlot::s21;
-    const bool transmission = kind == QuantityKind::Transmission;
-    if (transmission != (o_.slot == ParameterSlot::s21 || o_.slot == ParameterSlot::s12))
-      return "--slot " + slotName(o_.slot) + ": " + std::string(kindName(kind)) + " quantities come from " +
-             (transmission ? "s21 or s12" : "s11 or s22");
-    const std::string in = o_.input->string();
-    if (!endsWithNoCase(in, "s2p") && o_.slot != ParameterSlot::s11)
-      return in + " is a one-port file: it holds s11 only";
-    for (const Quantity* q : chosenQuantities(*o_.quantities))
-      if (q->name.starts_with("level_"))
-        return "--quantities: " + std::string(q->name) +
-               " cannot come from a file, which holds no input levels; transmission measures them";
-    return {};
-  }
-
-  static std::string slotName(ParameterSlot slot) {
-    constexpr std::array<std::string_view, 4> kNames{"s11", "s21", "s12", "s22"};
-    return std::string(kNames[static_cast<std::size_t>(slot)]);
-  }
-
   std::string output(std::string_view value) {
-    if (o_.command == MeasureCommand::Convert) {
-      if (value.empty()) return "-o: the output file's name is empty";
-      o_.output = std::string(value);
-      return {};
-    }
+    if (o_.command == MeasureCommand::Convert) return convertOutputOption(o_, value);
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::string named = "-o " + std::string(value);
     if (value == "-") {
@@ -400,16 +324,8 @@ class Parser {
   }
 
   std::string slot(std::string_view value) {
-    if (o_.command == MeasureCommand::Convert || o_.command == MeasureCommand::Analyze) {
-      for (ParameterSlot chosen : {ParameterSlot::s11, ParameterSlot::s21, ParameterSlot::s12, ParameterSlot::s22}) {
-        if (value == slotName(chosen)) {
-          o_.slot = chosen;
-          return {};
-        }
-      }
-      return "--slot " + std::string(value) + ": " + std::string(commandName(o_.command)) +
-             " reads s11, s21, s12 or s22";
-    }
+    if (o_.command == MeasureCommand::Convert || o_.command == MeasureCommand::Analyze)
+      return fileSlotOption(o_, commandName(o_.command), value);
     const bool transmission = o_.command == MeasureCommand::Transmission;
     const std::array<std::pair<std::string_view, ParameterSlot>, 2> own =
         transmission ? std::array<std::pair<std::string_view, ParameterSlot>, 2>{{{"s21", ParameterSlot::s21},
@@ -424,41 +340,6 @@ class Parser {
     }
     return "--slot " + std::string(value) + ": " + std::string(commandName(o_.command)) + " writes " +
            std::string(own[0].first) + " or " + std::string(own[1].first);
-  }
-
-  // "R L C" in one argument, each within the limits of the analyzers'
-  // Reference Load screen (L and C are typed there in nH and pF).
-  std::string load(std::string_view value) {
-    std::array<std::string_view, 3> fields;
-    std::size_t count = 0, at = 0;
-    while (true) {
-      while (at < value.size() && (value[at] == ' ' || value[at] == '\t')) ++at;
-      if (at == value.size()) break;
-      std::size_t end = at;
-      while (end < value.size() && value[end] != ' ' && value[end] != '\t') ++end;
-      if (count == fields.size()) return loadCountError(value);
-      fields[count++] = value.substr(at, end - at);
-      at = end;
-    }
-    if (count != fields.size()) return loadCountError(value);
-    const auto r = parseSiNumber(fields[0]);
-    if (!r || !(*r > 0.099 && *r < 9999.999))
-      return "--load R " + std::string(fields[0]) + ": the resistance lies above 0.099 and below 9999.999 ohms";
-    const auto l = parseSiNumber(fields[1]);
-    if (!l || !(*l >= 0 && *l * 1e9 < 9999.999))
-      return "--load L " + std::string(fields[1]) +
-             ": the inductance lies from 0 to below 9999.999n henries (2n, 1.5u)";
-    const auto c = parseSiNumber(fields[2]);
-    if (!c || !(*c >= 0 && *c * 1e12 < 9999.999))
-      return "--load C " + std::string(fields[2]) +
-             ": the capacitance lies from 0 to below 9999.999p farads (0.5p, 2n)";
-    o_.loadOverride = LoadValues{*r, *l, *c};
-    return {};
-  }
-
-  static std::string loadCountError(std::string_view value) {
-    return "--load \"" + std::string(value) +
-           "\": give R, L and C in one argument, such as \"50 0 0\" or \"49.9 2n 0.5p\"";
   }
 
   MeasureOptions& o_;

@@ -4,36 +4,19 @@
 #include <array>
 #include <charconv>
 #include <cmath>
+#include <limits>
 #include <cstdlib>
 #include <cstring>
-#include <limits>
 #include <string>
 #include <system_error>
 
 #include "files/network_parameters.h"
 #include "files/touchstone_text.h"
-#include "platform/numeric.h"
 
 namespace vna {
 namespace {
 
 using namespace touchstone_text;
-
-// The viewers keep dB and angles in single precision, the precision the
-// analyzers save: a file of theirs shows what it always showed. Beyond the
-// float range a value is the infinity of its sign (the conversion would be
-// undefined).
-double singlePrecision(double value) {
-  constexpr double kMost = std::numeric_limits<float>::max();
-  if (std::isnan(value)) return value;
-  if (std::fabs(value) > kMost) return std::copysign(std::numeric_limits<double>::infinity(), value);
-  return static_cast<float>(value);
-}
-
-void append(std::vector<double>& db, std::vector<double>& angle, double dbValue, double degrees) {
-  db.push_back(singlePrecision(dbValue));
-  angle.push_back(singlePrecision(degrees));
-}
 
 // ---------------------------------------------------------------- the file's layout
 
@@ -319,11 +302,6 @@ bool Reader::dataLine(std::string_view text) {
 }
 
 // The record complete: its frequency and the viewer's two parameters.
-void storeS(std::vector<double>& db, std::vector<double>& angle, Complex s) {
-  const DbAngle d = dbAngleOf(s);
-  append(db, angle, d.db, d.degrees);
-}
-
 bool Reader::point() {
   const double hz = numbers_[0] * options_.hertzPerUnit;
   if (!std::isfinite(hz) || hz < 0) return failAtLine("the frequency must be 0 or above");
@@ -331,54 +309,43 @@ bool Reader::point() {
     return failAtLine("the frequency is not above the one before");
   if (scan_.points() == kMostFilePoints) return fail("more than " + std::to_string(kMostFilePoints) + " points");
 
-  const auto pairAt = [&](int pair) {
+  // The pair-th pair of the record as the complex number it writes.
+  const auto sAt = [&](int pair) {
     const auto at = static_cast<std::size_t>(1 + 2 * pair);
-    return std::pair{numbers_[at], numbers_[at + 1]};
-  };
-  // dB and angle as the file has them when it has them; else from s. A
-  // magnitude of 0 (-inf dB) keeps the file's angle too: taken from s, it
-  // would be 0 or 180 degrees after the signs of a complex zero.
-  const auto store = [&](std::vector<double>& db, std::vector<double>& angle, std::vector<Complex>& exact, int pair) {
-    const auto [a, b] = pairAt(pair);
-    exact.push_back(complexOf(options_.format, a, b));
-    if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::DbAngle) {
-      append(db, angle, a, b);
-    } else if (options_.parameter == NetworkParameter::S && options_.format == PairFormat::MagnitudeAngle && a >= 0) {
-      append(db, angle, 20 * log10Of(a), b);
-    } else {
-      storeS(db, angle, complexOf(options_.format, a, b));
-    }
+    return complexOf(options_.format, numbers_[at], numbers_[at + 1]);
   };
   const double r1 = reference(0), r2 = reference(ports_ - 1);
+  const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
   if (options_.parameter == NetworkParameter::S) {
     const PairOrder& order = pairOrder();
-    const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
-    store(scan_.db1, scan_.angle1, scan_.s1, ports_ == 1 ? 0 : order[transmission ? 2 : 0]);
-    if (ports_ == 2) store(scan_.db2, scan_.angle2, scan_.s2, order[transmission ? 1 : 3]);
+    const int first = ports_ == 1 ? 0 : order[transmission ? 2 : 0], second = order[transmission ? 1 : 3];
+    scan_.s1.push_back(sAt(first));
+    if (ports_ == 2) scan_.s2.push_back(sAt(second));
+    if (options_.format != PairFormat::RealImaginary) {
+      const auto angleAt = [&](int pair) {
+        const auto at = static_cast<std::size_t>(1 + 2 * pair);
+        const bool negative = options_.format == PairFormat::MagnitudeAngle && numbers_[at] < 0;
+        return negative ? std::numeric_limits<double>::quiet_NaN() : numbers_[at + 1];
+      };
+      scan_.writtenAngle1.push_back(angleAt(first));
+      if (ports_ == 2) scan_.writtenAngle2.push_back(angleAt(second));
+    }
   } else {
     // Version 1 files give Z and Y normalized to R, version 2 files in ohms
     // and siemens.
     const double scale = version2_ ? 1.0 : options_.parameter == NetworkParameter::Z ? r1 : 1.0 / r1;
     if (ports_ == 1) {
-      const auto [a, b] = pairAt(0);
-      const Complex s = oneportS(options_.parameter, complexOf(options_.format, a, b) * scale, r1);
+      const Complex s = oneportS(options_.parameter, sAt(0) * scale, r1);
       if (!std::isfinite(s.real()) || !std::isfinite(s.imag())) return failAtLine("these Z or Y parameters have no S parameters");
-      storeS(scan_.db1, scan_.angle1, s);
       scan_.s1.push_back(s);
     } else {
       const PairOrder& order = pairOrder();
       Matrix2 m;
-      for (std::size_t k = 0; k < 4; ++k) {
-        const auto [a, b] = pairAt(order[k]);
-        m[k] = complexOf(options_.format, a, b) * scale;
-      }
+      for (std::size_t k = 0; k < 4; ++k) m[k] = sAt(order[k]) * scale;
       const Matrix2 s = twoPortS(options_.parameter, m, r1, r2);
       for (const Complex& x : s)
         if (!std::isfinite(x.real()) || !std::isfinite(x.imag()))
           return failAtLine("these Z or Y parameters have no S parameters");
-      const bool transmission = columns_ == TouchstoneColumns::TwoPortS21S12;
-      storeS(scan_.db1, scan_.angle1, transmission ? s[2] : s[0]);
-      storeS(scan_.db2, scan_.angle2, transmission ? s[1] : s[3]);
       scan_.s1.push_back(transmission ? s[2] : s[0]);
       scan_.s2.push_back(transmission ? s[1] : s[3]);
     }

@@ -21,8 +21,8 @@
 // are in siemens and ohms there.
 //
 // Lines end in CR LF, LF or CR; tabs are blanks; a UTF-8 byte order mark is
-// passed over. A viewer takes only the parameters it displays, as dB and
-// degrees, and then rebuilds the sweep plan from the frequencies read.
+// passed over. A viewer takes only the parameters it displays, as complex
+// numbers, and then rebuilds the sweep plan from the frequencies read.
 //
 // All of it is pure: bytes in, a scan or the reason it cannot be shown out.
 #pragma once
@@ -55,13 +55,15 @@ enum class TouchstoneColumns {
 TouchstoneColumns impedanceViewerColumns(std::string_view fileName);
 
 struct TouchstoneScan {
-  std::vector<double> frequency;    // hertz, one per point in file order
-  std::vector<double> db1, angle1;  // s11 (impedance viewer) or s21 (transmission viewer): dB, degrees
-  std::vector<double> db2, angle2;  // s22 or s12; empty for a one-port file
-  // The same two parameters as complex numbers in full precision, as the
-  // file gives them (the dB and degrees above are single precision, as the
-  // viewers show them): what vna-measure convert computes from.
+  std::vector<double> frequency;  // hertz, one per point in file order
+  // s11 (impedance viewer) or s21 (transmission viewer), and s22 or s12
+  // (empty for a one-port file), in full precision as the file gives them.
   std::vector<std::complex<double>> s1, s2;
+  // The angles of s1 and s2 in degrees as a file in dB or magnitude and
+  // angle writes them, which the viewers show: they may run beyond half a
+  // turn, which the complex values forget. NaN where the file writes a
+  // negative magnitude; empty for files in real and imaginary parts, Z or Y.
+  std::vector<double> writtenAngle1, writtenAngle2;
   // The reference resistance of the port of each parameter, ohms: the
   // impedance of s11 is reference1 (1 + s)/(1 - s), that of s22 reference2 ...
   double reference1 = 50, reference2 = 50;

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <string>
+#include <utility>
 
 #include "display/layout.h"
 #include "platform/numeric.h"
@@ -46,15 +47,17 @@ TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) co
 
 // Each port's impedance on the file's reference for that port.
 void ImpedanceViewerHooks::load(const TouchstoneScan& scan) {
-  twoPort_ = !scan.db2.empty();
+  twoPort_ = !scan.s2.empty();
   parameter_ = kFirst;
-  const auto fill = [](Port& port, const std::vector<double>& db, const std::vector<double>& angle, double reference) {
-    port.db = db;
-    port.impedance.resize(db.size());
-    for (std::size_t i = 0; i < db.size(); ++i) port.impedance[i] = impedanceFromReflection(db[i], angle[i], reference);
+  const auto fill = [](Port& port, const std::vector<Complex>& s, const std::vector<double>& angle, double reference) {
+    DbAngleColumns shown = shownDbAngles(s, angle);
+    port.impedance.resize(s.size());
+    for (std::size_t i = 0; i < s.size(); ++i)
+      port.impedance[i] = impedanceFromReflection(shown.db[i], shown.angle[i], reference);
+    port.db = std::move(shown.db);
   };
-  fill(input_, scan.db1, scan.angle1, scan.reference1);
-  fill(output_, scan.db2, scan.angle2, scan.reference2);
+  fill(input_, scan.s1, scan.writtenAngle1, scan.reference1);
+  fill(output_, scan.s2, scan.writtenAngle2, scan.reference2);
 }
 
 // The analyzer's quantities of the port's impedance; the s11 modes show the

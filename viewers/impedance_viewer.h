@@ -31,7 +31,7 @@ class ImpedanceViewerHooks : public ViewerHooks {
  private:
   struct Port {
     std::vector<double> db;
-    std::vector<Complex> impedance;  // rebuilt from the file's dB and angle
+    std::vector<Complex> impedance;  // rebuilt from the dB and angle shown
   };
   Quantities quantitiesOf(const Port& port, int i) const;
 

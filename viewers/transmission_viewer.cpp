@@ -41,8 +41,8 @@ TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::f
 
 void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
   fileFrequency_ = scan.frequency;
-  forward_ = {scan.db1, scan.angle1};
-  reverse_ = {scan.db2, scan.angle2};
+  forward_ = shownDbAngles(scan.s1, scan.writtenAngle1);
+  reverse_ = shownDbAngles(scan.s2, scan.writtenAngle2);
   parameter_ = kFirst;
 }
 

@@ -29,9 +29,7 @@ class TransmissionViewerHooks : public ViewerHooks {
   int delayAperture() const { return aperture(); }
 
  private:
-  struct Curves {
-    std::vector<double> db, angle;
-  };
+  using Curves = DbAngleColumns;
   struct GainPhase {
     double gain = 0, phase = 0;
   };

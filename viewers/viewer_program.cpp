@@ -1,14 +1,42 @@
 #include "viewers/viewer_program.h"
 
 #include <algorithm>
+#include <cmath>
+#include <limits>
 #include <utility>
 #include <vector>
 
 #include "display/layout.h"
 #include "files/atomic_file.h"
 #include "files/file_list_screen.h"
+#include "files/network_parameters.h"
 
 namespace vna {
+namespace {
+
+// Beyond the float range a value is the infinity of its sign (the
+// conversion would be undefined).
+double singlePrecision(double value) {
+  constexpr double kMost = std::numeric_limits<float>::max();
+  if (std::isnan(value)) return value;
+  if (std::fabs(value) > kMost) return std::copysign(std::numeric_limits<double>::infinity(), value);
+  return static_cast<float>(value);
+}
+
+}  // namespace
+
+DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s, std::span<const double> writtenAngle) {
+  DbAngleColumns shown;
+  shown.db.reserve(s.size());
+  shown.angle.reserve(s.size());
+  for (std::size_t i = 0; i < s.size(); ++i) {
+    const DbAngle d = dbAngleOf(s[i]);
+    const bool written = i < writtenAngle.size() && !std::isnan(writtenAngle[i]);
+    shown.db.push_back(singlePrecision(d.db));
+    shown.angle.push_back(singlePrecision(written ? writtenAngle[i] : d.degrees));
+  }
+  return shown;
+}
 
 int toggleDisplayChoice(int choice, bool, int, bool) {
   return choice == display_choice::kBoth ? display_choice::kFirstOnly : display_choice::kBoth;

@@ -7,8 +7,10 @@
 #pragma once
 
 #include <array>
+#include <complex>
 #include <filesystem>
 #include <optional>
+#include <span>
 #include <string>
 #include <string_view>
 #include <vector>
@@ -50,6 +52,14 @@ struct ViewerProfile {
 };
 
 inline constexpr int kParameterRow = 24;
+
+// A parameter of the file as both viewers show it: dB and degrees in single
+// precision, the precision the analyzers save, one entry per point; the
+// angle as the file writes it, where it writes one.
+struct DbAngleColumns {
+  std::vector<double> db, angle;
+};
+DbAngleColumns shownDbAngles(std::span<const std::complex<double>> s, std::span<const double> writtenAngle);
 
 // The panel both viewers show: the scales, the file's frequencies, sweep and
 // points (shown, not edited), the parameter, the display choice and the

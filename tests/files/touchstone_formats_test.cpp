@@ -24,15 +24,15 @@ TouchstoneReading reading(const std::string& text, TouchstoneColumns columns) {
   return readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, columns);
 }
 
-// The s the viewers rebuild from a stored dB and angle.
-std::complex<double> sAt(const std::vector<double>& db, const std::vector<double>& angle, std::size_t i) {
-  return std::polar(std::pow(10.0, db[i] / 20), 3.1415926 * angle[i] / 180);
-}
+// The impedance of s on a real reference.
+std::complex<double> impedanceOf(std::complex<double> s, double reference) { return reference * (1.0 + s) / (1.0 - s); }
 
-// Within a millionth: the viewers keep dB and angles in single precision.
+// Within 1e-7: the reader keeps s in double precision, and the real and
+// imaginary parts below were written with the true pi, the expected values
+// with the programs' 3.1415926.
 void expectS(const TouchstoneScan& scan, int parameter, std::size_t i, std::complex<double> s, const std::string& what) {
-  const auto got = parameter == 1 ? sAt(scan.db1, scan.angle1, i) : sAt(scan.db2, scan.angle2, i);
-  EXPECT_LE(std::abs(got - s), 1e-6 * std::abs(s) + 1e-9) << what << " point " << i << ": " << got << " for " << s;
+  const auto got = (parameter == 1 ? scan.s1 : scan.s2)[i];
+  EXPECT_LE(std::abs(got - s), 1e-7 * std::abs(s) + 1e-15) << what << " point " << i << ": " << got << " for " << s;
 }
 
 // Two points of one s = 0.6 at 30 degrees (and 0.5 at -45), in each format.
@@ -57,12 +57,14 @@ TEST(TouchstoneOptions, UnitsFormatsCaseAndOrderAsTheLineSays) {
     expectS(*r.scan, 1, 1, std::polar(0.5, -3.1415926 / 4), c.options);
     EXPECT_EQ(r.scan->reference1, 50);
   }
-  // A magnitude of 0 has no dB, but the file gives its angle: 0 at 135
-  // degrees shows 135 degrees, not the 180 of a complex zero's signs.
-  const TouchstoneReading zero = reading("# HZ S MA R 50\n1 0 135\n2 0 -45\n", kOnePort);
-  ASSERT_TRUE(zero.ok()) << zero.reason;
-  EXPECT_EQ(zero.scan->db1, (std::vector<double>{-HUGE_VAL, -HUGE_VAL}));
-  EXPECT_EQ(zero.scan->angle1, (std::vector<double>{135, -45}));
+  // The viewers show the angle a file writes, which a complex number
+  // forgets: beyond half a turn, or beside a magnitude of 0.
+  const TouchstoneReading polar = reading("# HZ S MA R 50\n1 0 135\n2 0.5 -200\n3 -0.5 10\n", kOnePort);
+  ASSERT_TRUE(polar.ok()) << polar.reason;
+  EXPECT_EQ(polar.scan->writtenAngle1[0], 135);
+  EXPECT_EQ(polar.scan->writtenAngle1[1], -200);
+  EXPECT_TRUE(std::isnan(polar.scan->writtenAngle1[2]));  // a negative magnitude turns it by half a turn
+  EXPECT_TRUE(reading("# HZ S RI R 50\n1 0 1\n2 0 1\n", kOnePort).scan->writtenAngle1.empty());
   EXPECT_EQ(reading("# R 75 RI\n1 0 0\n2 0 0\n", kOnePort).scan->reference1, 75);
   EXPECT_EQ(reading("# H\n1 0 0\n2 0 0\n", kOnePort).reason, " line 1: H parameters cannot be shown ");
   EXPECT_EQ(reading("\n# MHZ g\n", kTransmission).reason, " line 2: G parameters cannot be shown ");
@@ -79,9 +81,9 @@ TEST(TouchstoneOptions, NormalizedZAndYBecomeTheSameS) {
     const TouchstoneReading r = reading("# HZ " + parameter + " RI R 50\n" + line + "\n2 0.6 0\n", kOnePort);
     ASSERT_TRUE(r.ok()) << r.reason;
     expectS(*r.scan, 1, 0, -0.25, parameter);
-    const auto z = impedanceFromReflection(r.scan->db1[0], r.scan->angle1[0], r.scan->reference1);
-    EXPECT_NEAR(z.real(), 30, 30e-6) << parameter;
-    EXPECT_NEAR(z.imag(), 0, 30e-6) << parameter;
+    const auto z = impedanceOf(r.scan->s1[0], r.scan->reference1);
+    EXPECT_NEAR(z.real(), 30, 30e-12) << parameter;
+    EXPECT_NEAR(z.imag(), 0, 30e-12) << parameter;
   }
   // A 25 ohm shunt resistor between two 50 ohm ports (z = 0.5 everywhere)
   // reflects -0.5 and passes 0.5; a 100 ohm series resistor (y = 0.5, -0.5)
@@ -143,8 +145,7 @@ TEST(TouchstoneVersion2, KeywordsSetOrderMatrixReferencesAndWhereDataEnds) {
   EXPECT_EQ(r.scan->reference2, 75);
   expectS(*r.scan, 1, 1, 1.0 / 3, "s11 on 50 ohm");  // the second point wraps over two lines
   expectS(*r.scan, 2, 0, 0.0, "s22 on 75 ohm");
-  const auto z = impedanceFromReflection(r.scan->db1[0], r.scan->angle1[0], r.scan->reference1);
-  EXPECT_NEAR(z.real(), 100, 100e-6);
+  EXPECT_NEAR(impedanceOf(r.scan->s1[0], r.scan->reference1).real(), 100, 100e-12);
   const TouchstoneReading through = reading(series, kTransmission);
   expectS(*through.scan, 1, 0, 2 * std::sqrt(50.0 * 75) / 150, "s21 50 to 75 ohm");
 
@@ -182,8 +183,7 @@ TEST(TouchstoneDataLines, CommentsBlanksLineEndsAndNumberFormsReadAlike) {
     const TouchstoneReading r = reading(v, kOnePort);
     ASSERT_TRUE(r.ok()) << v << r.reason;
     EXPECT_EQ(r.scan->frequency, plain.scan->frequency) << v;
-    EXPECT_EQ(r.scan->db1, plain.scan->db1) << v;
-    EXPECT_EQ(r.scan->angle1, plain.scan->angle1) << v;
+    EXPECT_EQ(r.scan->s1, plain.scan->s1) << v;
   }
 }
 

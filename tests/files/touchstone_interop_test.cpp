@@ -25,6 +25,7 @@
 #include "platform/numeric.h"
 #include "reflection/impedance_quantities.h"
 #include "tests/files/temp_dir.h"
+#include "viewers/viewer_program.h"
 
 namespace vna {
 namespace {
@@ -194,8 +195,10 @@ void compare(const SkrfFile& file, const TouchstoneScan& scan, TouchstoneColumns
       ++e.failures) {
     ADD_FAILURE() << scan.points() << " points, scikit-rf reads " << file.points.size();
   }
-  ASSERT_EQ(scan.db1.size(), scan.frequency.size());
-  ASSERT_EQ(scan.db2.size(), file.ports == 2 ? scan.frequency.size() : 0u);
+  ASSERT_EQ(scan.s1.size(), scan.frequency.size());
+  ASSERT_EQ(scan.s2.size(), file.ports == 2 ? scan.frequency.size() : 0u);
+  const DbAngleColumns shown1 = shownDbAngles(scan.s1, scan.writtenAngle1),
+                       shown2 = shownDbAngles(scan.s2, scan.writtenAngle2);
   if (!transmission) {  // the R of the option line, whatever z0 scikit-rf takes
     EXPECT_EQ(scan.reference1, file.points[0].r);
     if (file.ports == 2) {
@@ -208,17 +211,18 @@ void compare(const SkrfFile& file, const TouchstoneScan& scan, TouchstoneColumns
     if (!(std::abs(scan.frequency[k] - p.f) <= 1e-9 * p.f) && ++e.failures <= 5) {
       ADD_FAILURE() << "frequency" << at << ": ours " << scan.frequency[k];
     }
-    compareS(fromDbDeg(scan.db1[k], scan.angle1[k]), p.s[transmission ? 1 : 0], (transmission ? "s21" : "s11") + at, e);
+    compareS(fromDbDeg(shown1.db[k], shown1.angle[k]), p.s[transmission ? 1 : 0], (transmission ? "s21" : "s11") + at,
+             e);
     if (file.ports == 2) {
-      compareS(fromDbDeg(scan.db2[k], scan.angle2[k]), p.s[transmission ? 2 : 3], (transmission ? "s12" : "s22") + at,
+      compareS(fromDbDeg(shown2.db[k], shown2.angle[k]), p.s[transmission ? 2 : 3], (transmission ? "s12" : "s22") + at,
                e);
     }
     if (transmission) continue;
-    const Complex z11 = impedanceFromReflection(scan.db1[k], scan.angle1[k], scan.reference1);
+    const Complex z11 = impedanceFromReflection(shown1.db[k], shown1.angle[k], scan.reference1);
     bool agree = zAgrees(z11, p.z11, p.s[0], p.z0[0], e);
     if (file.ports == 2) {
-      agree &=
-          zAgrees(impedanceFromReflection(scan.db2[k], scan.angle2[k], scan.reference2), p.z22, p.s[3], p.z0[1], e);
+      agree &= zAgrees(impedanceFromReflection(shown2.db[k], shown2.angle[k], scan.reference2), p.z22, p.s[3], p.z0[1],
+                       e);
     }
     if (!agree) e.otherReference = true;
     if (!agree && !kOtherReference.count(file.path) && ++e.failures <= 5) {

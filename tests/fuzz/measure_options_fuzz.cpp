@@ -1,4 +1,4 @@
-// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_usage.cpp analyzer/quantity_choice.cpp platform/si_number.cpp measurement/sweep_plan.cpp files/quantity_formats.cpp reflection/reflection_columns.cpp reflection/impedance_quantities.cpp transmission/transmission_columns.cpp transmission/transmission_quantities.cpp reflection/equivalent_circuits.cpp reflection/circuit_models.cpp reflection/resonances.cpp
+// fuzz-sources: analyzer/measure_options.cpp analyzer/measure_file_options.cpp analyzer/measure_load_option.cpp analyzer/measure_usage.cpp analyzer/quantity_choice.cpp platform/si_number.cpp measurement/sweep_plan.cpp files/quantity_formats.cpp reflection/reflection_columns.cpp reflection/impedance_quantities.cpp transmission/transmission_columns.cpp transmission/transmission_quantities.cpp reflection/equivalent_circuits.cpp reflection/circuit_models.cpp reflection/resonances.cpp
 //
 // vna-measure is run from scripts, whose command lines are built from
 // variables that may hold anything. The options must come out either as a

@@ -55,15 +55,8 @@ void checkScan(TouchstoneColumns columns, const vna::TouchstoneScan& scan) {
   REQUIRE(n >= vna::kFewestFilePoints);
   REQUIRE(n <= vna::kMostFilePoints);
   const std::size_t size = scan.frequency.size();
-  REQUIRE(scan.db1.size() == size);
-  REQUIRE(scan.angle1.size() == size);
-  if (columns == TouchstoneColumns::OnePortS11) {
-    REQUIRE(scan.db2.empty());
-    REQUIRE(scan.angle2.empty());
-  } else {
-    REQUIRE(scan.db2.size() == size);
-    REQUIRE(scan.angle2.size() == size);
-  }
+  REQUIRE(scan.s1.size() == size);
+  REQUIRE(scan.s2.size() == (columns == TouchstoneColumns::OnePortS11 ? 0 : size));
   for (std::size_t i = 0; i < size; ++i) {
     REQUIRE(finite(scan.frequency[i]));
     REQUIRE(scan.frequency[i] >= 0);

@@ -33,6 +33,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <complex>
 #include <cstdio>
 #include <cstdlib>
 #include <filesystem>
@@ -454,11 +455,8 @@ class MeasureCampaign {
     if (!r.ok() || !r.scan || r.scan->points() != kPoints) return std::nullopt;
     double worst = 0;
     for (int i = 0; i < kPoints; ++i) {
-      const auto p = static_cast<std::size_t>(i);
-      // |s11| from dB; the phase of a resistor is 0 or 180 degrees.
-      const double magnitude = std::pow(10.0, r.scan->db1[p] / 20);
-      const double s = std::cos(r.scan->angle1[p] * M_PI / 180) >= 0 ? magnitude : -magnitude;
-      const double z = 50 * (1 + s) / (1 - s);
+      const std::complex<double> s = r.scan->s1[static_cast<std::size_t>(i)];
+      const double z = std::abs(50.0 * (1.0 + s) / (1.0 - s));
       worst = std::max(worst, std::fabs(z - ohms) / ohms);
     }
     return worst;
