@@ -36,12 +36,11 @@ IdleResult MeasurementScreen::idlePass() {
   if (dragMarkers(state_.markers, state_.plan, mouse)) refreshTraces();
   updateHover(mouse);  // the same read: a press it reported is not read a second time
   ScanControl& c = state_.control;
-  if (c.recomputeRequested && !c.scanning && !validationPending()) {
+  if (c.recomputeRequested() && !c.scanning() && !validationPending()) {
     recomputeAll();
     redrawAll();
     panel_.clearHover();
-    c.currentPoint = 0;
-    c.recomputeRequested = false;
+    c.recomputed();
   }
   const std::string k = screen_.readKey();
   screen_.sleep(10);
@@ -66,8 +65,7 @@ IdleResult MeasurementScreen::handleKey(const std::string& k) {
   if (code >= 45 && code <= 57 && code != 47) {
     for (const PanelField& f : profile_.fields) {
       if (f.kind == FieldKind::Number && panel_.hovered(f.item)) {
-        numberEntry(f.item, k);
-        return state_.control.exitRequested ? IdleResult::Exit : IdleResult::Stay;
+        return numberEntry(f.item, k) == EntryEnd::Exit ? IdleResult::Exit : IdleResult::Stay;
       }
     }
   }
@@ -75,13 +73,7 @@ IdleResult MeasurementScreen::handleKey(const std::string& k) {
 }
 
 IdleResult MeasurementScreen::startScanning() {
-  ScanControl& c = state_.control;
-  if (c.restartPending) {
-    c.currentPoint = c.resumePoint = 0;
-    c.restartPending = c.scanComplete = c.memoryValid = false;
-  }
-  c.scanning = true;
-  c.currentPoint = c.resumePoint;
+  state_.control.start();
   redrawAll();
   return IdleResult::StartScan;
 }
@@ -90,10 +82,10 @@ IdleResult MeasurementScreen::startButton() {
   if (validationPending()) return IdleResult::Stay;
   ScanControl& c = state_.control;
   if (const CalibrationProcedure* p = profile_.procedure; p && p->role(c.procedureState) == StepRole::Awaiting) {
-    // A standard's scan covers the whole plan from its first point.
     c.procedureState = afterStart(*p, c.procedureState);
-    c.currentPoint = c.resumePoint = 0;
-    c.restartPending = c.scanComplete = c.memoryValid = false;
+    c.startFromFirstPoint();
+    redrawAll();
+    return IdleResult::StartScan;
   }
   return startScanning();
 }
@@ -117,8 +109,7 @@ IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
         if (click == Click::Left) {
           screen_.color(0, colour::kTrace1);
           screen_.printAt(f.row, P + 12, "_" + std::string(13, ' '));
-          numberEntry(f.item, {});
-          if (state_.control.exitRequested) return IdleResult::Exit;
+          if (numberEntry(f.item, {}) == EntryEnd::Exit) return IdleResult::Exit;
         } else if (wheelDelta != 0) {
           wheelStep(f.item, mouse, wheelDelta);
         }
@@ -175,12 +166,12 @@ void MeasurementScreen::showAcquisitionError() {
 
 void MeasurementScreen::copyToMemory() {
   ScanControl& c = state_.control;
-  if (!c.scanComplete) {
+  if (!c.scanComplete()) {
     showAcquisitionError();
     return;
   }
   std::copy_n(state_.record.rawRatio.begin(), state_.plan.points, state_.record.memoryRatio.begin());
-  c.memoryValid = true;
+  c.memoryCopied();
   screen_.color(0, colour::kTrace1);
   screen_.printAt(28, P + 3, "    Measure copied    ");
   screen_.sleep(1200);
@@ -189,7 +180,7 @@ void MeasurementScreen::copyToMemory() {
 }
 
 void MeasurementScreen::saveToFile() {
-  if (!state_.control.scanComplete) {
+  if (!state_.control.scanComplete()) {
     showAcquisitionError();
     return;
   }
@@ -206,7 +197,7 @@ void MeasurementScreen::zoomOnMarkers() {
   ScanControl& c = state_.control;
   zoomToMarkers(plan, r.frequency[clampIndex(plan.markerIndex1, r.frequency.size())],
                 r.frequency[clampIndex(plan.markerIndex2, r.frequency.size())]);
-  c.invalidateScan();
+  c.frequenciesChanged();
   if (profile_.procedure) c.procedureState = afterTypedFrequency(*profile_.procedure, c.procedureState);
   checkScales();
   redrawAll();
@@ -273,7 +264,7 @@ void MeasurementScreen::drawMarkerReadout() {
   };
   // Trace 2 may lack values near both ends of the measured range.
   const int trim = hooks_.trace2Trim();
-  const int lastMeasured = c.scanComplete ? state_.plan.points - 1 : c.resumePoint;
+  const int lastMeasured = c.scanComplete() ? state_.plan.points - 1 : c.resumePoint();
   const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
   const int index[2] = {state_.plan.markerIndex1, state_.plan.markerIndex2};
   for (int m = 0; m < 2; ++m) {
@@ -310,7 +301,7 @@ void MeasurementScreen::drawMarkerReadout() {
 std::string_view MeasurementScreen::startLabel() const {
   const CalibrationProcedure* p = profile_.procedure;
   const bool inSteps = p && inProcedure(*p, state_.control.procedureState);
-  if (state_.control.scanning) return inSteps ? p->abortLabel : " Stop    ";
+  if (state_.control.scanning()) return inSteps ? p->abortLabel : " Stop    ";
   return inSteps ? p->startLabel : " Start  ";
 }
 
@@ -340,8 +331,8 @@ void MeasurementScreen::drawTraces() {
   const int points = state_.plan.points;
   TraceView v;
   v.points = points;
-  v.scanning = c.scanning;
-  v.currentPoint = c.currentPoint;
+  v.scanning = c.scanning();
+  v.currentPoint = c.currentPoint();
   v.segments = c.segments(points);
   v.markerOffset1 = state_.plan.markerOffset1;
   v.markerOffset2 = state_.plan.markerOffset2;
@@ -368,15 +359,15 @@ void MeasurementScreen::drawTraces() {
     v.levelTraceA = std::span(r.levelA).first(n);
     v.levelTraceR = std::span(r.levelR).first(n);
   }
-  if (c.scanning && profile_.levelMeter) {
-    const std::size_t p = clampIndex(c.currentPoint, r.levelA.size());
+  if (c.scanning() && profile_.levelMeter) {
+    const std::size_t p = clampIndex(c.currentPoint(), r.levelA.size());
     r.levelA[p] = std::max(r.levelA[p], -5.0);  // the bars start at -100 dBm
     r.levelR[p] = std::max(r.levelR[p], -5.0);
     v.levelBars = true;
     v.levelA = r.levelA[p];
     v.levelR = r.levelR[p];
   }
-  if (c.scanning) {
+  if (c.scanning()) {
     v.startLabel = runningStartLabel();
     const MouseState mouse = screen_.readMouse();
     v.startHovered = kStopButton.contains(mouse.x, mouse.y);

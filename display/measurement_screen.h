@@ -60,7 +60,7 @@ class MeasurementScreen {
   IdleResult startScanning();
   void choiceClick(PanelItem item, Click click);
   void procedureClick();
-  void numberEntry(PanelItem item, std::string pendingKey);
+  EntryEnd numberEntry(PanelItem item, std::string pendingKey);
   void wheelStep(PanelItem item, const MouseState& mouse, int delta);
   void frequencyChanged(PanelItem item, bool typed);
   void updateHover(const MouseState& mouse);

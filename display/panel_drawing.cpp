@@ -119,7 +119,7 @@ void MeasurementScreen::drawPanel() {
     s.printAt(row, P + 4, "display:");
     if (panel_.hovered(PanelItem::Display)) s.color(0, colour::kText);
     if (profile_.shownDisplayChoice)
-      c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid);
+      c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid());
     const auto choice = static_cast<std::size_t>(c.displayChoice);
     s.printAt(row, profile_.displayChoiceColumn, choice < m.displayChoice.size() ? m.displayChoice[choice] : "");
   }

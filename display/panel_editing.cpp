@@ -66,40 +66,38 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
   switch (item) {
     case PanelItem::Title:
       c.displayMode = left ? (c.displayMode + 1) % modes : (c.displayMode + modes - 1) % modes;
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::Sweep:
       plan.logSweep = !plan.logSweep;
-      c.restartPending = true;
-      c.currentPoint = 0;
+      c.sweepKindChanged();
       if (p) c.procedureState = afterSweepToggle(*p, c.procedureState);
       redrawAll();
       break;
     case PanelItem::Points:
       plan.points = stepPoints(plan.points, left ? Step::Next : Step::Previous);
       rescaleMarkers(plan);
-      c.restartPending = true;
-      c.resumePoint = c.currentPoint = 0;
+      c.pointCountChanged();
       if (p) c.procedureState = afterPointsChange(*p, c.procedureState);
       redrawAll();
       break;
     case PanelItem::SampleCode:
       plan.sampleCode = stepSampleCode(plan.sampleCode, left ? Step::Next : Step::Previous);
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
     case PanelItem::ProgramChoice:
       if (!hooks_.programChoice(item, click)) return;
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::Procedure:
       if (!left || !p) return;
       procedureClick();
       break;
     case PanelItem::Display:
-      c.displayChoice = profile_.stepDisplayChoice(c.displayChoice, left, c.displayMode, c.memoryValid);
-      c.recomputeRequested = true;
+      c.displayChoice = profile_.stepDisplayChoice(c.displayChoice, left, c.displayMode, c.memoryValid());
+      c.requestRecompute();
       break;
     default:
       return;
@@ -113,7 +111,7 @@ void MeasurementScreen::procedureClick() {
   const CalibrationProcedure& p = *profile_.procedure;
   ScanControl& c = state_.control;
   c.procedureState = afterItemClick(p, c.procedureState);
-  hooks_.derivePoint(c.currentPoint);
+  hooks_.derivePoint(c.currentPoint());
   redrawAll();
   if (c.procedureState == p.asked && !p.askPrompt[0].empty()) {
     screen_.color(0, colour::kText);
@@ -126,7 +124,7 @@ void MeasurementScreen::procedureClick() {
 // The resets of a frequency change, typed or stepped.
 void MeasurementScreen::frequencyChanged(PanelItem item, bool typed) {
   ScanControl& c = state_.control;
-  c.invalidateScan();
+  c.frequenciesChanged();
   state_.plan.centerSpanEntry = isCenterOrSpan(item);
   if (const CalibrationProcedure* p = profile_.procedure)
     c.procedureState = typed ? afterTypedFrequency(*p, c.procedureState) : afterFrequencyStep(*p, c.procedureState);
@@ -134,24 +132,21 @@ void MeasurementScreen::frequencyChanged(PanelItem item, bool typed) {
   redrawAll();
 }
 
-void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
+EntryEnd MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField* field = findField(profile_.fields, item);
-  if (!field) return;
+  if (!field) return EntryEnd::Accepted;  // nothing to enter
   EntrySpec entry = typedEntryRule(item, profile_.scales, mode());
   entry.row = field->row;
   entry.column = P + 12;
   // The first character typed into a frequency already invalidates the scan.
-  if (isFrequencyItem(item)) entry.onFirstCharacter = [this] { state_.control.invalidateScan(); };
+  if (isFrequencyItem(item)) entry.onFirstCharacter = [this] { state_.control.frequenciesChanged(); };
   const EntryResult result = enterNumber(screen_, entry, std::move(pendingKey));
-  if (result.end == EntryEnd::Exit) {
-    state_.control.exitRequested = true;
-    return;
-  }
+  if (result.end == EntryEnd::Exit) return result.end;
   if (isFrequencyItem(item)) {
     frequencyValue(state_.plan, item) = result.value;
     frequencyChanged(item, true);
     panel_.clearHover();
-    return;
+    return result.end;
   }
   if (item == PanelItem::Length) {
     state_.cableLength = result.value;
@@ -159,8 +154,9 @@ void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
     scaleValue(state_.scales, item, state_.control.displayMode) = result.value;
   }
   checkScales();
-  state_.control.recomputeRequested = true;
+  state_.control.requestRecompute();
   panel_.setHover(item, false);
+  return result.end;
 }
 
 void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int delta) {
@@ -192,7 +188,7 @@ void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int d
   }
   screen_.sleep(100);
   panel_.setHover(item, false);
-  state_.control.recomputeRequested = true;
+  state_.control.requestRecompute();
 }
 
 // ---------------------------------------------------------------- hover
