@@ -1,5 +1,7 @@
 #include "analyzer/scan_session.h"
 
+#include <algorithm>
+
 #include "display/layout.h"
 
 namespace vna {
@@ -61,13 +63,10 @@ ScanStep ScanSession::scanPass() {
     return handleTimeout();
   }
 
-  const MouseState mouse = out_.readMouse();
-  ClickLatch& latch = screen_.latch();
-  latch.release(mouse.buttons);
-  if (stopHighlighted_ && latch.take(mouse.buttons & 1) == Click::Left) return stopScan();
-  const std::string k = out_.readKey();
-  if (k == " " || c.stopRequested()) return stopScan();
-  if (k.size() == 1 && k[0] == key::kEsc) return ScanStep::Exit;
+  const UserInput input = screen_.readInput();
+  if (stopHighlighted_ && screen_.latch().take(input.mouse.buttons & 1) == Click::Left) return stopScan();
+  if (input.key == " " || c.stopRequested()) return stopScan();
+  if (input.key.size() == 1 && input.key[0] == key::kEsc) return ScanStep::Exit;
 
   engine_->strobe();
   convertPoint(c.currentPoint());
@@ -101,6 +100,11 @@ void ScanSession::convertPoint(int i) {
       hooks_.storeStandard(standard, i);
   }
   hooks_.derivePoint(i);
+  if (screen_.profile().levelMeter) {
+    // The level bars and traces start at -100 dBm.
+    r.levelA[p] = std::max(r.levelA[p], -5.0);
+    r.levelR[p] = std::max(r.levelR[p], -5.0);
+  }
 }
 
 ScanStep ScanSession::stopScan() {

@@ -28,13 +28,21 @@ const ModeSpec& MeasurementScreen::mode() const {
 
 // ---------------------------------------------------------------- idle loop
 
+UserInput MeasurementScreen::readInput() {
+  UserInput input{screen_.readMouse(), screen_.readKey()};
+  latch_.release(input.mouse.buttons);
+  pointerX_ = input.mouse.x;
+  pointerY_ = input.mouse.y;
+  return input;
+}
+
 IdleResult MeasurementScreen::idlePass() {
-  const MouseState mouse = screen_.readMouse();
-  latch_.release(mouse.buttons);
-  const IdleResult result = handlePanel(mouse);
+  const UserInput input = readInput();
+  const IdleResult result = actOnPanel(decidePanel(input.mouse), input.mouse);
   if (result != IdleResult::Stay) return result;
-  if (dragMarkers(state_.markers, state_.plan, mouse)) refreshTraces();
-  updateHover(mouse);  // the same read: a press it reported is not read a second time
+  if (dragMarkers(state_.markers, state_.plan, input.mouse)) refreshTraces();
+  // The same look: a press the panel took is not seen a second time.
+  changeHover(hoverChanges(input.mouse));
   ScanControl& c = state_.control;
   if (c.recomputeRequested() && !c.scanning() && !validationPending()) {
     recomputeAll();
@@ -42,32 +50,49 @@ IdleResult MeasurementScreen::idlePass() {
     panel_.clearHover();
     c.recomputed();
   }
-  const std::string k = screen_.readKey();
   screen_.sleep(10);
-  if (k.empty()) return IdleResult::Stay;
-  return handleKey(k);
+  if (input.key.empty()) return IdleResult::Stay;
+  return actOnKey(decideKey(input.key), input.key);
 }
 
-IdleResult MeasurementScreen::handleKey(const std::string& k) {
+// A press that comes with the pointer already elsewhere belongs to the item
+// it is now over, which lights up first: the highlighted item acts only
+// while the pointer is still on it.
+PanelAction MeasurementScreen::decidePanel(const MouseState& mouse) const {
+  for (const PanelField& f : profile_.fields) {
+    if (panel_.hovered(f.item) && insideZone(f, mouse.x, mouse.y))
+      return {&f, latch_.peek(mouse.buttons), mouse.wheel - panel_.wheelSeen};
+  }
+  return {};
+}
+
+KeyDecision MeasurementScreen::decideKey(const std::string& k) const {
+  if (k.size() != 1) return {};
   const int code = static_cast<unsigned char>(k[0]);
-  if (k.size() != 1) return IdleResult::Stay;
-  if (code == key::kEsc) return IdleResult::Exit;
+  if (code == key::kEsc) return {KeyAction::Exit};
   if (code == key::kSpace) {
     const CalibrationProcedure* p = profile_.procedure;
-    if (!findField(profile_.fields, PanelItem::Start) || validationPending()) return IdleResult::Stay;
-    if (p && !spaceAllowed(*p, state_.control.procedureState)) return IdleResult::Stay;
-    return startScanning();
+    if (!findField(profile_.fields, PanelItem::Start) || validationPending()) return {};
+    if (p && !spaceAllowed(*p, state_.control.procedureState)) return {};
+    return {KeyAction::StartScan};
   }
-  if (code == key::kCtrlV) {
-    if (profile_.zoomKey) zoomOnMarkers();
-    return IdleResult::Stay;
-  }
+  if (code == key::kCtrlV) return {profile_.zoomKey ? KeyAction::Zoom : KeyAction::None};
   if (code >= 45 && code <= 57 && code != 47) {
-    for (const PanelField& f : profile_.fields) {
-      if (f.kind == FieldKind::Number && panel_.hovered(f.item)) {
-        return numberEntry(f.item, k) == EntryEnd::Exit ? IdleResult::Exit : IdleResult::Stay;
-      }
-    }
+    for (const PanelField& f : profile_.fields)
+      if (f.kind == FieldKind::Number && panel_.hovered(f.item)) return {KeyAction::NumberEntry, f.item};
+  }
+  return {};
+}
+
+IdleResult MeasurementScreen::actOnKey(const KeyDecision& decision, const std::string& key) {
+  switch (decision.action) {
+    case KeyAction::None: break;
+    case KeyAction::Exit: return IdleResult::Exit;
+    case KeyAction::StartScan: return startScanning();
+    case KeyAction::Zoom: zoomOnMarkers(); break;
+    case KeyAction::NumberEntry:
+      if (numberEntry(decision.entryItem, key) == EntryEnd::Exit) return IdleResult::Exit;
+      break;
   }
   return IdleResult::Stay;
 }
@@ -90,66 +115,64 @@ IdleResult MeasurementScreen::startButton() {
   return startScanning();
 }
 
-IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
-  for (const PanelField& f : profile_.fields) {
-    int& lastWheel = panel_.lastWheel[static_cast<std::size_t>(f.item)];
-    // A press that comes with the pointer already elsewhere belongs to the
-    // item it is now over, which lights up first: the highlighted item acts
-    // only while the pointer is still on it.
-    if (!panel_.hovered(f.item) || !insideZone(f, mouse.x, mouse.y)) {
-      lastWheel = mouse.wheel;  // notches made elsewhere never act on a field
-      continue;
-    }
-    const int wheelDelta = mouse.wheel - lastWheel;
-    lastWheel = mouse.wheel;
-    const Click click = latch_.take(mouse.buttons);
-    switch (f.kind) {
-      case FieldKind::Shown: break;
-      case FieldKind::Number:
-        if (click == Click::Left) {
-          screen_.color(0, colour::kTrace1);
-          screen_.printAt(f.row, P + 12, "_" + std::string(13, ' '));
-          if (numberEntry(f.item, {}) == EntryEnd::Exit) return IdleResult::Exit;
-        } else if (wheelDelta != 0) {
-          wheelStep(f.item, mouse, wheelDelta);
-        }
-        break;
-      case FieldKind::Choice:
-        if (click != Click::None) {
-          choiceClick(f.item, click);
-        } else if (wheelDelta != 0 && (f.item == PanelItem::SampleCode || (f.item == PanelItem::Title && mouse.y > 8))) {
-          choiceClick(f.item, wheelDelta > 0 ? Click::Left : Click::Right);
-          screen_.sleep(100);
-        }
-        break;
-      case FieldKind::Button: {
-        // Help, the program's own button and Exit answer either button.
-        const bool eitherButton =
-            f.item == PanelItem::Help || f.item == PanelItem::ProgramButton || f.item == PanelItem::Exit;
-        if (click == Click::None || (click == Click::Right && !eitherButton)) break;
-        switch (f.item) {
-          case PanelItem::Copy: copyToMemory(); break;
-          case PanelItem::Save: saveToFile(); break;
-          case PanelItem::Start: return startButton();
-          case PanelItem::Help: helpButton(); break;
-          case PanelItem::ProgramButton:
-            if (hooks_.programButton(screen_, latch_)) return IdleResult::Leave;
-            redrawAll();
-            checkScales();
-            panel_.clearHover();
-            break;
-          case PanelItem::Exit: return IdleResult::Exit;
-          default: break;
-        }
-        break;
+IdleResult MeasurementScreen::actOnPanel(const PanelAction& action, const MouseState& mouse) {
+  panel_.wheelSeen = mouse.wheel;
+  if (!action.field) return IdleResult::Stay;
+  const PanelField& f = *action.field;
+  latch_.take(mouse.buttons);
+  const Click click = action.click;
+  switch (f.kind) {
+    case FieldKind::Shown: break;
+    case FieldKind::Number:
+      if (click == Click::Left) {
+        screen_.color(0, colour::kTrace1);
+        screen_.printAt(f.row, P + 12, "_" + std::string(13, ' '));
+        if (numberEntry(f.item, {}) == EntryEnd::Exit) return IdleResult::Exit;
+      } else if (action.wheelDelta != 0) {
+        wheelStep(f.item, mouse, action.wheelDelta);
       }
+      break;
+    case FieldKind::Choice:
+      if (click != Click::None) {
+        choiceClick(f.item, click);
+      } else if (action.wheelDelta != 0 &&
+                 (f.item == PanelItem::SampleCode || (f.item == PanelItem::Title && mouse.y > 8))) {
+        choiceClick(f.item, action.wheelDelta > 0 ? Click::Left : Click::Right);
+        screen_.sleep(100);
+      }
+      break;
+    case FieldKind::Button: {
+      // Help, the program's own button and Exit answer either button.
+      const bool eitherButton =
+          f.item == PanelItem::Help || f.item == PanelItem::ProgramButton || f.item == PanelItem::Exit;
+      if (click == Click::Left || (click == Click::Right && eitherButton)) return actOnButton(f.item);
+      break;
     }
   }
   return IdleResult::Stay;
 }
 
-void MeasurementScreen::helpButton() {
-  if (profile_.help) helpScreen(screen_, latch_, *profile_.help);
+IdleResult MeasurementScreen::actOnButton(PanelItem item) {
+  switch (item) {
+    case PanelItem::Copy: copyToMemory(); break;
+    case PanelItem::Save: saveToFile(); break;
+    case PanelItem::Start: return startButton();
+    case PanelItem::Help:
+      if (profile_.help) helpScreen(screen_, latch_, *profile_.help);
+      afterDialog();
+      break;
+    case PanelItem::ProgramButton:
+      if (hooks_.programButton(screen_, latch_)) return IdleResult::Leave;
+      afterDialog();
+      break;
+    case PanelItem::Exit: return IdleResult::Exit;
+    default: break;
+  }
+  return IdleResult::Stay;
+}
+
+// A screen of its own covered the measurement: all of it comes back.
+void MeasurementScreen::afterDialog() {
   redrawAll();
   checkScales();
   panel_.clearHover();
@@ -157,7 +180,7 @@ void MeasurementScreen::helpButton() {
 
 // ---------------------------------------------------------------- buttons
 
-void MeasurementScreen::showAcquisitionError() {
+void MeasurementScreen::showAcquisitionError() const {
   screen_.color(0, colour::kErrorBack);
   screen_.printAt(31, P + 2, " error : aquisition ");
   screen_.printAt(32, P + 2, " not completed      ");
@@ -185,9 +208,7 @@ void MeasurementScreen::saveToFile() {
     return;
   }
   const bool copyWanted = hooks_.saveMeasure(screen_, latch_);
-  redrawAll();
-  checkScales();
-  panel_.clearHover();
+  afterDialog();
   if (copyWanted && !hooks_.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
 }
 
@@ -222,7 +243,14 @@ void MeasurementScreen::recomputeAll() {
   }
 }
 
+void MeasurementScreen::mendDisplayChoice() {
+  ScanControl& c = state_.control;
+  if (profile_.shownDisplayChoice)
+    c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid());
+}
+
 void MeasurementScreen::redrawAll() {
+  mendDisplayChoice();
   drawPanel();
   const ModeScales s = state_.scales.of(state_.control.displayMode);
   const SweepPlan& plan = state_.plan;
@@ -235,13 +263,13 @@ void MeasurementScreen::redrawAll() {
   if (validationPending()) checkScales();
 }
 
-void MeasurementScreen::refreshTraces() {
+void MeasurementScreen::refreshTraces() const {
   screen_.copyPage(kBackgroundPage, kCompositionPage);
   drawMarkerReadout();
   drawTraces();
 }
 
-void MeasurementScreen::drawMarkerReadout() {
+void MeasurementScreen::drawMarkerReadout() const {
   Screen& s = screen_;
   const ScanControl& c = state_.control;
   const ScanRecord& r = state_.record;
@@ -310,23 +338,23 @@ std::string_view MeasurementScreen::runningStartLabel() const {
   return p && measuringStandard(*p, state_.control.procedureState) ? p->abortLabel : " Stop           ";
 }
 
-void MeasurementScreen::showProcedureState() {
+void MeasurementScreen::showProcedureState() const {
   if (const PanelField* f = findField(profile_.fields, PanelItem::Procedure); f && profile_.procedure) {
     screen_.color(colour::kText, 0);
     screen_.printAt(f->row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
   }
 }
 
-void MeasurementScreen::showStartButton(bool highlighted) {
+void MeasurementScreen::showStartButton(bool highlighted) const {
   screen_.color(highlighted ? 0 : colour::kText, highlighted ? colour::kText : 0);
   screen_.printAt(36, P + 2, runningStartLabel());
   screen_.color(colour::kText, 0);
   if (!highlighted) screen_.box(kStopButton.x0, kStopButton.y0, kStopButton.x1, kStopButton.y1, colour::kTrace1);
 }
 
-void MeasurementScreen::drawTraces() {
+void MeasurementScreen::drawTraces() const {
   const ScanControl& c = state_.control;
-  ScanRecord& r = state_.record;
+  const ScanRecord& r = state_.record;
   const ModeScales s = state_.scales.of(c.displayMode);
   const int points = state_.plan.points;
   TraceView v;
@@ -361,16 +389,13 @@ void MeasurementScreen::drawTraces() {
   }
   if (c.scanning() && profile_.levelMeter) {
     const std::size_t p = clampIndex(c.currentPoint(), r.levelA.size());
-    r.levelA[p] = std::max(r.levelA[p], -5.0);  // the bars start at -100 dBm
-    r.levelR[p] = std::max(r.levelR[p], -5.0);
     v.levelBars = true;
     v.levelA = r.levelA[p];
     v.levelR = r.levelR[p];
   }
   if (c.scanning()) {
     v.startLabel = runningStartLabel();
-    const MouseState mouse = screen_.readMouse();
-    v.startHovered = kStopButton.contains(mouse.x, mouse.y);
+    v.startHovered = kStopButton.contains(pointerX_, pointerY_);
   }
   if (profile_.procedure) {
     const auto& prompt = profile_.procedure->state(c.procedureState).tracePrompt;

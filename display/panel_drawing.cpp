@@ -59,10 +59,10 @@ void drawReadoutTemplates(Screen& s, const ReadoutFormat& f) {
 
 }  // namespace
 
-void MeasurementScreen::drawPanel() {
+void MeasurementScreen::drawPanel() const {
   Screen& s = screen_;
   const ModeSpec& m = mode();
-  ScanControl& c = state_.control;
+  const ScanControl& c = state_.control;
   const SweepPlan& plan = state_.plan;
   const auto rowOf = [&](PanelItem item) {
     const PanelField* f = findField(profile_.fields, item);
@@ -118,8 +118,6 @@ void MeasurementScreen::drawPanel() {
     s.color(colour::kText, 0);
     s.printAt(row, P + 4, "display:");
     if (panel_.hovered(PanelItem::Display)) s.color(0, colour::kText);
-    if (profile_.shownDisplayChoice)
-      c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid());
     const auto choice = static_cast<std::size_t>(c.displayChoice);
     s.printAt(row, profile_.displayChoiceColumn, choice < m.displayChoice.size() ? m.displayChoice[choice] : "");
   }

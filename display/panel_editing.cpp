@@ -193,22 +193,30 @@ void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int d
 
 // ---------------------------------------------------------------- hover
 
-void MeasurementScreen::updateHover(const MouseState& mouse) {
+std::array<bool, kPanelItems> MeasurementScreen::hoverChanges(const MouseState& mouse) const {
+  std::array<bool, kPanelItems> changed{};
   for (const PanelField& f : profile_.fields) {
     const bool inside = f.kind != FieldKind::Shown && insideZone(f, mouse.x, mouse.y) && fieldActive(f.item);
-    if (inside == panel_.hovered(f.item)) continue;
-    panel_.setHover(f.item, inside);
-    showField(f, inside);
+    changed[static_cast<std::size_t>(f.item)] = inside != panel_.hovered(f.item);
   }
+  return changed;
+}
+
+// The title and the "display:" item are drawn inverse from their flags by
+// the full redraw; every other field is printed again where it stands.
+void MeasurementScreen::changeHover(const std::array<bool, kPanelItems>& changed) {
+  const auto hasChanged = [&](PanelItem item) { return changed[static_cast<std::size_t>(item)]; };
+  for (const PanelField& f : profile_.fields)
+    if (hasChanged(f.item)) panel_.setHover(f.item, !panel_.hovered(f.item));
+  if (hasChanged(PanelItem::Title) || hasChanged(PanelItem::Display)) redrawAll();
+  for (const PanelField& f : profile_.fields)
+    if (hasChanged(f.item) && f.item != PanelItem::Title && f.item != PanelItem::Display)
+      showField(f, panel_.hovered(f.item));
 }
 
 // Reprints a field on the visible page, inverse while hovered.
-void MeasurementScreen::showField(const PanelField& f, bool hovered) {
+void MeasurementScreen::showField(const PanelField& f, bool hovered) const {
   Screen& s = screen_;
-  if (f.item == PanelItem::Title || f.item == PanelItem::Display) {
-    redrawAll();  // both are drawn inverse from their hover flag
-    return;
-  }
   s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
   const int m = state_.control.displayMode;
   const SweepPlan& plan = state_.plan;

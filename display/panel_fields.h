@@ -84,7 +84,9 @@ inline constexpr std::array<PanelField, 5> kTitleAndScaleFields{{
 
 struct PanelState {
   std::array<bool, kPanelItems> hoverFlag{};
-  std::array<int, kPanelItems> lastWheel{};
+  // The wheel's count at the last look: notches made while the pointer was
+  // elsewhere (or while a scan ran) never act on a field.
+  int wheelSeen = 0;
   bool hovered(PanelItem item) const { return hoverFlag[static_cast<std::size_t>(item)]; }
   void setHover(PanelItem item, bool on) { hoverFlag[static_cast<std::size_t>(item)] = on; }
   void clearHover() { hoverFlag.fill(false); }
