@@ -128,7 +128,7 @@ ScanStep ScanSession::handleTimeout() {
   // The padded label, so that no letters of " Abort calibrate" or " Abort
   // normalize" stay beside it; and the procedure's state as it now is.
   out_.printAt(36, P + 2, " Start          ");
-  screen_.showProcedureState();
+  showProcedureState(out_, screen_.view());
   channel_->close();
   out_.color(0, colour::kErrorBack);
   out_.printAt(31, P + 2, style_.timeoutLine1);
@@ -207,7 +207,7 @@ void ScanSession::watchButton(const AcquisitionProgress& progress) {
   const bool over = kStopButton.contains(mouse.x, mouse.y);
   if (over != stopHighlighted_) {
     stopHighlighted_ = over;
-    screen_.showStartButton(over);
+    showStartButton(out_, screen_.view(), over);
   }
   if (over && latch.take(mouse.buttons & 1) == Click::Left) {
     state_.control.askToStop();

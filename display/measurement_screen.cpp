@@ -15,11 +15,22 @@ std::size_t clampIndex(int i, std::size_t size) {
   return static_cast<std::size_t>(std::clamp(i, 0, static_cast<int>(size) - 1));
 }
 
+void showAcquisitionError(Screen& s) {
+  s.color(0, colour::kErrorBack);
+  s.printAt(31, P + 2, " error : aquisition ");
+  s.printAt(32, P + 2, " not completed      ");
+  s.color(colour::kText, 0);
+}
+
 }  // namespace
 
 MeasurementScreen::MeasurementScreen(Screen& screen, MeasurementState& state, const MeasurementProfile& profile,
                                      MeasurementHooks& hooks)
     : screen_(screen), state_(state), profile_(profile), hooks_(hooks) {}
+
+ScreenView MeasurementScreen::view() const {
+  return {state_, profile_, mode(), panel_, hooks_, pointX_, pointerX_, pointerY_};
+}
 
 const ModeSpec& MeasurementScreen::mode() const {
   const auto m = static_cast<std::size_t>(state_.control.displayMode);
@@ -180,17 +191,10 @@ void MeasurementScreen::afterDialog() {
 
 // ---------------------------------------------------------------- buttons
 
-void MeasurementScreen::showAcquisitionError() const {
-  screen_.color(0, colour::kErrorBack);
-  screen_.printAt(31, P + 2, " error : aquisition ");
-  screen_.printAt(32, P + 2, " not completed      ");
-  screen_.color(colour::kText, 0);
-}
-
 void MeasurementScreen::copyToMemory() {
   ScanControl& c = state_.control;
   if (!c.scanComplete()) {
-    showAcquisitionError();
+    showAcquisitionError(screen_);
     return;
   }
   std::copy_n(state_.record.rawRatio.begin(), state_.plan.points, state_.record.memoryRatio.begin());
@@ -204,7 +208,7 @@ void MeasurementScreen::copyToMemory() {
 
 void MeasurementScreen::saveToFile() {
   if (!state_.control.scanComplete()) {
-    showAcquisitionError();
+    showAcquisitionError(screen_);
     return;
   }
   const bool copyWanted = hooks_.saveMeasure(screen_, latch_);
@@ -251,13 +255,14 @@ void MeasurementScreen::mendDisplayChoice() {
 
 void MeasurementScreen::redrawAll() {
   mendDisplayChoice();
-  drawPanel();
+  const ScreenView v = view();
+  drawPanel(screen_, v);
   const ModeScales s = state_.scales.of(state_.control.displayMode);
   const SweepPlan& plan = state_.plan;
   drawPlotFrame(screen_, PlotFrameView{plan.logSweep, plan.freqMin, plan.freqMax, mode().logTrace1, s.trace1Max,
                                        s.trace1Min, profile_.levelMeter});
-  drawMarkerReadout();
-  drawTraces();
+  drawMarkerReadout(screen_, v);
+  drawTraceLayer(screen_, v);
   // A full redraw would wipe the error box of a value still wrong, leaving
   // Start refused with nothing on the screen to say why: show it again.
   if (validationPending()) checkScales();
@@ -265,144 +270,9 @@ void MeasurementScreen::redrawAll() {
 
 void MeasurementScreen::refreshTraces() const {
   screen_.copyPage(kBackgroundPage, kCompositionPage);
-  drawMarkerReadout();
-  drawTraces();
-}
-
-void MeasurementScreen::drawMarkerReadout() const {
-  Screen& s = screen_;
-  const ScanControl& c = state_.control;
-  const ScanRecord& r = state_.record;
-  const ReadoutFormat& f = mode().readout;
-  s.setPages(kCompositionPage, kVisiblePage);
-  s.color(colour::kText, 0);
-  const auto value = [&](int row, int column, std::string_view picture, double v) {
-    s.locate(row, column);
-    if (profile_.overscaleReadout && !(v > -999999999.98 && v < 9999999999.98)) {
-      s.print("  overscale  ");
-    } else {
-      s.printPicture(picture, v);
-    }
-  };
-  const auto blank2 = [&](int row) { s.printAt(row, f.value2Column, std::string(f.blank2Width, ' ')); };
-  const auto blanks = [&](int row) {
-    s.printAt(row, 13, std::string(12, ' '));
-    s.printAt(row, f.blank1Column, std::string(f.blank1Width, ' '));
-    blank2(row);
-  };
-  // Trace 2 may lack values near both ends of the measured range.
-  const int trim = hooks_.trace2Trim();
-  const int lastMeasured = c.scanComplete() ? state_.plan.points - 1 : c.resumePoint();
-  const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
-  const int index[2] = {state_.plan.markerIndex1, state_.plan.markerIndex2};
-  for (int m = 0; m < 2; ++m) {
-    const int row = 45 + m;
-    const std::size_t i = clampIndex(index[m], r.frequency.size());
-    if (!c.measured(index[m])) {
-      blanks(row);
-      continue;
-    }
-    s.locate(row, 13);
-    s.printPicture("#########.##", r.frequency[i]);
-    value(row, f.value1Column, f.value1Picture, r.trace1[i]);
-    if (hasTrace2(index[m])) {
-      value(row, f.value2Column, f.value2Picture, r.trace2[i]);
-    } else {
-      blank2(row);
-    }
-  }
-  if (!(c.measured(index[0]) && c.measured(index[1]))) {
-    blanks(47);
-    return;
-  }
-  const std::size_t a = clampIndex(index[0], r.frequency.size()), b = clampIndex(index[1], r.frequency.size());
-  s.locate(47, 13);
-  s.printPicture("#########.##", r.frequency[b] - r.frequency[a]);
-  value(47, f.value1Column, f.value1Picture, r.trace1[b] - r.trace1[a]);
-  if (hasTrace2(index[0]) && hasTrace2(index[1])) {
-    value(47, f.value2Column, f.value2Picture, r.trace2[b] - r.trace2[a]);
-  } else {
-    blank2(47);
-  }
-}
-
-std::string_view MeasurementScreen::startLabel() const {
-  const CalibrationProcedure* p = profile_.procedure;
-  const bool inSteps = p && inProcedure(*p, state_.control.procedureState);
-  if (state_.control.scanning()) return inSteps ? p->abortLabel : " Stop    ";
-  return inSteps ? p->startLabel : " Start  ";
-}
-
-std::string_view MeasurementScreen::runningStartLabel() const {
-  const CalibrationProcedure* p = profile_.procedure;
-  return p && measuringStandard(*p, state_.control.procedureState) ? p->abortLabel : " Stop           ";
-}
-
-void MeasurementScreen::showProcedureState() const {
-  if (const PanelField* f = findField(profile_.fields, PanelItem::Procedure); f && profile_.procedure) {
-    screen_.color(colour::kText, 0);
-    screen_.printAt(f->row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
-  }
-}
-
-void MeasurementScreen::showStartButton(bool highlighted) const {
-  screen_.color(highlighted ? 0 : colour::kText, highlighted ? colour::kText : 0);
-  screen_.printAt(36, P + 2, runningStartLabel());
-  screen_.color(colour::kText, 0);
-  if (!highlighted) screen_.box(kStopButton.x0, kStopButton.y0, kStopButton.x1, kStopButton.y1, colour::kTrace1);
-}
-
-void MeasurementScreen::drawTraces() const {
-  const ScanControl& c = state_.control;
-  const ScanRecord& r = state_.record;
-  const ModeScales s = state_.scales.of(c.displayMode);
-  const int points = state_.plan.points;
-  TraceView v;
-  v.points = points;
-  v.scanning = c.scanning();
-  v.currentPoint = c.currentPoint();
-  v.segments = c.segments(points);
-  v.markerOffset1 = state_.plan.markerOffset1;
-  v.markerOffset2 = state_.plan.markerOffset2;
-  v.logTrace1 = mode().logTrace1;
-  v.trace1Max = s.trace1Max;
-  v.trace1Min = s.trace1Min;
-  v.trace2Max = s.trace2Max;
-  v.trace2Min = s.trace2Min;
-  v.drawTrace2 = c.displayChoice == display_choice::kBoth || c.displayChoice == display_choice::kBothWithMemory;
-  v.drawMemory1 = c.memoryShown();
-  v.drawMemory2 = c.displayChoice == display_choice::kBothWithMemory && c.memoryShown();
-  if (hooks_.secondCurvesShown()) {
-    v.drawMemory1 = true;
-    v.drawMemory2 = v.drawTrace2;
-  }
-  const auto n = static_cast<std::size_t>(points);
-  v.trace1 = std::span(r.trace1).first(n);
-  v.trace2 = std::span(r.trace2).first(n);
-  v.memory1 = std::span(r.memoryTrace1).first(n);
-  v.memory2 = std::span(r.memoryTrace2).first(n);
-  v.trace2Trim = hooks_.trace2Trim();
-  if (pointX_.size() == n) v.pointX = pointX_;
-  if (c.displayChoice == display_choice::kLevels) {
-    v.levelTraceA = std::span(r.levelA).first(n);
-    v.levelTraceR = std::span(r.levelR).first(n);
-  }
-  if (c.scanning() && profile_.levelMeter) {
-    const std::size_t p = clampIndex(c.currentPoint(), r.levelA.size());
-    v.levelBars = true;
-    v.levelA = r.levelA[p];
-    v.levelR = r.levelR[p];
-  }
-  if (c.scanning()) {
-    v.startLabel = runningStartLabel();
-    v.startHovered = kStopButton.contains(pointerX_, pointerY_);
-  }
-  if (profile_.procedure) {
-    const auto& prompt = profile_.procedure->state(c.procedureState).tracePrompt;
-    v.promptLine1 = prompt[0];
-    v.promptLine2 = prompt[1];
-  }
-  vna::drawTraces(screen_, v);
+  const ScreenView v = view();
+  drawMarkerReadout(screen_, v);
+  drawTraceLayer(screen_, v);
 }
 
 }  // namespace vna

@@ -13,6 +13,7 @@
 #include <vector>
 
 #include "display/click_latch.h"
+#include "display/measurement_drawing.h"
 #include "display/measurement_profile.h"
 #include "display/panel_fields.h"
 #include "display/scale_check.h"
@@ -65,13 +66,8 @@ class MeasurementScreen {
   bool validationPending() const { return errors_.any(); }
   void clearHover() { panel_.clearHover(); }
 
-  // The start button's label as the panel draws it, and as it is reprinted
-  // (padded) while hovered or while a scan runs.
-  std::string_view startLabel() const;
-  std::string_view runningStartLabel() const;
-  void showStartButton(bool highlighted) const;
-  // Reprints the calibrate or normalize item's state in plain colours.
-  void showProcedureState() const;
+  // What the drawing functions draw from.
+  ScreenView view() const;
 
   Screen& screen() { return screen_; }
   ClickLatch& latch() { return latch_; }
@@ -106,13 +102,6 @@ class MeasurementScreen {
   // A program may offer only some display choices in a mode or without a
   // memory: the choice is mended before the panel shows it.
   void mendDisplayChoice();
-
-  // Drawing what is, writing nothing.
-  void drawPanel() const;
-  void showField(const PanelField& field, bool hovered) const;
-  void drawMarkerReadout() const;
-  void drawTraces() const;
-  void showAcquisitionError() const;
 
   Screen& screen_;
   MeasurementState& state_;

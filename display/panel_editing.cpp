@@ -11,26 +11,6 @@ namespace {
 
 constexpr int P = kPanelColumn;
 
-bool isCenterOrSpan(PanelItem item) { return item == PanelItem::Center || item == PanelItem::Span; }
-
-double& scaleValue(ScaleSet& scales, PanelItem item, int mode) {
-  const auto m = static_cast<std::size_t>(mode);
-  switch (item) {
-    case PanelItem::Trace1Max: return scales.trace1Max[m];
-    case PanelItem::Trace1Min: return scales.trace1Min[m];
-    case PanelItem::Trace2Max: return scales.trace2Max[m];
-    default: return scales.trace2Min[m];
-  }
-}
-
-double& frequencyValue(SweepPlan& plan, PanelItem item) {
-  switch (item) {
-    case PanelItem::FreqMax: return plan.freqMax;
-    case PanelItem::FreqMin: return plan.freqMin;
-    case PanelItem::Center: return plan.center;
-    default: return plan.span;
-  }
-}
 
 // A scale stepped by the wheel stays within the picture and on its side of
 // the other bound; a logarithmic trace 1 keeps its MIN above zero.
@@ -47,15 +27,7 @@ bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, 
 
 }  // namespace
 
-// Center and span exist only on a linear sweep; the length only while no
-// correction is involved.
-bool MeasurementScreen::fieldActive(PanelItem item) const {
-  if (isCenterOrSpan(item)) return !state_.plan.logSweep;
-  if (item == PanelItem::Length && profile_.procedure)
-    return lengthApplies(*profile_.procedure, state_.control.procedureState);
-  if (servedByHooks(item)) return hooks_.programChoiceShown(item);
-  return true;
-}
+bool MeasurementScreen::fieldActive(PanelItem item) const { return fieldShown(view(), item); }
 
 void MeasurementScreen::choiceClick(PanelItem item, Click click) {
   ScanControl& c = state_.control;
@@ -211,58 +183,7 @@ void MeasurementScreen::changeHover(const std::array<bool, kPanelItems>& changed
   if (hasChanged(PanelItem::Title) || hasChanged(PanelItem::Display)) redrawAll();
   for (const PanelField& f : profile_.fields)
     if (hasChanged(f.item) && f.item != PanelItem::Title && f.item != PanelItem::Display)
-      showField(f, panel_.hovered(f.item));
-}
-
-// Reprints a field on the visible page, inverse while hovered.
-void MeasurementScreen::showField(const PanelField& f, bool hovered) const {
-  Screen& s = screen_;
-  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
-  const int m = state_.control.displayMode;
-  const SweepPlan& plan = state_.plan;
-  switch (f.item) {
-    case PanelItem::Trace1Max:
-    case PanelItem::Trace1Min:
-    case PanelItem::Trace2Max:
-    case PanelItem::Trace2Min:
-      s.locate(f.row, P + 12);
-      s.printPicture(profile_.scales.picture, scaleValue(state_.scales, f.item, m));
-      break;
-    case PanelItem::FreqMax:
-    case PanelItem::FreqMin:
-    case PanelItem::Center:
-    case PanelItem::Span:
-      s.locate(f.row, P + 12);
-      s.printPicture("##########.##", frequencyValue(state_.plan, f.item));
-      break;
-    case PanelItem::Sweep: s.printAt(f.row, P + 12, plan.logSweep ? " log         " : " linear      "); break;
-    case PanelItem::Points:
-    case PanelItem::SampleCode:
-      s.printAt(f.row, P + 13, std::string(12, ' '));
-      s.locate(f.row, P + 12);
-      s.printNumber(f.item == PanelItem::Points ? plan.points : msPerMeasurement(plan.sampleCode));
-      break;
-    case PanelItem::Length:
-      s.printAt(f.row, P + 12, std::string(12, ' '));
-      s.locate(f.row, P + 13);
-      s.printPicture(kLengthPicture, state_.cableLength);
-      break;
-    case PanelItem::Procedure:
-      if (profile_.procedure)
-        s.printAt(f.row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
-      break;
-    case PanelItem::DelayAperture:
-    case PanelItem::Parameter:
-    case PanelItem::ProgramChoice: hooks_.showProgramChoice(s, f.item, hovered); break;
-    case PanelItem::Start: {
-      const CalibrationProcedure* p = profile_.procedure;
-      const bool awaiting = p && p->role(state_.control.procedureState) == StepRole::Awaiting;
-      s.printAt(f.row, f.labelColumn, awaiting ? p->startLabel : f.hoverLabel);
-      break;
-    }
-    default: s.printAt(f.row, f.labelColumn, f.hoverLabel); break;
-  }
-  s.color(colour::kText, 0);
+      showField(screen_, view(), f, panel_.hovered(f.item));
 }
 
 }  // namespace vna
