@@ -64,7 +64,6 @@ void AnalyzerProgram::startUp() {
   splash();
   measurement_.redrawAll();
   session_.openInstrument(openChannel_);
-  state_.control.scanning = true;
 }
 
 // F2 during the splash opens the Serial Port Setting screen.

@@ -1,5 +1,7 @@
 #include "analyzer/scan_session.h"
 
+#include <algorithm>
+
 #include "display/layout.h"
 
 namespace vna {
@@ -40,49 +42,39 @@ void ScanSession::closeInstrument() {
 
 void ScanSession::scanStart() {
   ScanControl& c = state_.control;
-  c.currentPoint = 0;
   buildFrequencyList(state_.plan, state_.record.frequency);
-  c.currentPoint = c.resumePoint;
-  c.restartPending = false;
+  c.sweepBegins();
   link_.sampleCode = state_.plan.sampleCode;
   // The clock in use may have been changed on the Adjustment screen.
   link_.clockHz = settings_.clockHz;
-  engine_->start(state_.record.frequency, c.currentPoint);
+  engine_->start(state_.record.frequency, c.currentPoint());
 }
 
 ScanStep ScanSession::scanPass() {
   ScanControl& c = state_.control;
   const CalibrationProcedure* procedure = screen_.procedure();
-  if (c.currentPoint == 0) sleep(10);
+  if (c.currentPoint() == 0) sleep(10);
 
   const Acquired acquired = engine_->acquire();
   if (out_.closeRequested()) return ScanStep::Exit;
   if (acquired == Acquired::TimedOut) {
-    c.scanning = false;
+    c.stopped();
     if (procedure) c.procedureState = afterTimeout(*procedure, c.procedureState);
     return handleTimeout();
   }
 
-  const MouseState mouse = out_.readMouse();
-  ClickLatch& latch = screen_.latch();
-  latch.release(mouse.buttons);
-  if (stopHighlighted_ && latch.take(mouse.buttons & 1) == Click::Left) return stopScan();
-  const std::string k = out_.readKey();
-  if (k == " " || c.stopRequested) return stopScan();
-  if (k.size() == 1 && k[0] == key::kEsc) return ScanStep::Exit;
+  const UserInput input = screen_.readInput();
+  if (stopHighlighted_ && screen_.latch().take(input.mouse.buttons & 1) == Click::Left) return stopScan();
+  if (input.key == " " || c.stopRequested()) return stopScan();
+  if (input.key.size() == 1 && input.key[0] == key::kEsc) return ScanStep::Exit;
 
   engine_->strobe();
-  convertPoint(c.currentPoint);
+  convertPoint(c.currentPoint());
   screen_.refreshTraces();
 
-  c.resumePoint = c.currentPoint;
-  c.currentPoint += 1;
-  if (c.currentPoint == state_.plan.points) {
-    c.currentPoint = 0;
-    c.scanComplete = true;
-    if (procedure && measuringStandard(*procedure, c.procedureState)) endProcedureStep();
-  }
-  if (!c.scanning) {
+  if (c.pointMeasured(state_.plan.points) && procedure && measuringStandard(*procedure, c.procedureState))
+    endProcedureStep();
+  if (!c.scanning()) {
     // Whatever the idle loop finds under the pointer lights up anew.
     screen_.clearHover();
     return ScanStep::Idle;
@@ -90,7 +82,7 @@ ScanStep ScanSession::scanPass() {
 
   // Look-ahead: the instrument already runs at point p + 1 since the strobe,
   // so p + 2 is loaded now (currentPoint has moved on to p + 1).
-  engine_->loadAheadAndPace(state_.record.frequency[static_cast<std::size_t>(c.currentPoint) + 1]);
+  engine_->loadAheadAndPace(state_.record.frequency[static_cast<std::size_t>(c.currentPoint()) + 1]);
   return ScanStep::NextPoint;
 }
 
@@ -108,12 +100,16 @@ void ScanSession::convertPoint(int i) {
       hooks_.storeStandard(standard, i);
   }
   hooks_.derivePoint(i);
+  if (screen_.profile().levelMeter) {
+    // The level bars and traces start at -100 dBm.
+    r.levelA[p] = std::max(r.levelA[p], -5.0);
+    r.levelR[p] = std::max(r.levelR[p], -5.0);
+  }
 }
 
 ScanStep ScanSession::stopScan() {
   ScanControl& c = state_.control;
-  c.scanning = false;
-  c.stopRequested = false;
+  c.stoppedByUser();
   stopHighlighted_ = false;
   const CalibrationProcedure* procedure = screen_.procedure();
   if (procedure && measuringStandard(*procedure, c.procedureState)) {
@@ -122,7 +118,6 @@ ScanStep ScanSession::stopScan() {
     sleep(2000);
   }
   screen_.redrawAll();
-  c.recomputeRequested = false;
   screen_.clearHover();
   return ScanStep::Idle;
 }
@@ -133,7 +128,7 @@ ScanStep ScanSession::handleTimeout() {
   // The padded label, so that no letters of " Abort calibrate" or " Abort
   // normalize" stay beside it; and the procedure's state as it now is.
   out_.printAt(36, P + 2, " Start          ");
-  screen_.showProcedureState();
+  showProcedureState(out_, screen_.view());
   channel_->close();
   out_.color(0, colour::kErrorBack);
   out_.printAt(31, P + 2, style_.timeoutLine1);
@@ -159,12 +154,7 @@ void ScanSession::endProcedureStep() {
   ScanControl& c = state_.control;
   const StepEnd& end = procedure.state(c.procedureState).end;
   c.procedureState = afterScanEnd(procedure, c.procedureState);
-  if (!end.keepScanning) {
-    c.scanning = false;
-    c.resumePoint = 0;
-    c.scanComplete = false;
-    c.memoryValid = false;
-  }
+  if (!end.keepScanning) c.standardScanDone();
   for (const ProcedureText& t : end.before) showText(t);
   sleep(end.pauseMs);
   screen_.redrawAll();
@@ -202,7 +192,7 @@ bool ScanSession::watchKeys(const AcquisitionProgress& progress) {
   const CalibrationProcedure* procedure = screen_.procedure();
   const bool spaceStops = !procedure || spaceAllowed(*procedure, state_.control.procedureState);
   if (k == " " && spaceStops) {
-    state_.control.stopRequested = true;
+    state_.control.askToStop();
     stopHighlighted_ = false;
     warnIfLong(progress);
   }  // any other key pressed during an acquisition is dropped, Esc too
@@ -217,10 +207,10 @@ void ScanSession::watchButton(const AcquisitionProgress& progress) {
   const bool over = kStopButton.contains(mouse.x, mouse.y);
   if (over != stopHighlighted_) {
     stopHighlighted_ = over;
-    screen_.showStartButton(over);
+    showStartButton(out_, screen_.view(), over);
   }
   if (over && latch.take(mouse.buttons & 1) == Click::Left) {
-    state_.control.stopRequested = true;
+    state_.control.askToStop();
     warnIfLong(progress);
   }
 }

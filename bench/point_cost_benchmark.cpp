@@ -71,7 +71,7 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
     const auto click = [&](std::pair<int, int> at) { return clicker.click(backend, input, at.first, at.second); };
     // Space, pressed again if the program did not take it within a while.
     const auto space = [&](bool wantScanning) {
-      if (c.scanning == wantScanning) return true;
+      if (c.scanning() == wantScanning) return true;
       if (waitPasses-- <= 0) {
         input.pushKey(" ");
         waitPasses = 200;
@@ -84,9 +84,9 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
       waitPasses = 0;
       ++step;
     };
-    if (c.resumePoint != lastResume) {
-      lastResume = c.resumePoint;
-      const auto p = static_cast<std::size_t>(c.resumePoint);
+    if (c.resumePoint() != lastResume) {
+      lastResume = c.resumePoint();
+      const auto p = static_cast<std::size_t>(c.resumePoint());
       std::copy(program->link().sampleR.begin(), program->link().sampleR.end(), result.samplesR[p].begin());
       std::copy(program->link().sampleA.begin(), program->link().sampleA.end(), result.samplesA[p].begin());
       if (measured >= 0) {
@@ -102,7 +102,7 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
     }
     switch (step) {
       case 0:  // the program starts scanning by itself: stop it
-        if (c.scanning && c.resumePoint >= 1) advance();
+        if (c.scanning() && c.resumePoint() >= 1) advance();
         break;
       case 1:
         if (space(false)) advance();
@@ -136,19 +136,19 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
         break;
       }
       case 5:
-        if (procedure(+CalibrationState::AwaitingShort) && !c.scanning) {
+        if (procedure(+CalibrationState::AwaitingShort) && !c.scanning()) {
           model.setDevice(Device::shortCircuit());
           advance();
         }
         break;
       case 7:
-        if (procedure(+CalibrationState::AwaitingReference) && !c.scanning) {
+        if (procedure(+CalibrationState::AwaitingReference) && !c.scanning()) {
           model.setDevice(Device::referenceLoad(50, 0, 0));
           advance();
         }
         break;
       case 9:
-        if (procedure(+CalibrationState::On) && !c.scanning) {
+        if (procedure(+CalibrationState::On) && !c.scanning()) {
           model.setDevice(dut);
           advance();
         }
@@ -157,13 +157,13 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
         if (space(true)) advance();
         break;
       case 11:
-        if (c.scanComplete && c.resumePoint == 800) advance();
+        if (c.scanComplete() && c.resumePoint() == 800) advance();
         break;
       case 12:
         if (space(false)) advance();
         break;
       case 13:
-        if (c.memoryValid) {
+        if (c.memoryValid()) {
           advance();
         } else {
           click(button(28));
@@ -253,10 +253,11 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
   const AnalyzerProfile& profile = impedanceAnalyzerProfile();
   MeasurementScreen ms(screen, state, profile.screen, hooks);
   ScanControl& c = state.control;
-  c.scanning = true;
-  c.scanComplete = true;
-  c.memoryValid = true;
-  c.restartPending = false;
+  // Scanning on over a complete sweep with its memory, from point 0.
+  c.start();
+  c.sweepBegins();
+  while (!c.scanComplete() || c.currentPoint() != 0) c.pointMeasured(state.plan.points);
+  c.memoryCopied();
   c.displayChoice = display_choice::kBothWithMemory;
   ms.redrawAll();
   screen.readMouse();
@@ -310,7 +311,6 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
       const double deriveSeconds = perCall(16, [&] { hooks.derivePoint(i); });
       keep(derive, deriveSeconds);
 
-      c.currentPoint = i;
       if (copyPass) {
         Framebuffer twin = screen.framebuffer();
         const double start = threadCpu();
@@ -333,7 +333,7 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
       screen.readMouse();  // the next pump puts what the point changed on the window
       const double presentSeconds = threadCpu() - before;
       keep(present, presentSeconds);
-      c.resumePoint = i;
+      c.pointMeasured(points);
       keep(total, convertSeconds + deriveSeconds + (end - start) + presentSeconds);
     }
   }
@@ -351,7 +351,7 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
 
   // A display mode change: the idle loop recomputes every point, redraws all
   // three pages and shows them at its next key read.
-  c.scanning = false;
+  c.stoppedByUser();
   std::vector<double> recompute, redraw, shown;
   const int modes = static_cast<int>(profile.screen.modes.size());
   for (int k = 0; k < 3 * modes; ++k) {

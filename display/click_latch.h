@@ -15,17 +15,18 @@ struct ClickLatch {
   void release(int buttons) {
     if (buttons <= 0) left = right = false;
   }
+  // A new press of the left (or right) button, as take() would report it.
+  Click peek(int buttons) const {
+    if (buttons > 0 && (buttons & 1) && !left) return Click::Left;
+    if (buttons > 0 && (buttons & 2) && !right) return Click::Right;
+    return Click::None;
+  }
   // A new press of the left (or right) button, latching it; None otherwise.
   Click take(int buttons) {
-    if (buttons > 0 && (buttons & 1) && !left) {
-      left = true;
-      return Click::Left;
-    }
-    if (buttons > 0 && (buttons & 2) && !right) {
-      right = true;
-      return Click::Right;
-    }
-    return Click::None;
+    const Click click = peek(buttons);
+    if (click == Click::Left) left = true;
+    if (click == Click::Right) right = true;
+    return click;
   }
 };
 

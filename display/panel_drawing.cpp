@@ -1,9 +1,9 @@
 // The side panel as a full redraw draws it on the background page, from the
-// program's field table and mode texts.
+// program's field table and mode texts, and its fields as the hover shows them.
 #include <string>
 
 #include "display/layout.h"
-#include "display/measurement_screen.h"
+#include "display/measurement_drawing.h"
 #include "display/typed_entry.h"
 
 namespace vna {
@@ -59,25 +59,34 @@ void drawReadoutTemplates(Screen& s, const ReadoutFormat& f) {
 
 }  // namespace
 
-void MeasurementScreen::drawPanel() {
-  Screen& s = screen_;
-  const ModeSpec& m = mode();
-  ScanControl& c = state_.control;
-  const SweepPlan& plan = state_.plan;
+// Center and span exist only on a linear sweep; the length only while no
+// correction is involved.
+bool fieldShown(const ScreenView& view, PanelItem item) {
+  if (isCenterOrSpan(item)) return !view.state.plan.logSweep;
+  const CalibrationProcedure* p = view.profile.procedure;
+  if (item == PanelItem::Length && p) return lengthApplies(*p, view.state.control.procedureState);
+  if (servedByHooks(item)) return view.hooks.programChoiceShown(item);
+  return true;
+}
+
+void drawPanel(Screen& s, const ScreenView& view) {
+  const ModeSpec& m = view.mode;
+  const ScanControl& c = view.state.control;
+  const SweepPlan& plan = view.state.plan;
   const auto rowOf = [&](PanelItem item) {
-    const PanelField* f = findField(profile_.fields, item);
+    const PanelField* f = findField(view.profile.fields, item);
     return f ? f->row : 0;
   };
   s.setPages(kBackgroundPage, kVisiblePage);
   s.clearPage();
 
-  const bool titleHovered = profile_.titleFollowsHover && panel_.hovered(PanelItem::Title);
+  const bool titleHovered = view.profile.titleFollowsHover && view.panel.hovered(PanelItem::Title);
   s.color(titleHovered ? 0 : colour::kTrace1, titleHovered ? colour::kTrace1 : 0);
   for (std::size_t i = 0; i < m.title.size(); ++i)
-    if (!m.title[i].empty()) s.printAt(profile_.titleRow + static_cast<int>(i), P + 2, m.title[i]);
+    if (!m.title[i].empty()) s.printAt(view.profile.titleRow + static_cast<int>(i), P + 2, m.title[i]);
 
-  const ModeScales scales = state_.scales.of(c.displayMode);
-  const std::string_view picture = profile_.scales.picture;
+  const ModeScales scales = view.state.scales.of(c.displayMode);
+  const std::string_view picture = view.profile.scales.picture;
   if (const int row = rowOf(PanelItem::Trace1Max))
     drawTraceBlock(s, row, m.trace1Name, m.trace1Unit, colour::kTrace1, picture, scales.trace1Max, scales.trace1Min,
                    !m.logTrace1);
@@ -103,33 +112,80 @@ void MeasurementScreen::drawPanel() {
     s.printAt(row, P + 4, "ms/meas:");
     s.printNumber(msPerMeasurement(plan.sampleCode));
   }
-  if (const int row = rowOf(PanelItem::Length); row && fieldActive(PanelItem::Length)) {
+  if (const int row = rowOf(PanelItem::Length); row && fieldShown(view, PanelItem::Length)) {
     s.printAt(row, P + 2, "length(m):");
     s.locate(row, P + 13);
-    s.printPicture(kLengthPicture, state_.cableLength);
+    s.printPicture(kLengthPicture, view.state.cableLength);
   }
-  if (const int row = rowOf(PanelItem::Procedure); row && profile_.procedure) {
-    s.printAt(row, P + 2, profile_.procedure->label);
-    const bool hovered = panel_.hovered(PanelItem::Procedure);
+  if (const int row = rowOf(PanelItem::Procedure); row && view.profile.procedure) {
+    s.printAt(row, P + 2, view.profile.procedure->label);
+    const bool hovered = view.panel.hovered(PanelItem::Procedure);
     s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
-    s.printAt(row, P + 12, profile_.procedure->state(c.procedureState).panelText);
+    s.printAt(row, P + 12, view.profile.procedure->state(c.procedureState).panelText);
   }
   if (const int row = rowOf(PanelItem::Display)) {
     s.color(colour::kText, 0);
     s.printAt(row, P + 4, "display:");
-    if (panel_.hovered(PanelItem::Display)) s.color(0, colour::kText);
-    if (profile_.shownDisplayChoice)
-      c.displayChoice = profile_.shownDisplayChoice(c.displayChoice, c.displayMode, c.memoryValid);
+    if (view.panel.hovered(PanelItem::Display)) s.color(0, colour::kText);
     const auto choice = static_cast<std::size_t>(c.displayChoice);
-    s.printAt(row, profile_.displayChoiceColumn, choice < m.displayChoice.size() ? m.displayChoice[choice] : "");
+    s.printAt(row, view.profile.displayChoiceColumn, choice < m.displayChoice.size() ? m.displayChoice[choice] : "");
   }
   s.color(colour::kText, 0);
-  for (const PanelField& f : profile_.fields) {
+  for (const PanelField& f : view.profile.fields) {
     if (f.kind != FieldKind::Button) continue;
-    s.printAt(f.row, f.labelColumn, f.item == PanelItem::Start ? startLabel() : f.label);
+    s.printAt(f.row, f.labelColumn, f.item == PanelItem::Start ? startLabel(view) : f.label);
   }
   drawReadoutTemplates(s, m.readout);
-  hooks_.drawPanelExtras(s, panel_);
+  view.hooks.drawPanelExtras(s, view.panel);
+  s.color(colour::kText, 0);
+}
+
+void showField(Screen& s, const ScreenView& view, const PanelField& f, bool hovered) {
+  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
+  const int m = view.state.control.displayMode;
+  const SweepPlan& plan = view.state.plan;
+  switch (f.item) {
+    case PanelItem::Trace1Max:
+    case PanelItem::Trace1Min:
+    case PanelItem::Trace2Max:
+    case PanelItem::Trace2Min:
+      s.locate(f.row, P + 12);
+      s.printPicture(view.profile.scales.picture, scaleValue(view.state.scales, f.item, m));
+      break;
+    case PanelItem::FreqMax:
+    case PanelItem::FreqMin:
+    case PanelItem::Center:
+    case PanelItem::Span:
+      s.locate(f.row, P + 12);
+      s.printPicture("##########.##", frequencyValue(view.state.plan, f.item));
+      break;
+    case PanelItem::Sweep: s.printAt(f.row, P + 12, plan.logSweep ? " log         " : " linear      "); break;
+    case PanelItem::Points:
+    case PanelItem::SampleCode:
+      s.printAt(f.row, P + 13, std::string(12, ' '));
+      s.locate(f.row, P + 12);
+      s.printNumber(f.item == PanelItem::Points ? plan.points : msPerMeasurement(plan.sampleCode));
+      break;
+    case PanelItem::Length:
+      s.printAt(f.row, P + 12, std::string(12, ' '));
+      s.locate(f.row, P + 13);
+      s.printPicture(kLengthPicture, view.state.cableLength);
+      break;
+    case PanelItem::Procedure:
+      if (view.profile.procedure)
+        s.printAt(f.row, P + 12, view.profile.procedure->state(view.state.control.procedureState).panelText);
+      break;
+    case PanelItem::DelayAperture:
+    case PanelItem::Parameter:
+    case PanelItem::ProgramChoice: view.hooks.showProgramChoice(s, f.item, hovered); break;
+    case PanelItem::Start: {
+      const CalibrationProcedure* p = view.profile.procedure;
+      const bool awaiting = p && p->role(view.state.control.procedureState) == StepRole::Awaiting;
+      s.printAt(f.row, f.labelColumn, awaiting ? p->startLabel : f.hoverLabel);
+      break;
+    }
+    default: s.printAt(f.row, f.labelColumn, f.hoverLabel); break;
+  }
   s.color(colour::kText, 0);
 }
 

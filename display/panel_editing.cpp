@@ -11,26 +11,6 @@ namespace {
 
 constexpr int P = kPanelColumn;
 
-bool isCenterOrSpan(PanelItem item) { return item == PanelItem::Center || item == PanelItem::Span; }
-
-double& scaleValue(ScaleSet& scales, PanelItem item, int mode) {
-  const auto m = static_cast<std::size_t>(mode);
-  switch (item) {
-    case PanelItem::Trace1Max: return scales.trace1Max[m];
-    case PanelItem::Trace1Min: return scales.trace1Min[m];
-    case PanelItem::Trace2Max: return scales.trace2Max[m];
-    default: return scales.trace2Min[m];
-  }
-}
-
-double& frequencyValue(SweepPlan& plan, PanelItem item) {
-  switch (item) {
-    case PanelItem::FreqMax: return plan.freqMax;
-    case PanelItem::FreqMin: return plan.freqMin;
-    case PanelItem::Center: return plan.center;
-    default: return plan.span;
-  }
-}
 
 // A scale stepped by the wheel stays within the picture and on its side of
 // the other bound; a logarithmic trace 1 keeps its MIN above zero.
@@ -47,15 +27,7 @@ bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, 
 
 }  // namespace
 
-// Center and span exist only on a linear sweep; the length only while no
-// correction is involved.
-bool MeasurementScreen::fieldActive(PanelItem item) const {
-  if (isCenterOrSpan(item)) return !state_.plan.logSweep;
-  if (item == PanelItem::Length && profile_.procedure)
-    return lengthApplies(*profile_.procedure, state_.control.procedureState);
-  if (servedByHooks(item)) return hooks_.programChoiceShown(item);
-  return true;
-}
+bool MeasurementScreen::fieldActive(PanelItem item) const { return fieldShown(view(), item); }
 
 void MeasurementScreen::choiceClick(PanelItem item, Click click) {
   ScanControl& c = state_.control;
@@ -66,40 +38,38 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
   switch (item) {
     case PanelItem::Title:
       c.displayMode = left ? (c.displayMode + 1) % modes : (c.displayMode + modes - 1) % modes;
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::Sweep:
       plan.logSweep = !plan.logSweep;
-      c.restartPending = true;
-      c.currentPoint = 0;
+      c.sweepKindChanged();
       if (p) c.procedureState = afterSweepToggle(*p, c.procedureState);
       redrawAll();
       break;
     case PanelItem::Points:
       plan.points = stepPoints(plan.points, left ? Step::Next : Step::Previous);
       rescaleMarkers(plan);
-      c.restartPending = true;
-      c.resumePoint = c.currentPoint = 0;
+      c.pointCountChanged();
       if (p) c.procedureState = afterPointsChange(*p, c.procedureState);
       redrawAll();
       break;
     case PanelItem::SampleCode:
       plan.sampleCode = stepSampleCode(plan.sampleCode, left ? Step::Next : Step::Previous);
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
     case PanelItem::ProgramChoice:
       if (!hooks_.programChoice(item, click)) return;
-      c.recomputeRequested = true;
+      c.requestRecompute();
       break;
     case PanelItem::Procedure:
       if (!left || !p) return;
       procedureClick();
       break;
     case PanelItem::Display:
-      c.displayChoice = profile_.stepDisplayChoice(c.displayChoice, left, c.displayMode, c.memoryValid);
-      c.recomputeRequested = true;
+      c.displayChoice = profile_.stepDisplayChoice(c.displayChoice, left, c.displayMode, c.memoryValid());
+      c.requestRecompute();
       break;
     default:
       return;
@@ -113,7 +83,7 @@ void MeasurementScreen::procedureClick() {
   const CalibrationProcedure& p = *profile_.procedure;
   ScanControl& c = state_.control;
   c.procedureState = afterItemClick(p, c.procedureState);
-  hooks_.derivePoint(c.currentPoint);
+  hooks_.derivePoint(c.currentPoint());
   redrawAll();
   if (c.procedureState == p.asked && !p.askPrompt[0].empty()) {
     screen_.color(0, colour::kText);
@@ -126,7 +96,7 @@ void MeasurementScreen::procedureClick() {
 // The resets of a frequency change, typed or stepped.
 void MeasurementScreen::frequencyChanged(PanelItem item, bool typed) {
   ScanControl& c = state_.control;
-  c.invalidateScan();
+  c.frequenciesChanged();
   state_.plan.centerSpanEntry = isCenterOrSpan(item);
   if (const CalibrationProcedure* p = profile_.procedure)
     c.procedureState = typed ? afterTypedFrequency(*p, c.procedureState) : afterFrequencyStep(*p, c.procedureState);
@@ -134,24 +104,21 @@ void MeasurementScreen::frequencyChanged(PanelItem item, bool typed) {
   redrawAll();
 }
 
-void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
+EntryEnd MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
   const PanelField* field = findField(profile_.fields, item);
-  if (!field) return;
+  if (!field) return EntryEnd::Accepted;  // nothing to enter
   EntrySpec entry = typedEntryRule(item, profile_.scales, mode());
   entry.row = field->row;
   entry.column = P + 12;
   // The first character typed into a frequency already invalidates the scan.
-  if (isFrequencyItem(item)) entry.onFirstCharacter = [this] { state_.control.invalidateScan(); };
+  if (isFrequencyItem(item)) entry.onFirstCharacter = [this] { state_.control.frequenciesChanged(); };
   const EntryResult result = enterNumber(screen_, entry, std::move(pendingKey));
-  if (result.end == EntryEnd::Exit) {
-    state_.control.exitRequested = true;
-    return;
-  }
+  if (result.end == EntryEnd::Exit) return result.end;
   if (isFrequencyItem(item)) {
     frequencyValue(state_.plan, item) = result.value;
     frequencyChanged(item, true);
     panel_.clearHover();
-    return;
+    return result.end;
   }
   if (item == PanelItem::Length) {
     state_.cableLength = result.value;
@@ -159,8 +126,9 @@ void MeasurementScreen::numberEntry(PanelItem item, std::string pendingKey) {
     scaleValue(state_.scales, item, state_.control.displayMode) = result.value;
   }
   checkScales();
-  state_.control.recomputeRequested = true;
+  state_.control.requestRecompute();
   panel_.setHover(item, false);
+  return result.end;
 }
 
 void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int delta) {
@@ -192,73 +160,30 @@ void MeasurementScreen::wheelStep(PanelItem item, const MouseState& mouse, int d
   }
   screen_.sleep(100);
   panel_.setHover(item, false);
-  state_.control.recomputeRequested = true;
+  state_.control.requestRecompute();
 }
 
 // ---------------------------------------------------------------- hover
 
-void MeasurementScreen::updateHover(const MouseState& mouse) {
+std::array<bool, kPanelItems> MeasurementScreen::hoverChanges(const MouseState& mouse) const {
+  std::array<bool, kPanelItems> changed{};
   for (const PanelField& f : profile_.fields) {
     const bool inside = f.kind != FieldKind::Shown && insideZone(f, mouse.x, mouse.y) && fieldActive(f.item);
-    if (inside == panel_.hovered(f.item)) continue;
-    panel_.setHover(f.item, inside);
-    showField(f, inside);
+    changed[static_cast<std::size_t>(f.item)] = inside != panel_.hovered(f.item);
   }
+  return changed;
 }
 
-// Reprints a field on the visible page, inverse while hovered.
-void MeasurementScreen::showField(const PanelField& f, bool hovered) {
-  Screen& s = screen_;
-  if (f.item == PanelItem::Title || f.item == PanelItem::Display) {
-    redrawAll();  // both are drawn inverse from their hover flag
-    return;
-  }
-  s.color(hovered ? 0 : colour::kText, hovered ? colour::kText : 0);
-  const int m = state_.control.displayMode;
-  const SweepPlan& plan = state_.plan;
-  switch (f.item) {
-    case PanelItem::Trace1Max:
-    case PanelItem::Trace1Min:
-    case PanelItem::Trace2Max:
-    case PanelItem::Trace2Min:
-      s.locate(f.row, P + 12);
-      s.printPicture(profile_.scales.picture, scaleValue(state_.scales, f.item, m));
-      break;
-    case PanelItem::FreqMax:
-    case PanelItem::FreqMin:
-    case PanelItem::Center:
-    case PanelItem::Span:
-      s.locate(f.row, P + 12);
-      s.printPicture("##########.##", frequencyValue(state_.plan, f.item));
-      break;
-    case PanelItem::Sweep: s.printAt(f.row, P + 12, plan.logSweep ? " log         " : " linear      "); break;
-    case PanelItem::Points:
-    case PanelItem::SampleCode:
-      s.printAt(f.row, P + 13, std::string(12, ' '));
-      s.locate(f.row, P + 12);
-      s.printNumber(f.item == PanelItem::Points ? plan.points : msPerMeasurement(plan.sampleCode));
-      break;
-    case PanelItem::Length:
-      s.printAt(f.row, P + 12, std::string(12, ' '));
-      s.locate(f.row, P + 13);
-      s.printPicture(kLengthPicture, state_.cableLength);
-      break;
-    case PanelItem::Procedure:
-      if (profile_.procedure)
-        s.printAt(f.row, P + 12, profile_.procedure->state(state_.control.procedureState).panelText);
-      break;
-    case PanelItem::DelayAperture:
-    case PanelItem::Parameter:
-    case PanelItem::ProgramChoice: hooks_.showProgramChoice(s, f.item, hovered); break;
-    case PanelItem::Start: {
-      const CalibrationProcedure* p = profile_.procedure;
-      const bool awaiting = p && p->role(state_.control.procedureState) == StepRole::Awaiting;
-      s.printAt(f.row, f.labelColumn, awaiting ? p->startLabel : f.hoverLabel);
-      break;
-    }
-    default: s.printAt(f.row, f.labelColumn, f.hoverLabel); break;
-  }
-  s.color(colour::kText, 0);
+// The title and the "display:" item are drawn inverse from their flags by
+// the full redraw; every other field is printed again where it stands.
+void MeasurementScreen::changeHover(const std::array<bool, kPanelItems>& changed) {
+  const auto hasChanged = [&](PanelItem item) { return changed[static_cast<std::size_t>(item)]; };
+  for (const PanelField& f : profile_.fields)
+    if (hasChanged(f.item)) panel_.setHover(f.item, !panel_.hovered(f.item));
+  if (hasChanged(PanelItem::Title) || hasChanged(PanelItem::Display)) redrawAll();
+  for (const PanelField& f : profile_.fields)
+    if (hasChanged(f.item) && f.item != PanelItem::Title && f.item != PanelItem::Display)
+      showField(screen_, view(), f, panel_.hovered(f.item));
 }
 
 }  // namespace vna

@@ -26,6 +26,30 @@ enum class PanelItem {
 };
 inline constexpr int kPanelItems = 24;
 
+inline constexpr bool isCenterOrSpan(PanelItem item) { return item == PanelItem::Center || item == PanelItem::Span; }
+
+// Where the value of a scale or frequency item lives, for reading it
+// (const) or changing it.
+template <typename Scales>
+auto& scaleValue(Scales& scales, PanelItem item, int mode) {
+  const auto m = static_cast<std::size_t>(mode);
+  switch (item) {
+    case PanelItem::Trace1Max: return scales.trace1Max[m];
+    case PanelItem::Trace1Min: return scales.trace1Min[m];
+    case PanelItem::Trace2Max: return scales.trace2Max[m];
+    default: return scales.trace2Min[m];
+  }
+}
+template <typename Plan>
+auto& frequencyValue(Plan& plan, PanelItem item) {
+  switch (item) {
+    case PanelItem::FreqMax: return plan.freqMax;
+    case PanelItem::FreqMin: return plan.freqMin;
+    case PanelItem::Center: return plan.center;
+    default: return plan.span;
+  }
+}
+
 inline constexpr bool servedByHooks(PanelItem item) {
   return item == PanelItem::DelayAperture || item == PanelItem::Parameter || item == PanelItem::ProgramChoice;
 }
@@ -84,7 +108,9 @@ inline constexpr std::array<PanelField, 5> kTitleAndScaleFields{{
 
 struct PanelState {
   std::array<bool, kPanelItems> hoverFlag{};
-  std::array<int, kPanelItems> lastWheel{};
+  // The wheel's count at the last look: notches made while the pointer was
+  // elsewhere (or while a scan ran) never act on a field.
+  int wheelSeen = 0;
   bool hovered(PanelItem item) const { return hoverFlag[static_cast<std::size_t>(item)]; }
   void setHover(PanelItem item, bool on) { hoverFlag[static_cast<std::size_t>(item)] = on; }
   void clearHover() { hoverFlag.fill(false); }

@@ -133,8 +133,7 @@ void ViewerProgram::startUp() {
   state_.fileName = "noname";
   for (std::size_t m = 0; m < profile_.screen.modes.size(); ++m)
     state_.scales.set(static_cast<int>(m), profile_.screen.modes[m].defaultScales);
-  ScanControl& c = state_.control;
-  c.scanning = false;  // nothing is measured: the scan is the file's
+  state_.control.stopped();  // nothing is measured: the scan is the file's
   markersBackToStart();
 }
 
@@ -157,12 +156,7 @@ std::string ViewerProgram::load(const std::string& name) {
   const TouchstoneScan& scan = *reading.scan;
   state_.record.makeRoomFor(scan.points());
   planForScan(scan, state_.plan, state_.record.frequency);
-  ScanControl& c = state_.control;
-  c.scanComplete = true;
-  c.restartPending = false;
-  c.memoryValid = false;
-  c.currentPoint = 0;
-  c.resumePoint = state_.plan.points - 1;
+  state_.control.showsFile(state_.plan.points);
   hooks_.load(scan);
   measurement_.recomputeAll();
   measurement_.redrawAll();

@@ -299,7 +299,7 @@ struct ScreenTraces : PlotPixels {
     for (int m = 0; m < 11; ++m) state.scales.set(m, impedanceAnalyzerProfile().screen.modes[m].defaultScales);
     state.plan.points = 51;
     rescaleMarkers(state.plan);
-    state.control.scanning = false;
+    state.control.stopped();
     // Mode 0: |z| 100 .. 0 and arg z 225 .. -225. Flat traces at rows
     // 141 (|z| 80), 348 (arg 0), 555 (memory |z| 20) and 210 (memory arg 90).
     for (std::size_t i = 0; i < 51; ++i) {
@@ -313,6 +313,15 @@ struct ScreenTraces : PlotPixels {
     bool trace1, trace2, memory1, memory2;
     friend bool operator==(const Seen&, const Seen&) = default;
   };
+  // The scan as the loops leave it: stopped after point `last`, or complete.
+  void measureUpTo(int last) {
+    ScanControl& c = state.control;
+    c.start();
+    c.sweepBegins();
+    do c.pointMeasured(state.plan.points);
+    while (c.resumePoint() < last);
+    c.stoppedByUser();
+  }
   Seen seenAt(int x) const {
     return {at(x, 141) == colour::kTrace1, at(x, 348) == colour::kTrace2, at(x, 555) == colour::kMemory1,
             at(x, 210) == colour::kMemory2};
@@ -332,17 +341,14 @@ TEST_F(ScreenTraces, MemoryTracesOnlyOverACompleteScanWithAStoredMemoryAndTrace2
       {display_choice::kFirstWithMemory, true, true, {true, false, true, false}},
       {display_choice::kBothWithMemory, false, true, {true, true, false, false}},
       {display_choice::kFirstWithMemory, false, true, {true, false, false, false}},
-      // A scan under way after a memory was stored: its points so far, no memory.
-      {display_choice::kBothWithMemory, true, false, {true, true, false, false}},
-      {display_choice::kFirstWithMemory, true, false, {true, false, false, false}},
   };
   for (const Case& c : cases) {
     SCOPED_TRACE("choice " + std::to_string(c.choice) + " memory " + std::to_string(c.memoryValid) + " complete " +
                  std::to_string(c.scanComplete));
+    state.control = ScanControl{};
     state.control.displayChoice = c.choice;
-    state.control.memoryValid = c.memoryValid;
-    state.control.scanComplete = c.scanComplete;
-    state.control.resumePoint = 40;
+    measureUpTo(c.scanComplete ? 50 : 40);
+    if (c.memoryValid) state.control.memoryCopied();
     measurement.redrawAll();
     EXPECT_EQ(seenAt(400), c.seen);
   }
@@ -350,19 +356,19 @@ TEST_F(ScreenTraces, MemoryTracesOnlyOverACompleteScanWithAStoredMemoryAndTrace2
 
 TEST_F(ScreenTraces, TracesReachTheLastMeasuredPointAllOfACompleteScanAndNothingAfterASweepChange) {
   state.control.displayChoice = display_choice::kBothWithMemory;
-  state.control.memoryValid = true;
   // Stopped after point 25 (x = 403) of a first scan.
-  state.control.resumePoint = 25;
+  measureUpTo(25);
   measurement.redrawAll();
   EXPECT_EQ(seenAt(395), (Seen{true, true, false, false}));
   EXPECT_EQ(seenAt(411), (Seen{false, false, false, false}));
   // The whole scan, with its memory, up to the right edge.
-  state.control.scanComplete = true;
+  measureUpTo(50);
+  state.control.memoryCopied();
   measurement.redrawAll();
   EXPECT_EQ(seenAt(803), (Seen{true, true, true, true}));
   // The sweep switched to linear: the complete scan and its memory stay
   // stored, but nothing is drawn until the next scan measures again.
-  state.control.restartPending = true;
+  state.control.sweepKindChanged();
   measurement.redrawAll();
   for (int x = 3; x <= 803; x += 8) EXPECT_EQ(seenAt(x), (Seen{false, false, false, false})) << x;
 }

@@ -98,7 +98,7 @@ struct ExtremeQuantities : ::testing::Test {
     backend.keyAt(40.0, " ");
     double t = 41.0;
     backend.actionAt(t, [this] {
-      if (!program.control().scanComplete) problems.push_back("the first scan did not complete");
+      if (!program.control().scanComplete()) problems.push_back("the first scan did not complete");
       look("after the scan");
     });
     for (int m = 1; m <= 11; ++m, t += 0.5) {

@@ -135,7 +135,7 @@ TEST_F(InstrumentBench, TheMemoryKeepsTheCopiedSweepWhileTheNextDeviceIsMeasured
   ASSERT_NO_FATAL_FAILURE(play());
 
   EXPECT_EQ(copyMessage, "    Measure copied    ");
-  EXPECT_TRUE(program.control().memoryValid);
+  EXPECT_TRUE(program.control().memoryValid());
   EXPECT_EQ(program.control().displayChoice, 2);
   EXPECT_GT(memory1Pixels, 100);
   EXPECT_GT(memory2Pixels, 100);

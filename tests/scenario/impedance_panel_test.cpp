@@ -124,7 +124,7 @@ TEST_F(PanelScenario, AFrequencyTypedWithAUnitLetterIsStored) {
   EXPECT_EQ(program.plan().freqMax, 50e6);
   EXPECT_EQ(row14, "freq  Max:  50000000.00");
   EXPECT_FALSE(program.errors().any());
-  EXPECT_TRUE(program.control().restartPending);
+  EXPECT_TRUE(program.control().restartPending());
   EXPECT_EQ(program.plan().span, 50e6 - 200);  // min/max entry derives center and span
 }
 
@@ -183,7 +183,7 @@ TEST_F(PanelScenario, FreqMaxBelowFreqMinRaisesTheBoxAndStartIsRefused) {
   click(kIdle + 0.8, 36, P + 4);
   backend.keyAt(kIdle + 1.2, " ");
   bool scanningAfterStart = true;
-  backend.actionAt(kIdle + 1.5, [&] { scanningAfterStart = program.control().scanning; });
+  backend.actionAt(kIdle + 1.5, [&] { scanningAfterStart = program.control().scanning(); });
   // Correcting the value clears the flag; the next start is honoured.
   typeOn(kIdle + 2.0, 14, "1m");
   bool errorAfterFix = true;
@@ -252,12 +252,12 @@ namespace {
 TEST_F(PanelScenario, SpaceStartsAScanAgainAndTheExitButtonEndsTheProgram) {
   bool scanningAfterSpace = false;
   backend.keyAt(kIdle, " ");
-  backend.actionAt(kIdle + 1.0, [&] { scanningAfterSpace = program.control().scanning; });
+  backend.actionAt(kIdle + 1.0, [&] { scanningAfterSpace = program.control().scanning(); });
   // The new scan times out again after seven seconds; then Exit.
   click(kIdle + 12.0, 42, P + 4);
   program.run();
   EXPECT_TRUE(scanningAfterSpace);
-  EXPECT_FALSE(program.control().scanning);
+  EXPECT_FALSE(program.control().scanning());
   EXPECT_NEAR(screen.timer(), kIdle + 12.1, 0.05);  // ended by the click, not by a give-up
 }
 

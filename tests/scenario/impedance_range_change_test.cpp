@@ -169,7 +169,7 @@ TEST_F(InstrumentBench, TheMemoryTakesOnlyACompleteScanOfTheRangeInForce) {
     r.row31 = screen.textAt(31, P + 2, 20);
     r.row32 = screen.textAt(32, P + 2, 20);
     r.cell = screen.framebuffer().cell(kVisiblePage, 31, P + 2);
-    r.memoryValid = program.control().memoryValid;
+    r.memoryValid = program.control().memoryValid();
   };
   const auto memoryPixels = [this] { return plotPixels(screen, colour::kMemory1); };
   stopFirstScan(user, screen);

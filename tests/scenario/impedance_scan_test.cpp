@@ -46,7 +46,7 @@ TEST_F(IdealScan, AFullSweepOfA100OhmResistorReadsTheBridgeRatioAtEveryPoint) {
   model.setDevice(Device::resistor(100));
   bool completeAt = false;
   // 401 points of 40 ms each, 37 ms apart: the first sweep ends after about 35 s.
-  at(45.0, [&] { completeAt = program.control().scanComplete; });
+  at(45.0, [&] { completeAt = program.control().scanComplete(); });
   backend.keyAt(45.1, " ");  // stops after the point being measured
   backend.keyAt(46.0, "\x1b");
   program.run();
@@ -70,12 +70,12 @@ TEST_F(IdealScan, StoppingInTheMiddleAndStartingAgainMeasuresTheLastPointAgain) 
   bool scanningAfterStop = true;
   backend.keyAt(10.0, " ");
   at(11.0, [&] {
-    scanningAfterStop = program.control().scanning;
-    stoppedAt = program.control().resumePoint;
+    scanningAfterStop = program.control().scanning();
+    stoppedAt = program.control().resumePoint();
     acquisitionsWhenStopped = model.acquisitions();
   });
   backend.keyAt(12.0, " ");
-  at(12.06, [&] { resumedAt = program.control().currentPoint; });
+  at(12.06, [&] { resumedAt = program.control().currentPoint(); });
   int acquisitionsAfter = 0;
   at(12.5, [&] { acquisitionsAfter = model.acquisitions(); });
   backend.keyAt(12.55, " ");
@@ -85,7 +85,7 @@ TEST_F(IdealScan, StoppingInTheMiddleAndStartingAgainMeasuresTheLastPointAgain) 
   EXPECT_GT(stoppedAt, 20);
   EXPECT_EQ(resumedAt, stoppedAt);  // the last completed point is measured again
   EXPECT_GT(acquisitionsAfter, acquisitionsWhenStopped);
-  EXPECT_GT(program.control().resumePoint, stoppedAt);
+  EXPECT_GT(program.control().resumePoint(), stoppedAt);
   // The start after the stop, too, gives the generators their 37 ms.
   EXPECT_TRUE(model.diagnostics().empty()) << model.diagnostics().front().text;
 }
@@ -128,7 +128,7 @@ TEST_F(ScanScenario, ASilentInstrumentTimesOutAndThePortIsOpenedAgain) {
   EXPECT_EQ(retry32, " if it fails :         ");
   EXPECT_EQ(retry33, " try to restart the PC ");
   EXPECT_EQ(channel->openCount(), 2);
-  EXPECT_FALSE(program.control().scanning);
+  EXPECT_FALSE(program.control().scanning());
 }
 
 TEST_F(ScanScenario, AReplyOneByteShortIsATimeOut) {
@@ -141,7 +141,7 @@ TEST_F(ScanScenario, AReplyOneByteShortIsATimeOut) {
   program.run();
   EXPECT_EQ(received, 7u * 6 + 7);  // 7(n + 1) bytes: one short of complete
   EXPECT_EQ(error31, " Error: USB timeout    ");
-  EXPECT_EQ(program.control().resumePoint, 0);
+  EXPECT_EQ(program.control().resumePoint(), 0);
 }
 
 TEST_F(ScanScenario, GarbageAndOversizedRepliesEndInDecodedValuesNotInACrash) {
@@ -152,7 +152,7 @@ TEST_F(ScanScenario, GarbageAndOversizedRepliesEndInDecodedValuesNotInACrash) {
   bool scanning = false;
   at(20.0, [&] {
     acquisitionsBefore = model.acquisitions();
-    scanning = program.control().scanning;
+    scanning = program.control().scanning();
   });
   backend.keyAt(20.1, " ");
   backend.keyAt(21.0, "\x1b");
@@ -175,11 +175,11 @@ TEST_F(ScanScenario, SpaceDuringALongPointAsksToStopAndSaysWait) {
   bool stopRequested = false, scanningDuringPoint = false;
   at(8.1, [&] {
     wait = text(31, P + 2, 16);
-    stopRequested = program.control().stopRequested;
-    scanningDuringPoint = program.control().scanning;
+    stopRequested = program.control().stopRequested();
+    scanningDuringPoint = program.control().scanning();
   });
   bool scanningAfter = true;
-  at(14.0, [&] { scanningAfter = program.control().scanning; });
+  at(14.0, [&] { scanningAfter = program.control().scanning(); });
   backend.keyAt(14.5, "\x1b");
   program.run();
   EXPECT_EQ(program.plan().sampleCode, 895);
@@ -205,20 +205,20 @@ TEST_F(ScanScenario, WaitIsNotShownWithFiftyGroupsOutstanding) {
   // Looks at the bytes of the point under way every half millisecond and
   // presses the space when they hold 5 groups; the note is read 2 ms later.
   std::function<void()> watch = [&] {
-    if (program.control().scanning && program.link().sampleCode == 55 && program.link().rxBuffer.size() / 7 == 5) {
+    if (program.control().scanning() && program.link().sampleCode == 55 && program.link().rxBuffer.size() / 7 == 5) {
       pressed = true;
       backend.keyAt(backend.now(), " ");
       at(backend.now() + 0.002, [&] {
         note = text(31, P + 2, 16);
         received = program.link().rxBuffer.size();
-        stopRequested = program.control().stopRequested;
+        stopRequested = program.control().stopRequested();
       });
       return;
     }
     if (backend.now() < 9.0) at(backend.now() + 0.0005, watch);
   };
   at(7.0, watch);
-  at(9.5, [&] { scanningAfter = program.control().scanning; });
+  at(9.5, [&] { scanningAfter = program.control().scanning(); });
   backend.keyAt(10.0, "\x1b");
   program.run();
   ASSERT_TRUE(pressed);
@@ -244,7 +244,7 @@ TEST_F(ScanScenario, AnUnpluggedConverterEndsThePointAtOnceLikeATimeOut) {
   program.run();
   EXPECT_EQ(error31, " Error: USB timeout    ");
   EXPECT_EQ(reopen32, " could not be opended  ");  // still away when the port is opened again
-  EXPECT_FALSE(program.control().scanning);
+  EXPECT_FALSE(program.control().scanning());
 }
 
 struct DeadReference : ScanScenario {
@@ -270,7 +270,7 @@ TEST_F(DeadReference, AZeroReferenceReadsOverscaleAndTheScanGoesOn) {
   EXPECT_TRUE(std::isnan(r.rawRatio[50].real()));
   EXPECT_TRUE(std::isnan(r.trace1[50]));
   EXPECT_EQ(readout, "  overscale   ");
-  EXPECT_GT(program.control().resumePoint, 100);
+  EXPECT_GT(program.control().resumePoint(), 100);
 }
 
 }  // namespace

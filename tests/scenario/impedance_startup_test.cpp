@@ -91,7 +91,7 @@ TEST(ImpedanceStartup, SplashSeesF2ThenTheMainScreenShowsThePanelAndEscEnds) {
   EXPECT_EQ(timeout31, " USB port              ");
   EXPECT_EQ(timeout32, " could not be opended  ");
   EXPECT_EQ(program.control().procedureState, 0);
-  EXPECT_FALSE(program.control().scanning);
+  EXPECT_FALSE(program.control().scanning());
   EXPECT_LT(screen.timer(), 21.0);
   EXPECT_TRUE(std::filesystem::exists(dir.settings()));
 }

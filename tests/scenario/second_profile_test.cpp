@@ -154,7 +154,7 @@ TEST_F(SecondProfile, ItsOwnItemTablesAndOneStandardCalibrationRunThroughTheShar
   });
   backend.keyAt(8.1, " ");  // refused while the standard is awaited
   bool scanningAfterSpace = true;
-  at(8.3, [&] { scanningAfterSpace = state.control.scanning; });
+  at(8.3, [&] { scanningAfterSpace = state.control.scanning(); });
   backend.clickAt(8.5, 850, cellY(36));  // Start: measures the through
   at(16.0, [&] {
     onText = text(25, P + 2, 18);
@@ -183,7 +183,7 @@ TEST_F(SecondProfile, ItsOwnItemTablesAndOneStandardCalibrationRunThroughTheShar
   EXPECT_FALSE(scanningAfterSpace);
   EXPECT_EQ(onText, "through:   on     ");
   EXPECT_EQ(state.control.procedureState, 3);
-  EXPECT_TRUE(state.control.scanComplete);
+  EXPECT_TRUE(state.control.scanComplete());
   // 6 dB against the through: 0.501 whatever the instrument's own path does.
   for (int i = 0; i < 51; ++i) {
     SCOPED_TRACE("point " + std::to_string(i));
@@ -212,7 +212,7 @@ TEST_F(SecondProfile, StoppingTheStandardsScanAbortsItsCalibration) {
   EXPECT_EQ(label, " Abort through  ");
   EXPECT_EQ(aborted, " Through aborted ");
   EXPECT_EQ(state.control.procedureState, 0);
-  EXPECT_FALSE(state.control.scanning);
+  EXPECT_FALSE(state.control.scanning());
 }
 
 }  // namespace

@@ -237,7 +237,7 @@ TEST_F(TransmissionStory, NormalizationIsAbortedByStopWarnedByAFrequencyStepAndD
   fiftyOnePoints();
   user.click(25, P + 14).click(36, P + 4).moveMouse(600, 730);
   // The space bar is ignored while a point of it comes in: the button stops it.
-  user.waitFor("a few points of the reference scan", [this] { return program.control().currentPoint > 10; })
+  user.waitFor("a few points of the reference scan", [this] { return program.control().currentPoint() > 10; })
       .click(36, P + 4)
       .moveMouse(600, 730)
       .waitForText(20, 20, " Normalization aborted ")
@@ -296,7 +296,7 @@ TEST_F(TransmissionStory, ATimeOutDropsARunningNormalizationAndKeepsOneThatIsOn)
   model.setDevice(Device::through());
   std::string error31, error32, startAfterTimeout, afterRunningTimeout, afterOnTimeout;
   const auto silenceAfterAFewPoints = [&] {
-    user.waitFor("a few points", [this] { return program.control().currentPoint > 5; })
+    user.waitFor("a few points", [this] { return program.control().currentPoint() > 5; })
         .act([this] { model.setFault(FaultPlan::silence(), backend.now()); })
         .waitForText(31, P + 2, " Error: USB timeout   ", 20.0)
         .act([&] {
