@@ -194,10 +194,13 @@ void ScanSession::warnIfLong(const AcquisitionProgress& progress) {
   }
 }
 
-bool ScanSession::watchKeys(const AcquisitionProgress& progress) {
+// A space, where allowed, or a click on the Stop button (which stops a
+// calibration scan too) asks the scan to stop after this point; any other key
+// pressed during an acquisition is dropped, Esc too. Only a closed window
+// gives up at once: it must not wait for the instrument's reply (or seven
+// seconds for none).
+bool ScanSession::keepGoing(const AcquisitionProgress& progress) {
   const std::string k = out_.readKey();
-  // A closed window must not wait for the instrument's reply (or seven
-  // seconds for none).
   if (out_.closeRequested()) return false;
   const CalibrationProcedure* procedure = screen_.procedure();
   const bool spaceStops = !procedure || spaceAllowed(*procedure, state_.control.procedureState);
@@ -205,12 +208,7 @@ bool ScanSession::watchKeys(const AcquisitionProgress& progress) {
     state_.control.stopRequested = true;
     stopHighlighted_ = false;
     warnIfLong(progress);
-  }  // any other key pressed during an acquisition is dropped, Esc too
-  return true;
-}
-
-// The Stop button stops a calibration scan too, unlike the space bar.
-void ScanSession::watchButton(const AcquisitionProgress& progress) {
+  }
   const MouseState mouse = out_.readMouse();
   ClickLatch& latch = screen_.latch();
   latch.release(mouse.buttons);
@@ -223,6 +221,7 @@ void ScanSession::watchButton(const AcquisitionProgress& progress) {
     state_.control.stopRequested = true;
     warnIfLong(progress);
   }
+  return true;
 }
 
 }  // namespace vna

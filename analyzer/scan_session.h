@@ -54,8 +54,7 @@ class ScanSession : private AcquisitionHost {
   double now() override;
   void sleep(int ms) override;
   void waitForActivity(double seconds, const WakeSource& wake) override;
-  bool watchKeys(const AcquisitionProgress& progress) override;
-  void watchButton(const AcquisitionProgress& progress) override;
+  bool keepGoing(const AcquisitionProgress& progress) override;
   void pauseUntil(double time) override;
 
   MeasurementScreen& screen_;

@@ -19,8 +19,8 @@ constexpr int kApertureRow = 23;
 constexpr auto kFields = withField(analyzerPanelFields(" Adjustment ", " Adjustment     "),
                                    valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice));
 
-// While a point comes in, the Stop button is watched before each of two
-// 14 ms sleeps; the time-out texts are one character shorter.
+// While a point comes in, the keys and the Stop button are looked at before
+// each of two 14 ms sleeps; the time-out texts are one character shorter.
 const ScanStyle kScanStyle{AcquisitionPacing{2, 14, true}, " Error: USB timeout   ", " USB Reset : wait (3s)"};
 
 MeasurementProfile makeScreenProfile() {
