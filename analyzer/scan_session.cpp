@@ -9,12 +9,14 @@ constexpr int P = kPanelColumn;
 
 }  // namespace
 
-ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, MeasurementHooks& hooks,
-                         const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link)
+ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, PointQuantities& quantities,
+                         ProcedureSteps& steps, const ScanStyle& style, const SettingsFile& settings,
+                         InstrumentLink& link)
     : screen_(screen),
       out_(screen.screen()),
       state_(state),
-      hooks_(hooks),
+      quantities_(quantities),
+      steps_(steps),
       style_(style),
       settings_(settings),
       link_(link) {}
@@ -105,9 +107,9 @@ void ScanSession::convertPoint(int i) {
   if (const CalibrationProcedure* procedure = screen_.procedure()) {
     const int standard = procedure->state(state_.control.procedureState).standard;
     if (measuringStandard(*procedure, state_.control.procedureState) && standard >= 0)
-      hooks_.storeStandard(standard, i);
+      steps_.storeStandard(standard, i);
   }
-  hooks_.derivePoint(i);
+  quantities_.derivePoint(i);
 }
 
 ScanStep ScanSession::stopScan() {
@@ -169,7 +171,7 @@ void ScanSession::endProcedureStep() {
   sleep(end.pauseMs);
   screen_.redrawAll();
   for (const ProcedureText& t : end.after) showText(t);
-  hooks_.afterProcedureStep(out_, c.procedureState);
+  steps_.afterProcedureStep(out_, c.procedureState);
 }
 
 void ScanSession::showText(const ProcedureText& t) {

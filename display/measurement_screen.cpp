@@ -18,7 +18,7 @@ std::size_t clampIndex(int i, std::size_t size) {
 }  // namespace
 
 MeasurementScreen::MeasurementScreen(Screen& screen, MeasurementState& state, const MeasurementProfile& profile,
-                                     MeasurementHooks& hooks)
+                                     const ProgramHooks& hooks)
     : screen_(screen), state_(state), profile_(profile), hooks_(hooks) {}
 
 const ModeSpec& MeasurementScreen::mode() const {
@@ -142,7 +142,7 @@ IdleResult MeasurementScreen::handlePanel(const MouseState& mouse) {
           case PanelItem::Start: return startButton();
           case PanelItem::Help: helpButton(); break;
           case PanelItem::ProgramButton:
-            if (hooks_.programButton(screen_, latch_)) return IdleResult::Leave;
+            if (hooks_.button.press(screen_, latch_)) return IdleResult::Leave;
             redrawAll();
             checkScales();
             panel_.clearHover();
@@ -193,11 +193,11 @@ void MeasurementScreen::saveToFile() {
     showAcquisitionError();
     return;
   }
-  const bool copyWanted = hooks_.saveMeasure(screen_, latch_);
+  const bool copyWanted = hooks_.output.saveMeasure(screen_, latch_);
   redrawAll();
   checkScales();
   panel_.clearHover();
-  if (copyWanted && !hooks_.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
+  if (copyWanted && !hooks_.output.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
 }
 
 void MeasurementScreen::zoomOnMarkers() {
@@ -217,12 +217,12 @@ void MeasurementScreen::zoomOnMarkers() {
 
 void MeasurementScreen::checkScales() {
   vna::checkScales(screen_, errors_, state_.scales, state_.control.displayMode, state_.plan, mode().trace2Error);
-  hooks_.afterScaleCheck();
+  hooks_.panel.afterScaleCheck();
 }
 
 void MeasurementScreen::recomputeAll() {
   const SweepPlan& plan = state_.plan;
-  for (int i = 0; i < plan.points; ++i) hooks_.derivePoint(i);
+  for (int i = 0; i < plan.points; ++i) hooks_.quantities.derivePoint(i);
   pointX_.clear();
   if (!plan.evenSpacing) {
     for (int i = 0; i < plan.points; ++i)
@@ -272,7 +272,7 @@ void MeasurementScreen::drawMarkerReadout() {
     blank2(row);
   };
   // Trace 2 may lack values near both ends of the measured range.
-  const int trim = hooks_.trace2Trim();
+  const int trim = hooks_.quantities.trace2Trim();
   const int lastMeasured = c.scanComplete ? state_.plan.points - 1 : c.resumePoint;
   const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
   const int index[2] = {state_.plan.markerIndex1, state_.plan.markerIndex2};
@@ -353,7 +353,7 @@ void MeasurementScreen::drawTraces() {
   v.drawTrace2 = c.displayChoice == display_choice::kBoth || c.displayChoice == display_choice::kBothWithMemory;
   v.drawMemory1 = c.memoryShown();
   v.drawMemory2 = c.displayChoice == display_choice::kBothWithMemory && c.memoryShown();
-  if (hooks_.secondCurvesShown()) {
+  if (hooks_.quantities.secondCurvesShown()) {
     v.drawMemory1 = true;
     v.drawMemory2 = v.drawTrace2;
   }
@@ -362,7 +362,7 @@ void MeasurementScreen::drawTraces() {
   v.trace2 = std::span(r.trace2).first(n);
   v.memory1 = std::span(r.memoryTrace1).first(n);
   v.memory2 = std::span(r.memoryTrace2).first(n);
-  v.trace2Trim = hooks_.trace2Trim();
+  v.trace2Trim = hooks_.quantities.trace2Trim();
   if (pointX_.size() == n) v.pointX = pointX_;
   if (c.displayChoice == display_choice::kLevels) {
     v.levelTraceA = std::span(r.levelA).first(n);

@@ -129,7 +129,7 @@ void MeasurementScreen::drawPanel() {
     s.printAt(f.row, f.labelColumn, f.item == PanelItem::Start ? startLabel() : f.label);
   }
   drawReadoutTemplates(s, m.readout);
-  hooks_.drawPanelExtras(s, panel_);
+  hooks_.panel.drawPanelExtras(s, panel_);
   s.color(colour::kText, 0);
 }
 

@@ -48,12 +48,12 @@ bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, 
 }  // namespace
 
 // Center and span exist only on a linear sweep; the length only while no
-// correction is involved.
+// correction is involved; the delay aperture only in the delay mode.
 bool MeasurementScreen::fieldActive(PanelItem item) const {
   if (isCenterOrSpan(item)) return !state_.plan.logSweep;
   if (item == PanelItem::Length && profile_.procedure)
     return lengthApplies(*profile_.procedure, state_.control.procedureState);
-  if (servedByHooks(item)) return hooks_.programChoiceShown(item);
+  if (item == PanelItem::DelayAperture) return state_.control.displayMode == profile_.delayApertureMode;
   return true;
 }
 
@@ -90,7 +90,7 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
     case PanelItem::ProgramChoice:
-      if (!hooks_.programChoice(item, click)) return;
+      if (!hooks_.panel.programChoice(item, click)) return;
       c.recomputeRequested = true;
       break;
     case PanelItem::Procedure:
@@ -113,7 +113,7 @@ void MeasurementScreen::procedureClick() {
   const CalibrationProcedure& p = *profile_.procedure;
   ScanControl& c = state_.control;
   c.procedureState = afterItemClick(p, c.procedureState);
-  hooks_.derivePoint(c.currentPoint);
+  hooks_.quantities.derivePoint(c.currentPoint);
   redrawAll();
   if (c.procedureState == p.asked && !p.askPrompt[0].empty()) {
     screen_.color(0, colour::kText);
@@ -249,7 +249,7 @@ void MeasurementScreen::showField(const PanelField& f, bool hovered) {
       break;
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
-    case PanelItem::ProgramChoice: hooks_.showProgramChoice(s, f.item, hovered); break;
+    case PanelItem::ProgramChoice: hooks_.panel.showProgramChoice(s, f.item, hovered); break;
     case PanelItem::Start: {
       const CalibrationProcedure* p = profile_.procedure;
       const bool awaiting = p && p->role(state_.control.procedureState) == StepRole::Awaiting;
