@@ -6,7 +6,7 @@
 namespace vna {
 
 AnalyzerProgram::AnalyzerProgram(Screen& screen, MeasurementState& state, const AnalyzerProfile& profile,
-                                 MeasurementHooks& hooks, ChannelFactory openChannel,
+                                 const ProgramHooks& hooks, ProcedureSteps& steps, ChannelFactory openChannel,
                                  std::filesystem::path settingsFile, SettingsFile& settings)
     : screen_(screen),
       state_(state),
@@ -15,7 +15,7 @@ AnalyzerProgram::AnalyzerProgram(Screen& screen, MeasurementState& state, const 
       settingsFile_(std::move(settingsFile)),
       settings_(settings),
       measurement_(screen, state, profile.screen, hooks),
-      session_(measurement_, state, hooks, profile.scan, settings, link_) {}
+      session_(measurement_, state, hooks.quantities, steps, profile.scan, settings, link_) {}
 
 int AnalyzerProgram::run() {
   startUp();

@@ -47,8 +47,9 @@ struct AnalyzerProfile {
 
 class AnalyzerProgram {
  public:
-  AnalyzerProgram(Screen& screen, MeasurementState& state, const AnalyzerProfile& profile, MeasurementHooks& hooks,
-                  ChannelFactory openChannel, std::filesystem::path settingsFile, SettingsFile& settings);
+  AnalyzerProgram(Screen& screen, MeasurementState& state, const AnalyzerProfile& profile, const ProgramHooks& hooks,
+                  ProcedureSteps& steps, ChannelFactory openChannel, std::filesystem::path settingsFile,
+                  SettingsFile& settings);
 
   // Runs until Esc or Exit; returns the exit status.
   int run();

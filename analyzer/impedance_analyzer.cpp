@@ -2,6 +2,7 @@
 
 #include "analyzer/sample_conversion.h"
 #include "display/layout.h"
+#include "files/atomic_file.h"
 #include "reflection/impedance_modes.h"
 #include "reflection/impedance_quantities.h"
 #include "reflection/open_short_load.h"
@@ -40,9 +41,7 @@ ImpedanceHooks::ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflec
     : state_(state),
       reflection_(reflection),
       settings_(settings),
-      settingsFile_(std::move(settingsFile)),
-      files_(impedanceAnalyzerSaveAs(), state, settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
-             [this](int i) { return pointDbAngle(i); }) {}
+      settingsFile_(std::move(settingsFile)) {}
 
 // Electrical length while calibration is off, the open/short/load correction
 // while it is on, the nominal relation otherwise; then the mode's quantities.
@@ -104,13 +103,13 @@ void ImpedanceHooks::storeStandard(int standard, int i) {
   }
 }
 
-void ImpedanceHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {
+void ImpedanceHooks::drawPanelExtras(Screen& screen, const PanelState& panel) const {
   const bool titleHovered = panel.hovered(PanelItem::Title);
   drawCircuitSymbol(screen, impedanceCircuitSymbol(state_.control.displayMode), titleHovered ? 0 : colour::kTrace1);
 }
 
 // The prompt for the reference load names its resistance.
-void ImpedanceHooks::afterProcedureStep(Screen& s, int state) {
+void ImpedanceHooks::afterProcedureStep(Screen& s, int state) const {
   if (state != +CalibrationState::AwaitingReference) return;
   s.color(0, colour::kText);
   s.locate(20, 53);
@@ -119,7 +118,7 @@ void ImpedanceHooks::afterProcedureStep(Screen& s, int state) {
   s.color(colour::kText, 0);
 }
 
-bool ImpedanceHooks::programButton(Screen& screen, ClickLatch& latch) {
+bool ImpedanceHooks::press(Screen& screen, ClickLatch& latch) {
   ReferenceLoad inUse{settings_.refR, settings_.refL, settings_.refC};
   referenceLoadScreen(screen, latch, settingsFile_, inUse);
   settings_.refR = inUse.refR;
@@ -130,7 +129,8 @@ bool ImpedanceHooks::programButton(Screen& screen, ClickLatch& latch) {
 
 ImpedanceAnalyzer::ImpedanceAnalyzer(Screen& screen, ChannelFactory openChannel, std::filesystem::path settingsFile)
     : hooks_(state_, reflection_, settings_, settingsFile),
-      program_(screen, state_, impedanceAnalyzerProfile(), hooks_, std::move(openChannel), std::move(settingsFile),
-               settings_) {}
+      files_(impedanceAnalyzerSaveAs(), state_, directoryOf(settingsFile), [this](int i) { return hooks_.pointDbAngle(i); }),
+      program_(screen, state_, impedanceAnalyzerProfile(), {hooks_, hooks_, hooks_, files_}, hooks_,
+               std::move(openChannel), std::move(settingsFile), settings_) {}
 
 }  // namespace vna

@@ -12,20 +12,18 @@
 namespace vna {
 
 // What the impedance analyzer does its own way.
-class ImpedanceHooks : public MeasurementHooks {
+class ImpedanceHooks : public PointQuantities, public ProgramPanel, public ProgramButton, public ProcedureSteps {
  public:
-  // The files it saves go to the directory of its settings file.
+  // The Reference Load screen saves to `settingsFile`.
   ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, SettingsFile& settings,
                  std::filesystem::path settingsFile);
 
   void derivePoint(int i) override;
   void storeStandard(int standard, int i) override;
-  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
-  void afterProcedureStep(Screen& screen, int state) override;
+  void drawPanelExtras(Screen& screen, const PanelState& panel) const override;
+  void afterProcedureStep(Screen& screen, int state) const override;
   // The Reference Load screen; what it saves is used from then on.
-  bool programButton(Screen& screen, ClickLatch& latch) override;
-  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
-  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+  bool press(Screen& screen, ClickLatch& latch) override;
   // The reflection of point i against 50 ohm, in dB and degrees.
   TouchstonePoint pointDbAngle(int i) const;
 
@@ -37,7 +35,6 @@ class ImpedanceHooks : public MeasurementHooks {
   ReflectionRecord& reflection_;
   SettingsFile& settings_;
   std::filesystem::path settingsFile_;
-  MeasurementFiles files_;
 };
 
 const AnalyzerProfile& impedanceAnalyzerProfile();
@@ -67,6 +64,7 @@ class ImpedanceAnalyzer {
   ReflectionRecord reflection_;
   SettingsFile settings_;
   ImpedanceHooks hooks_;
+  MeasurementFiles files_;  // in the directory of the settings file
   AnalyzerProgram program_;
 };
 

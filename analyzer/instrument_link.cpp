@@ -89,14 +89,12 @@ bool Instrument::acquirePoint(const AcquisitionPacing& style) {
     // Let about 50 more bytes arrive between polls instead of spinning.
     if (static_cast<long>(link_.rxBuffer.size()) > 50 * pacing) {
       for (int i = 0; i < style.sleeps; ++i) {
-        if (style.watchBeforeEachSleep) host_.watchButton(progress());
+        if (style.askBeforeEachSleep && !host_.keepGoing(progress())) return false;
         host_.sleep(style.sleepMs);
       }
       ++pacing;
     }
-    // Keys read here are dropped, Esc too, but a space may ask to stop.
-    if (!host_.watchKeys(progress())) return false;
-    host_.watchButton(progress());
+    if (!host_.keepGoing(progress())) return false;
     // Instead of yielding in a loop, wait for the port or the window to have
     // something for us, at most until the time-out.
     const double remaining = deadline - host_.now();

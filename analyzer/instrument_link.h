@@ -1,7 +1,8 @@
 // Command sequencing of the instrument: reset, frequency loading, strobe and
 // the acquisition of one point. The link draws nothing and reads no input:
-// while a reply comes in it reports its progress to the scan session, which
-// watches the keyboard and the Stop button and paints what the user sees.
+// while a reply comes in it tells its host how far it is and asks whether to
+// go on; what the host looks at to answer (keys, a Stop button, a signal)
+// and what it shows of it is the host's affair.
 #pragma once
 
 #include <array>
@@ -27,12 +28,12 @@ struct InstrumentLink {
 };
 
 // How the acquisition paces itself once the reply flows: after every further
-// 50 bytes it sleeps `sleeps` times `sleepMs`, with a look at the Stop button
-// before each sleep when `watchBeforeEachSleep` is set.
+// 50 bytes it sleeps `sleeps` times `sleepMs`, asking the host whether to go
+// on before each sleep when `askBeforeEachSleep` is set.
 struct AcquisitionPacing {
   int sleeps = 1;
   int sleepMs = 30;
-  bool watchBeforeEachSleep = false;
+  bool askBeforeEachSleep = false;
 };
 
 // Where an acquisition stands, for the one who watches it.
@@ -42,7 +43,7 @@ struct AcquisitionProgress {
 };
 
 // What the link needs of the program while it waits for the instrument.
-// Once the host has given up (watchKeys says false), its sleeps and waits
+// Once the host has given up (keepGoing says false), its sleeps and waits
 // may end at once.
 class AcquisitionHost {
  public:
@@ -51,11 +52,10 @@ class AcquisitionHost {
   virtual void sleep(int ms) = 0;
   // Waits at most `seconds` for bytes from `wake` or for input.
   virtual void waitForActivity(double seconds, const WakeSource& wake) = 0;
-  // One look at the keyboard; false abandons the acquisition at once (the
-  // window is being closed).
-  virtual bool watchKeys(const AcquisitionProgress& progress) = 0;
-  // One look at the Stop button.
-  virtual void watchButton(const AcquisitionProgress& progress) = 0;
+  // Asked again and again while a reply comes in: false abandons the
+  // acquisition at once. A wish to stop after this point is the host's to
+  // keep; the link goes on.
+  virtual bool keepGoing(const AcquisitionProgress& progress) = 0;
   // Waits plainly until `time` (of now()), for pacing finer than a millisecond.
   virtual void pauseUntil(double time) = 0;
 };

@@ -52,8 +52,6 @@ void SystemHost::waitForActivity(double seconds, const WakeSource& wake) {
   ppoll(&fd, 1, &ts, nullptr);
 }
 
-bool SystemHost::watchKeys(const AcquisitionProgress&) { return !interrupted(); }
-
 void SystemHost::pauseUntil(double time) {
   const timespec at = timespecOf(time);
   while (!interrupted() && clock_nanosleep(CLOCK_MONOTONIC, TIMER_ABSTIME, &at, nullptr) == EINTR) {

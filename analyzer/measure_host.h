@@ -16,8 +16,7 @@ class SystemHost : public AcquisitionHost {
   double now() override;
   void sleep(int ms) override;
   void waitForActivity(double seconds, const WakeSource& wake) override;
-  bool watchKeys(const AcquisitionProgress& progress) override;
-  void watchButton(const AcquisitionProgress&) override {}
+  bool keepGoing(const AcquisitionProgress&) override { return !interrupted(); }
   void pauseUntil(double time) override;
 
   bool interrupted() const;

@@ -11,12 +11,14 @@ constexpr int P = kPanelColumn;
 
 }  // namespace
 
-ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, MeasurementHooks& hooks,
-                         const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link)
+ScanSession::ScanSession(MeasurementScreen& screen, MeasurementState& state, PointQuantities& quantities,
+                         ProcedureSteps& steps, const ScanStyle& style, const SettingsFile& settings,
+                         InstrumentLink& link)
     : screen_(screen),
       out_(screen.screen()),
       state_(state),
-      hooks_(hooks),
+      quantities_(quantities),
+      steps_(steps),
       style_(style),
       settings_(settings),
       link_(link) {}
@@ -97,9 +99,9 @@ void ScanSession::convertPoint(int i) {
   if (const CalibrationProcedure* procedure = screen_.procedure()) {
     const int standard = procedure->state(state_.control.procedureState).standard;
     if (measuringStandard(*procedure, state_.control.procedureState) && standard >= 0)
-      hooks_.storeStandard(standard, i);
+      steps_.storeStandard(standard, i);
   }
-  hooks_.derivePoint(i);
+  quantities_.derivePoint(i);
   if (screen_.profile().levelMeter) {
     // The level bars and traces start at -100 dBm.
     r.levelA[p] = std::max(r.levelA[p], -5.0);
@@ -159,7 +161,7 @@ void ScanSession::endProcedureStep() {
   sleep(end.pauseMs);
   screen_.redrawAll();
   for (const ProcedureText& t : end.after) showText(t);
-  hooks_.afterProcedureStep(out_, c.procedureState);
+  steps_.afterProcedureStep(out_, c.procedureState);
 }
 
 void ScanSession::showText(const ProcedureText& t) {
@@ -184,26 +186,23 @@ void ScanSession::warnIfLong(const AcquisitionProgress& progress) {
   }
 }
 
-bool ScanSession::watchKeys(const AcquisitionProgress& progress) {
-  const std::string k = out_.readKey();
-  // A closed window must not wait for the instrument's reply (or seven
-  // seconds for none).
+// A space, where allowed, or a click on the Stop button (which stops a
+// calibration scan too) asks the scan to stop after this point; any other key
+// pressed during an acquisition is dropped, Esc too. Only a closed window
+// gives up at once: it must not wait for the instrument's reply (or seven
+// seconds for none).
+bool ScanSession::keepGoing(const AcquisitionProgress& progress) {
+  const UserInput input = screen_.readInput();
   if (out_.closeRequested()) return false;
   const CalibrationProcedure* procedure = screen_.procedure();
   const bool spaceStops = !procedure || spaceAllowed(*procedure, state_.control.procedureState);
-  if (k == " " && spaceStops) {
+  if (input.key == " " && spaceStops) {
     state_.control.askToStop();
     stopHighlighted_ = false;
     warnIfLong(progress);
-  }  // any other key pressed during an acquisition is dropped, Esc too
-  return true;
-}
-
-// The Stop button stops a calibration scan too, unlike the space bar.
-void ScanSession::watchButton(const AcquisitionProgress& progress) {
-  const MouseState mouse = out_.readMouse();
+  }
+  const MouseState& mouse = input.mouse;
   ClickLatch& latch = screen_.latch();
-  latch.release(mouse.buttons);
   const bool over = kStopButton.contains(mouse.x, mouse.y);
   if (over != stopHighlighted_) {
     stopHighlighted_ = over;
@@ -213,6 +212,7 @@ void ScanSession::watchButton(const AcquisitionProgress& progress) {
     state_.control.askToStop();
     warnIfLong(progress);
   }
+  return true;
 }
 
 }  // namespace vna

@@ -28,10 +28,20 @@ struct ScanStyle {
 
 enum class ScanStep { NextPoint, Idle, Exit };
 
+// What an analyzer does with the steps of its calibration procedure.
+class ProcedureSteps {
+ public:
+  virtual ~ProcedureSteps() = default;
+  // A standard's scan measured point i: store it as standard `standard`.
+  virtual void storeStandard(int standard, int i) = 0;
+  // After a step ended and its texts are shown.
+  virtual void afterProcedureStep(Screen&, int /*state*/) const {}
+};
+
 class ScanSession : private AcquisitionHost {
  public:
-  ScanSession(MeasurementScreen& screen, MeasurementState& state, MeasurementHooks& hooks, const ScanStyle& style,
-              const SettingsFile& settings, InstrumentLink& link);
+  ScanSession(MeasurementScreen& screen, MeasurementState& state, PointQuantities& quantities,
+              ProcedureSteps& steps, const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link);
 
   // Opens the port named in the settings and resets the instrument; says so
   // on the screen when the port cannot be opened.
@@ -54,14 +64,14 @@ class ScanSession : private AcquisitionHost {
   double now() override;
   void sleep(int ms) override;
   void waitForActivity(double seconds, const WakeSource& wake) override;
-  bool watchKeys(const AcquisitionProgress& progress) override;
-  void watchButton(const AcquisitionProgress& progress) override;
+  bool keepGoing(const AcquisitionProgress& progress) override;
   void pauseUntil(double time) override;
 
   MeasurementScreen& screen_;
   Screen& out_;
   MeasurementState& state_;
-  MeasurementHooks& hooks_;
+  PointQuantities& quantities_;
+  ProcedureSteps& steps_;
   const ScanStyle& style_;
   const SettingsFile& settings_;
   InstrumentLink& link_;

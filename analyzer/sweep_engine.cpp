@@ -36,7 +36,7 @@ void SweepEngine::noteStrobe(double stillOnTheWire) {
 // not go out early, and the acquisition is abandoned before it is asked for.
 bool SweepEngine::settled() {
   while (host_.now() < settledAt_) {
-    if (!host_.watchKeys(AcquisitionProgress{0, link_.sampleCode})) return false;
+    if (!host_.keepGoing(AcquisitionProgress{0, link_.sampleCode})) return false;
     host_.pauseUntil(settledAt_);
   }
   return true;

@@ -17,7 +17,7 @@
 //
 // The frequency list holds N+2 entries, the last two repeating points 0 and
 // 1 (buildFrequencyList), so the look-ahead runs on into the next sweep.
-// The host gives the clock and the waits, and the looks at the user while a
+// The host gives the clock and the waits, and says whether to go on while a
 // reply comes in; the analyzers' scan session and vna-measure are hosts.
 #pragma once
 

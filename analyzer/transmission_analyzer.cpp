@@ -5,6 +5,7 @@
 
 #include "analyzer/sample_conversion.h"
 #include "display/layout.h"
+#include "files/atomic_file.h"
 #include "transmission/adjustment_screen.h"
 #include "transmission/normalization.h"
 #include "transmission/transmission_modes.h"
@@ -19,8 +20,8 @@ constexpr int kApertureRow = 23;
 constexpr auto kFields = withField(analyzerPanelFields(" Adjustment ", " Adjustment     "),
                                    valueField(PanelItem::DelayAperture, kApertureRow, FieldKind::Choice));
 
-// While a point comes in, the Stop button is watched before each of two
-// 14 ms sleeps; the time-out texts are one character shorter.
+// While a point comes in, the keys and the Stop button are looked at before
+// each of two 14 ms sleeps; the time-out texts are one character shorter.
 const ScanStyle kScanStyle{AcquisitionPacing{2, 14, true}, " Error: USB timeout   ", " USB Reset : wait (3s)"};
 
 MeasurementProfile makeScreenProfile() {
@@ -49,10 +50,7 @@ TransmissionHooks::TransmissionHooks(MeasurementState& state, TransmissionRecord
     : state_(state),
       transmission_(transmission),
       settings_(settings),
-      settingsFile_(std::move(settingsFile)),
-      files_(transmissionAnalyzerSaveAs(), state,
-             settingsFile_.has_parent_path() ? settingsFile_.parent_path() : ".",
-             [this](int i) { return pointDbAngle(i); }) {}
+      settingsFile_(std::move(settingsFile)) {}
 
 bool TransmissionHooks::normalizing() const {
   return correcting(normalizationProcedure(), state_.control.procedureState);
@@ -113,7 +111,7 @@ TouchstonePoint TransmissionHooks::pointDbAngle(int i) const {
   return transmissionDbAngle(pointFrequency(state_.plan, i), t);
 }
 
-void TransmissionHooks::drawPanelExtras(Screen& s, const PanelState& panel) {
+void TransmissionHooks::drawPanelExtras(Screen& s, const PanelState& panel) const {
   if (delayMode())
     drawDelayAperture(s, kApertureRow, aperture(), state_.plan.points, panel.hovered(PanelItem::DelayAperture));
   // "dB,A,R": the two letters in the colours of their level traces.
@@ -131,18 +129,16 @@ bool TransmissionHooks::programChoice(PanelItem, Click click) {
   return true;
 }
 
-void TransmissionHooks::showProgramChoice(Screen& s, PanelItem, bool hovered) {
+void TransmissionHooks::showProgramChoice(Screen& s, PanelItem, bool hovered) const {
   showDelayAperture(s, kApertureRow, aperture(), state_.plan.points, hovered);
 }
-
-bool TransmissionHooks::programChoiceShown(PanelItem) const { return delayMode(); }
 
 // The delay has no value within half an aperture of either end.
 int TransmissionHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }
 
 void TransmissionHooks::afterScaleCheck() { transmission_.delayAperture = aperture(); }
 
-bool TransmissionHooks::programButton(Screen& screen, ClickLatch& latch) {
+bool TransmissionHooks::press(Screen& screen, ClickLatch& latch) {
   ArAdjustment inUse{settings_.arGain, settings_.arPhase, settings_.clockHz};
   adjustmentScreen(screen, latch, settingsFile_, inUse);
   settings_.arGain = inUse.arGain;
@@ -154,7 +150,9 @@ bool TransmissionHooks::programButton(Screen& screen, ClickLatch& latch) {
 TransmissionAnalyzer::TransmissionAnalyzer(Screen& screen, ChannelFactory openChannel,
                                            std::filesystem::path settingsFile)
     : hooks_(state_, transmission_, settings_, settingsFile),
-      program_(screen, state_, transmissionAnalyzerProfile(), hooks_, std::move(openChannel),
-               std::move(settingsFile), settings_) {}
+      files_(transmissionAnalyzerSaveAs(), state_, directoryOf(settingsFile),
+             [this](int i) { return hooks_.pointDbAngle(i); }),
+      program_(screen, state_, transmissionAnalyzerProfile(), {hooks_, hooks_, hooks_, files_}, hooks_,
+               std::move(openChannel), std::move(settingsFile), settings_) {}
 
 }  // namespace vna

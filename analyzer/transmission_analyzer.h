@@ -12,9 +12,9 @@
 namespace vna {
 
 // What the transmission analyzer does its own way.
-class TransmissionHooks : public MeasurementHooks {
+class TransmissionHooks : public PointQuantities, public ProgramPanel, public ProgramButton, public ProcedureSteps {
  public:
-  // The files it saves go to the directory of its settings file.
+  // The Adjustment screen saves to `settingsFile`.
   TransmissionHooks(MeasurementState& state, TransmissionRecord& transmission, SettingsFile& settings,
                     std::filesystem::path settingsFile);
 
@@ -22,17 +22,14 @@ class TransmissionHooks : public MeasurementHooks {
   void derivePoint(int i) override;
   // The through connection's ratio, the reference of later points.
   void storeStandard(int standard, int i) override;
-  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
+  void drawPanelExtras(Screen& screen, const PanelState& panel) const override;
   // The delay aperture, present in the delay mode.
   bool programChoice(PanelItem item, Click click) override;
-  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
-  bool programChoiceShown(PanelItem item) const override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) const override;
   int trace2Trim() const override;
   void afterScaleCheck() override;
   // The Adjustment screen; what it saves is used from the next scan on.
-  bool programButton(Screen& screen, ClickLatch& latch) override;
-  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
-  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
+  bool press(Screen& screen, ClickLatch& latch) override;
   // The transmission of point i in dB and degrees, at the plan's frequency.
   TouchstonePoint pointDbAngle(int i) const;
 
@@ -46,7 +43,6 @@ class TransmissionHooks : public MeasurementHooks {
   TransmissionRecord& transmission_;
   SettingsFile& settings_;
   std::filesystem::path settingsFile_;
-  MeasurementFiles files_;
 };
 
 const AnalyzerProfile& transmissionAnalyzerProfile();
@@ -75,6 +71,7 @@ class TransmissionAnalyzer {
   TransmissionRecord transmission_;
   SettingsFile settings_;
   TransmissionHooks hooks_;
+  MeasurementFiles files_;  // in the directory of the settings file
   AnalyzerProgram program_;
 };
 

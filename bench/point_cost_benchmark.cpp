@@ -251,7 +251,8 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
   SettingsFile settings;
   ImpedanceHooks hooks(state, reflection, settings, std::filesystem::path("/nonexistent/configu"));
   const AnalyzerProfile& profile = impedanceAnalyzerProfile();
-  MeasurementScreen ms(screen, state, profile.screen, hooks);
+  MeasurementOutput noFiles;
+  MeasurementScreen ms(screen, state, profile.screen, {hooks, hooks, hooks, noFiles});
   ScanControl& c = state.control;
   // Scanning on over a complete sweep with its memory, from point 0.
   c.start();

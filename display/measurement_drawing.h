@@ -8,6 +8,7 @@
 
 #include "display/measurement_profile.h"
 #include "display/panel_fields.h"
+#include "display/program_hooks.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
 
@@ -18,7 +19,7 @@ struct ScreenView {
   const MeasurementProfile& profile;
   const ModeSpec& mode;
   const PanelState& panel;
-  MeasurementHooks& hooks;  // asked only for what to draw
+  const ProgramHooks& hooks;  // asked only for what to draw
   // Where each point is drawn when the plan's points are not evenly spaced.
   std::span<const double> pointX;
   // Where the pointer was at the last look at the input.

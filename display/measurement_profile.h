@@ -1,15 +1,14 @@
 // What makes one program's measurement screen its own: its display modes
 // with their texts, units and scales, its panel items, its calibration
-// procedure, its help page and splash, as tables; and the few things it
-// really does differently, as hooks. The screen itself (panel loop, traces,
-// readout, redraw) is shared by every program.
+// procedure, its help page and splash, as tables; the few things it really
+// does differently are hooks (program_hooks.h). The screen itself (panel
+// loop, traces, readout, redraw) is shared by every program.
 #pragma once
 
 #include <array>
 #include <span>
 #include <string_view>
 
-#include "display/click_latch.h"
 #include "display/help_pages.h"
 #include "display/panel_fields.h"
 #include "measurement/calibration_procedure.h"
@@ -89,45 +88,9 @@ struct MeasurementProfile {
   bool levelMeter = true;        // the acquisition programs' input level bars
   bool overscaleReadout = true;  // readout values out of their picture read "  overscale  "
   bool zoomKey = true;           // Ctrl+V zooms on the markers (not in a viewer: its range is the file's)
-};
-
-// The program's own behaviour behind the shared screen. The hooks reach the
-// program's state through the references they were built with.
-class MeasurementHooks {
- public:
-  virtual ~MeasurementHooks() = default;
-  // Derives the displayed quantities of point i (trace1, trace2 and the
-  // memory traces) from the converted ratio and the program's own arrays.
-  virtual void derivePoint(int i) = 0;
-  // A standard's scan measured point i: store it as standard `standard`.
-  virtual void storeStandard(int standard, int i) = 0;
-  // Panel parts only this program draws (a circuit symbol, an extra row),
-  // drawn over the finished panel.
-  virtual void drawPanelExtras(Screen&, const PanelState&) {}
-  // The choices the hooks serve (see servedByHooks): a click, Left or
-  // Right; true when it changed a setting. An item takes the pointer only
-  // while shown.
-  virtual bool programChoice(PanelItem, Click) { return false; }
-  virtual void showProgramChoice(Screen&, PanelItem, bool /*hovered*/) {}
-  virtual bool programChoiceShown(PanelItem) const { return false; }
-  // The viewers' second port, drawn in the memory traces' places and colours.
-  virtual bool secondCurvesShown() const { return false; }
-  // Points at each end of the measured range without a trace 2 value (the
-  // group delay's half aperture): neither drawn nor read out.
-  virtual int trace2Trim() const { return 0; }
-  // After every scale validation, for limits of the program's own settings.
-  virtual void afterScaleCheck() {}
-  // The program's own button (Reference Load, Adjustment, File Access);
-  // true when the measurement screen is to be left.
-  virtual bool programButton(Screen&, ClickLatch&) { return false; }
-  // "Save measure to File" after a complete scan: the Save As dialog. True
-  // when the user asked for a copy of the screen, which copyScreen makes
-  // after the redraw, so that it shows the measurement and not the dialog;
-  // copyScreen says false when the copy failed (and said why on the screen).
-  virtual bool saveMeasure(Screen&, ClickLatch&) { return false; }
-  virtual bool copyScreen(Screen&) { return true; }
-  // After a calibration step ended and its texts are shown.
-  virtual void afterProcedureStep(Screen&, int /*state*/) {}
+  // The mode whose trace 2 is a group delay: the delay aperture row is
+  // there only in that mode.
+  int delayApertureMode = -1;
 };
 
 }  // namespace vna

@@ -25,7 +25,7 @@ void showAcquisitionError(Screen& s) {
 }  // namespace
 
 MeasurementScreen::MeasurementScreen(Screen& screen, MeasurementState& state, const MeasurementProfile& profile,
-                                     MeasurementHooks& hooks)
+                                     const ProgramHooks& hooks)
     : screen_(screen), state_(state), profile_(profile), hooks_(hooks) {}
 
 ScreenView MeasurementScreen::view() const {
@@ -173,7 +173,7 @@ IdleResult MeasurementScreen::actOnButton(PanelItem item) {
       afterDialog();
       break;
     case PanelItem::ProgramButton:
-      if (hooks_.programButton(screen_, latch_)) return IdleResult::Leave;
+      if (hooks_.button.press(screen_, latch_)) return IdleResult::Leave;
       afterDialog();
       break;
     case PanelItem::Exit: return IdleResult::Exit;
@@ -211,9 +211,9 @@ void MeasurementScreen::saveToFile() {
     showAcquisitionError(screen_);
     return;
   }
-  const bool copyWanted = hooks_.saveMeasure(screen_, latch_);
+  const bool copyWanted = hooks_.output.saveMeasure(screen_, latch_);
   afterDialog();
-  if (copyWanted && !hooks_.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
+  if (copyWanted && !hooks_.output.copyScreen(screen_)) redrawAll();  // the failure message stood over the screen
 }
 
 void MeasurementScreen::zoomOnMarkers() {
@@ -233,12 +233,12 @@ void MeasurementScreen::zoomOnMarkers() {
 
 void MeasurementScreen::checkScales() {
   vna::checkScales(screen_, errors_, state_.scales, state_.control.displayMode, state_.plan, mode().trace2Error);
-  hooks_.afterScaleCheck();
+  hooks_.panel.afterScaleCheck();
 }
 
 void MeasurementScreen::recomputeAll() {
   const SweepPlan& plan = state_.plan;
-  for (int i = 0; i < plan.points; ++i) hooks_.derivePoint(i);
+  for (int i = 0; i < plan.points; ++i) hooks_.quantities.derivePoint(i);
   pointX_.clear();
   if (!plan.evenSpacing) {
     for (int i = 0; i < plan.points; ++i)

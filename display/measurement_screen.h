@@ -1,7 +1,7 @@
 // The measurement screen every program shows: the side panel loop (hover,
 // choices, typed numbers, wheel steps, buttons), marker dragging and the
 // zoom key, the traces and the marker readout, and the full redraw. A
-// program is a MeasurementProfile (tables) and MeasurementHooks.
+// program is a MeasurementProfile (tables) and ProgramHooks.
 //
 // Each pass of a loop reads the input once, decides from it and the state
 // what to do, does it, and draws: the drawing functions are const and read
@@ -16,6 +16,7 @@
 #include "display/measurement_drawing.h"
 #include "display/measurement_profile.h"
 #include "display/panel_fields.h"
+#include "display/program_hooks.h"
 #include "display/scale_check.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
@@ -51,7 +52,7 @@ struct KeyDecision {
 class MeasurementScreen {
  public:
   MeasurementScreen(Screen& screen, MeasurementState& state, const MeasurementProfile& profile,
-                    MeasurementHooks& hooks);
+                    const ProgramHooks& hooks);
 
   // One pass of the idle loop, in its specified step order.
   IdleResult idlePass();
@@ -106,7 +107,7 @@ class MeasurementScreen {
   Screen& screen_;
   MeasurementState& state_;
   const MeasurementProfile& profile_;
-  MeasurementHooks& hooks_;
+  ProgramHooks hooks_;
   PanelState panel_;
   ErrorFlags errors_;
   ClickLatch latch_;

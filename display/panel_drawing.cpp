@@ -60,12 +60,12 @@ void drawReadoutTemplates(Screen& s, const ReadoutFormat& f) {
 }  // namespace
 
 // Center and span exist only on a linear sweep; the length only while no
-// correction is involved.
+// correction is involved; the delay aperture only in the delay mode.
 bool fieldShown(const ScreenView& view, PanelItem item) {
   if (isCenterOrSpan(item)) return !view.state.plan.logSweep;
   const CalibrationProcedure* p = view.profile.procedure;
   if (item == PanelItem::Length && p) return lengthApplies(*p, view.state.control.procedureState);
-  if (servedByHooks(item)) return view.hooks.programChoiceShown(item);
+  if (item == PanelItem::DelayAperture) return view.state.control.displayMode == view.profile.delayApertureMode;
   return true;
 }
 
@@ -136,7 +136,7 @@ void drawPanel(Screen& s, const ScreenView& view) {
     s.printAt(f.row, f.labelColumn, f.item == PanelItem::Start ? startLabel(view) : f.label);
   }
   drawReadoutTemplates(s, m.readout);
-  view.hooks.drawPanelExtras(s, view.panel);
+  view.hooks.panel.drawPanelExtras(s, view.panel);
   s.color(colour::kText, 0);
 }
 
@@ -177,7 +177,7 @@ void showField(Screen& s, const ScreenView& view, const PanelField& f, bool hove
       break;
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
-    case PanelItem::ProgramChoice: view.hooks.showProgramChoice(s, f.item, hovered); break;
+    case PanelItem::ProgramChoice: view.hooks.panel.showProgramChoice(s, f.item, hovered); break;
     case PanelItem::Start: {
       const CalibrationProcedure* p = view.profile.procedure;
       const bool awaiting = p && p->role(view.state.control.procedureState) == StepRole::Awaiting;

@@ -60,7 +60,7 @@ void MeasurementScreen::choiceClick(PanelItem item, Click click) {
     case PanelItem::DelayAperture:
     case PanelItem::Parameter:
     case PanelItem::ProgramChoice:
-      if (!hooks_.programChoice(item, click)) return;
+      if (!hooks_.panel.programChoice(item, click)) return;
       c.requestRecompute();
       break;
     case PanelItem::Procedure:
@@ -83,7 +83,7 @@ void MeasurementScreen::procedureClick() {
   const CalibrationProcedure& p = *profile_.procedure;
   ScanControl& c = state_.control;
   c.procedureState = afterItemClick(p, c.procedureState);
-  hooks_.derivePoint(c.currentPoint());
+  hooks_.quantities.derivePoint(c.currentPoint());
   redrawAll();
   if (c.procedureState == p.asked && !p.askPrompt[0].empty()) {
     screen_.color(0, colour::kText);

@@ -50,10 +50,6 @@ auto& frequencyValue(Plan& plan, PanelItem item) {
   }
 }
 
-inline constexpr bool servedByHooks(PanelItem item) {
-  return item == PanelItem::DelayAperture || item == PanelItem::Parameter || item == PanelItem::ProgramChoice;
-}
-
 // Shown: a row the panel draws that the user cannot change (the viewers'
 // frequencies, which come from the file).
 enum class FieldKind { Choice, Number, Button, Shown };

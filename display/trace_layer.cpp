@@ -39,7 +39,7 @@ void drawMarkerReadout(Screen& s, const ScreenView& view) {
     blank2(row);
   };
   // Trace 2 may lack values near both ends of the measured range.
-  const int trim = view.hooks.trace2Trim();
+  const int trim = view.hooks.quantities.trace2Trim();
   const int lastMeasured = c.scanComplete() ? view.state.plan.points - 1 : c.resumePoint();
   const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
   const int index[2] = {view.state.plan.markerIndex1, view.state.plan.markerIndex2};
@@ -120,7 +120,7 @@ void drawTraceLayer(Screen& screen_, const ScreenView& view) {
   v.drawTrace2 = c.displayChoice == display_choice::kBoth || c.displayChoice == display_choice::kBothWithMemory;
   v.drawMemory1 = c.memoryShown();
   v.drawMemory2 = c.displayChoice == display_choice::kBothWithMemory && c.memoryShown();
-  if (view.hooks.secondCurvesShown()) {
+  if (view.hooks.quantities.secondCurvesShown()) {
     v.drawMemory1 = true;
     v.drawMemory2 = v.drawTrace2;
   }
@@ -129,7 +129,7 @@ void drawTraceLayer(Screen& screen_, const ScreenView& view) {
   v.trace2 = std::span(r.trace2).first(n);
   v.memory1 = std::span(r.memoryTrace1).first(n);
   v.memory2 = std::span(r.memoryTrace2).first(n);
-  v.trace2Trim = view.hooks.trace2Trim();
+  v.trace2Trim = view.hooks.quantities.trace2Trim();
   if (view.pointX.size() == n) v.pointX = view.pointX;
   if (c.displayChoice == display_choice::kLevels) {
     v.levelTraceA = std::span(r.levelA).first(n);

@@ -11,6 +11,11 @@
 #include <system_error>
 
 namespace vna {
+
+std::filesystem::path directoryOf(const std::filesystem::path& file) {
+  return file.has_parent_path() ? file.parent_path() : std::filesystem::path(".");
+}
+
 namespace {
 
 namespace fs = std::filesystem;
@@ -22,10 +27,6 @@ struct ByteView {
 
 std::string describe(std::string_view step, const fs::path& file, int error) {
   return std::string(step) + " " + file.filename().string() + ": " + std::generic_category().message(error);
-}
-
-fs::path directoryOf(const fs::path& target) {
-  return target.has_parent_path() ? target.parent_path() : fs::path(".");
 }
 
 // An open temporary file, or why there is none.

@@ -45,6 +45,9 @@ class [[nodiscard]] SaveResult {
   std::string detail_;
 };
 
+// The directory `file` is in: "." for a bare name.
+std::filesystem::path directoryOf(const std::filesystem::path& file);
+
 // Replaces (or creates) `target` with `bytes` through a temporary file of a
 // fresh unique name beside it. An existing target keeps its permissions; a
 // new one gets the usual ones of the process (0666 less the umask).

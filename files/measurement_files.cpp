@@ -6,7 +6,7 @@
 
 namespace vna {
 
-bool MeasurementFiles::saveAs(Screen& screen, ClickLatch& latch) {
+bool MeasurementFiles::saveMeasure(Screen& screen, ClickLatch& latch) {
   SaveAsRequest request;
   request.table = &saveAs_;
   request.directory = directory_;

@@ -76,6 +76,7 @@ void setTransmissionLook(MeasurementProfile& p) {
   p.titleFollowsHover = false;
   p.displayChoiceColumn = kPanelColumn + 13;
   p.overscaleReadout = false;
+  p.delayApertureMode = static_cast<int>(TransmissionMode::GainDbDelay);
 }
 
 void drawDelayAperture(Screen& s, int row, int aperture, int points, bool hovered) {

@@ -23,7 +23,7 @@ ScaleFormat transmissionScaleFormat();
 
 // What both transmission programs' screens have: their scales, the title on
 // rows 1 to 3 always in its colour, "display:" values at P+13, no
-// "overscale" in the readout.
+// "overscale" in the readout, the delay aperture row in the delay mode.
 void setTransmissionLook(MeasurementProfile& profile);
 
 // The "delay aper:" row of the delay mode: the label and the aperture in

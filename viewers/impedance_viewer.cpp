@@ -34,15 +34,8 @@ MeasurementProfile makeScreenProfile() {
 
 const ViewerProfile& impedanceViewerProfile() {
   static const MeasurementProfile screen = makeScreenProfile();
-  static const ViewerProfile profile{screen, impedanceViewerFiles()};
+  static const ViewerProfile profile{screen, impedanceViewerFiles(), impedanceViewerSaveAs(), impedanceViewerColumns};
   return profile;
-}
-
-ImpedanceViewerHooks::ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : ViewerHooks(state, impedanceViewerSaveAs(), std::move(directory)), state_(state) {}
-
-TouchstoneColumns ImpedanceViewerHooks::columnsFor(std::string_view fileName) const {
-  return impedanceViewerColumns(fileName);
 }
 
 // Each port's impedance on the file's reference for that port.
@@ -88,7 +81,7 @@ void ImpedanceViewerHooks::derivePoint(int i) {
   if (parameter_ == kBoth) fill(output_, r.memoryTrace1, r.memoryTrace2);
 }
 
-void ImpedanceViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {
+void ImpedanceViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) const {
   showProgramChoice(screen, PanelItem::Parameter, panel.hovered(PanelItem::Parameter));
   drawCircuitSymbol(screen, impedanceCircuitSymbol(state_.control.displayMode),
                     panel.hovered(PanelItem::Title) ? 0 : colour::kTrace1);
@@ -101,7 +94,7 @@ bool ImpedanceViewerHooks::programChoice(PanelItem, Click click) {
   return true;
 }
 
-void ImpedanceViewerHooks::showProgramChoice(Screen& screen, PanelItem, bool hovered) {
+void ImpedanceViewerHooks::showProgramChoice(Screen& screen, PanelItem, bool hovered) const {
   showParameter(screen, kParameterTexts, parameter_, hovered);
 }
 

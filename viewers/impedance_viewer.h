@@ -14,16 +14,14 @@ namespace vna {
 
 class ImpedanceViewerHooks : public ViewerHooks {
  public:
-  ImpedanceViewerHooks(MeasurementState& state, std::filesystem::path directory);
+  explicit ImpedanceViewerHooks(MeasurementState& state) : state_(state) {}
 
-  TouchstoneColumns columnsFor(std::string_view fileName) const override;
   void load(const TouchstoneScan& scan) override;
   void derivePoint(int i) override;
-  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
-  bool programChoice(PanelItem item, Click click) override;
-  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
-  bool programChoiceShown(PanelItem item) const override { return item == PanelItem::Parameter; }
   bool secondCurvesShown() const override { return parameter_ == kBoth; }
+  void drawPanelExtras(Screen& screen, const PanelState& panel) const override;
+  bool programChoice(PanelItem item, Click click) override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) const override;
 
   int parameter() const { return parameter_; }
   bool twoPort() const { return twoPort_; }

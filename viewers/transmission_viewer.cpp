@@ -32,12 +32,10 @@ MeasurementProfile makeScreenProfile() {
 
 const ViewerProfile& transmissionViewerProfile() {
   static const MeasurementProfile screen = makeScreenProfile();
-  static const ViewerProfile profile{screen, transmissionViewerFiles()};
+  static const ViewerProfile profile{screen, transmissionViewerFiles(), transmissionViewerSaveAs(),
+                                     [](std::string_view) { return TouchstoneColumns::TwoPortS21S12; }};
   return profile;
 }
-
-TransmissionViewerHooks::TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory)
-    : ViewerHooks(state, transmissionViewerSaveAs(), std::move(directory)), state_(state) {}
 
 void TransmissionViewerHooks::load(const TouchstoneScan& scan) {
   fileFrequency_ = scan.frequency;
@@ -87,7 +85,7 @@ void TransmissionViewerHooks::derivePoint(int i) {
   if (parameter_ == kBoth) fill(reverse_, r.memoryTrace1, r.memoryTrace2);
 }
 
-void TransmissionViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) {
+void TransmissionViewerHooks::drawPanelExtras(Screen& screen, const PanelState& panel) const {
   if (delayMode())
     drawDelayAperture(screen, kApertureRow, aperture(), state_.plan.points, panel.hovered(PanelItem::DelayAperture));
   showParameter(screen, kParameterTexts, parameter_, panel.hovered(PanelItem::Parameter));
@@ -102,16 +100,12 @@ bool TransmissionViewerHooks::programChoice(PanelItem item, Click click) {
   return true;
 }
 
-void TransmissionViewerHooks::showProgramChoice(Screen& screen, PanelItem item, bool hovered) {
+void TransmissionViewerHooks::showProgramChoice(Screen& screen, PanelItem item, bool hovered) const {
   if (item == PanelItem::DelayAperture) {
     showDelayAperture(screen, kApertureRow, aperture(), state_.plan.points, hovered);
   } else {
     showParameter(screen, kParameterTexts, parameter_, hovered);
   }
-}
-
-bool TransmissionViewerHooks::programChoiceShown(PanelItem item) const {
-  return item == PanelItem::Parameter || (item == PanelItem::DelayAperture && delayMode());
 }
 
 int TransmissionViewerHooks::trace2Trim() const { return delayMode() ? aperture() / 2 : 0; }

@@ -12,17 +12,15 @@ namespace vna {
 
 class TransmissionViewerHooks : public ViewerHooks {
  public:
-  TransmissionViewerHooks(MeasurementState& state, std::filesystem::path directory);
+  explicit TransmissionViewerHooks(MeasurementState& state) : state_(state) {}
 
-  TouchstoneColumns columnsFor(std::string_view) const override { return TouchstoneColumns::TwoPortS21S12; }
   void load(const TouchstoneScan& scan) override;
   void derivePoint(int i) override;
-  void drawPanelExtras(Screen& screen, const PanelState& panel) override;
-  bool programChoice(PanelItem item, Click click) override;
-  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) override;
-  bool programChoiceShown(PanelItem item) const override;
   bool secondCurvesShown() const override { return parameter_ == kBoth; }
   int trace2Trim() const override;
+  void drawPanelExtras(Screen& screen, const PanelState& panel) const override;
+  bool programChoice(PanelItem item, Click click) override;
+  void showProgramChoice(Screen& screen, PanelItem item, bool hovered) const override;
   void afterScaleCheck() override;
 
   int parameter() const { return parameter_; }

@@ -104,7 +104,8 @@ ViewerProgram::ViewerProgram(Screen& screen, MeasurementState& state, const View
       hooks_(hooks),
       directory_(std::move(directory)),
       firstFile_(std::move(firstFile)),
-      measurement_(screen, state, profile.screen, hooks) {}
+      files_(profile.saveAs, state, directory_, {}),
+      measurement_(screen, state, profile.screen, {hooks, hooks, fileAccess_, files_}) {}
 
 int ViewerProgram::run() {
   startUp();
@@ -151,7 +152,7 @@ std::string ViewerProgram::load(const std::string& name) {
   if (!file.bytes) return " " + file.reason + " ";
   const auto& text = *file.bytes;
   const TouchstoneReading reading =
-      readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, hooks_.columnsFor(name));
+      readTouchstone({reinterpret_cast<const std::uint8_t*>(text.data()), text.size()}, profile_.columnsFor(name));
   if (!reading.ok()) return reading.reason;
   const TouchstoneScan& scan = *reading.scan;
   state_.record.makeRoomFor(scan.points());

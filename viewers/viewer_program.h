@@ -23,32 +23,21 @@
 
 namespace vna {
 
-// What a viewer does with a file beside the shared screen. Every viewer
-// copies its screen to a BMP file in `directory` and leaves its screen for
-// the file list with its button.
-class ViewerHooks : public MeasurementHooks {
+// What a viewer does with a file beside the shared screen: the quantities
+// and the panel rows of the file it shows.
+class ViewerHooks : public PointQuantities, public ProgramPanel {
  public:
-  ViewerHooks(MeasurementState& state, const SaveAsTable& saveAs, std::filesystem::path directory)
-      : files_(saveAs, state, std::move(directory), {}) {}
-
-  // The columns of the file `fileName` this viewer takes.
-  virtual TouchstoneColumns columnsFor(std::string_view fileName) const = 0;
   // A file was loaded: its display frequencies and plan are in place; the
   // hooks keep its values and start on its first parameter.
   virtual void load(const TouchstoneScan& scan) = 0;
-
-  void storeStandard(int, int) override {}                            // nothing is calibrated
-  bool programButton(Screen&, ClickLatch&) override { return true; }  // File Access
-  bool saveMeasure(Screen& screen, ClickLatch& latch) override { return files_.saveAs(screen, latch); }
-  bool copyScreen(Screen& screen) override { return files_.copyScreen(screen); }
-
- private:
-  MeasurementFiles files_;
 };
 
 struct ViewerProfile {
   const MeasurementProfile& screen;
   const FileListTable& fileList;
+  const SaveAsTable& saveAs;  // where its copies of the screen go
+  // The columns of a file of this name the viewer takes.
+  TouchstoneColumns (*columnsFor)(std::string_view fileName);
 };
 
 inline constexpr int kParameterRow = 24;
@@ -144,12 +133,19 @@ class ViewerProgram {
   std::string load(const std::string& name);
   void markersBackToStart();
 
+  // File Access leaves the measurement screen for the file list.
+  struct FileAccessButton final : ProgramButton {
+    bool press(Screen&, ClickLatch&) override { return true; }
+  };
+
   Screen& screen_;
   MeasurementState& state_;
   const ViewerProfile& profile_;
   ViewerHooks& hooks_;
   std::filesystem::path directory_;
   std::optional<std::string> firstFile_;
+  MeasurementFiles files_;  // copies of the screen, into `directory`
+  FileAccessButton fileAccess_;
   MeasurementScreen measurement_;
 };
 
@@ -158,7 +154,7 @@ template <typename Hooks, const ViewerProfile& (*profile)()>
 class Viewer {
  public:
   explicit Viewer(Screen& screen, std::filesystem::path directory = ".", std::optional<std::string> firstFile = {})
-      : hooks_(state_, directory),
+      : hooks_(state_),
         program_(screen, state_, profile(), hooks_, std::move(directory), std::move(firstFile)) {}
 
   int run() { return program_.run(); }

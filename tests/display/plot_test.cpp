@@ -285,15 +285,17 @@ TEST_F(PlotPixels, ATraceLiesUnderItsMemorysSameSegmentAndOverItsPreviousOne) {
 
 // The shared screen decides from the display choice and the scan state
 // which traces exist and how far they reach.
-struct NoHooks : MeasurementHooks {
+struct NoQuantities : PointQuantities {
   void derivePoint(int) override {}
-  void storeStandard(int, int) override {}
 };
 
 struct ScreenTraces : PlotPixels {
   MeasurementState state;
-  NoHooks hooks;
-  MeasurementScreen measurement{screen, state, impedanceAnalyzerProfile().screen, hooks};
+  NoQuantities quantities;
+  ProgramPanel panel;
+  ProgramButton button;
+  MeasurementOutput output;
+  MeasurementScreen measurement{screen, state, impedanceAnalyzerProfile().screen, {quantities, panel, button, output}};
 
   ScreenTraces() {
     for (int m = 0; m < 11; ++m) state.scales.set(m, impedanceAnalyzerProfile().screen.modes[m].defaultScales);

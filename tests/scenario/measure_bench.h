@@ -37,8 +37,7 @@ class VirtualHost : public AcquisitionHost {
   void waitForActivity(double seconds, const WakeSource& wake) override {
     advanceTo(std::min(t + seconds, std::max(wake.readyAt, t + 1e-4)));
   }
-  bool watchKeys(const AcquisitionProgress&) override { return !interrupted(); }
-  void watchButton(const AcquisitionProgress&) override {}
+  bool keepGoing(const AcquisitionProgress&) override { return !interrupted(); }
   void pauseUntil(double time) override { advanceTo(std::max(t, time)); }
 
  private:

@@ -64,7 +64,7 @@ int stepChoice(int choice, bool forward, int, bool memoryValid) {
 
 // The ratio divided by the through's ratio while the reference is on, times
 // the gain chosen on the program's own panel item.
-struct ThroughHooks : MeasurementHooks {
+struct ThroughHooks : PointQuantities, ProgramPanel, ProcedureSteps {
   explicit ThroughHooks(MeasurementState& s) : state(s) {}
 
   void derivePoint(int i) override {
@@ -84,13 +84,14 @@ struct ThroughHooks : MeasurementHooks {
     EXPECT_EQ(standard, 0);
     reference[static_cast<std::size_t>(i)] = state.record.rawRatio[static_cast<std::size_t>(i)];
   }
-  void drawPanelExtras(Screen& s, const PanelState&) override { showProgramChoice(s, PanelItem::ProgramChoice, false); }
-  bool programChoiceShown(PanelItem) const override { return true; }
+  void drawPanelExtras(Screen& s, const PanelState&) const override {
+    showProgramChoice(s, PanelItem::ProgramChoice, false);
+  }
   bool programChoice(PanelItem, Click) override {
     gain = gain == 1 ? 10 : 1;
     return true;
   }
-  void showProgramChoice(Screen& s, PanelItem, bool hovered) override {
+  void showProgramChoice(Screen& s, PanelItem, bool hovered) const override {
     s.color(hovered ? 0 : 15, hovered ? 15 : 0);
     s.printAt(23, P + 6, gain == 1 ? "gain: x1 " : "gain: x10");
     s.color(15, 0);
@@ -121,11 +122,14 @@ struct SecondProfile : ::testing::Test {
   MeasurementState state;
   SettingsFile settings;
   ThroughHooks hooks{state};
+  ProgramButton noButton;
+  MeasurementOutput noOutput;
   MeasurementProfile screenProfile = throughProfile();
   AnalyzerProfile profile{screenProfile, ScanStyle{{2, 14, true}}};
   AnalyzerProgram program{screen,
                           state,
                           profile,
+                          {hooks, hooks, noButton, noOutput},
                           hooks,
                           [this](int) -> std::unique_ptr<SerialChannel> {
                             return std::make_unique<SimulatedChannel>([this] { return backend.now(); }, model);
