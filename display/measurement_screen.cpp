@@ -245,7 +245,7 @@ void MeasurementScreen::redrawAll() {
 }
 
 void MeasurementScreen::refreshTraces() {
-  screen_.copyPage(kBackgroundPage, kCompositionPage);
+  traceLayer_.restoreBackground(screen_);
   drawMarkerReadout();
   drawTraces();
 }
@@ -386,7 +386,7 @@ void MeasurementScreen::drawTraces() {
     v.promptLine1 = prompt[0];
     v.promptLine2 = prompt[1];
   }
-  vna::drawTraces(screen_, v);
+  traceLayer_.draw(screen_, v);
 }
 
 }  // namespace vna

@@ -12,6 +12,7 @@
 #include "display/measurement_profile.h"
 #include "display/panel_fields.h"
 #include "display/scale_check.h"
+#include "display/trace_layer.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
 
@@ -87,6 +88,8 @@ class MeasurementScreen {
   // Where each point is drawn when the plan's points are not evenly spaced,
   // worked out again with the quantities.
   std::vector<double> pointX_;
+  // What the traces last drew, so that a scan point redraws only what it changes.
+  TraceLayer traceLayer_;
 };
 
 }  // namespace vna
