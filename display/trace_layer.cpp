@@ -47,7 +47,9 @@ std::optional<PointRange> differingPoints(const std::vector<double>& before, std
   return PointRange{static_cast<int>(first), static_cast<int>(end) - 1};
 }
 
-bool sameBits(double a, double b) { return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b); }
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
 
 // Whether two views draw alike wherever neither their points' values, nor
 // how far their traces reach, nor their scan cursors differ. Level bars and
@@ -61,7 +63,9 @@ bool sameOutsideThePoints(const TraceView& a, const TraceView& b) {
          a.levelTraceA.empty() == b.levelTraceA.empty() && a.levelTraceR.empty() == b.levelTraceR.empty();
 }
 
-void assign(std::vector<double>& to, std::span<const double> from) { to.assign(from.begin(), from.end()); }
+void assign(std::vector<double>& to, std::span<const double> from) {
+  to.assign(from.begin(), from.end());
+}
 
 }  // namespace
 
@@ -79,17 +83,16 @@ void TraceLayer::restoreBackground(Screen& screen) {
 std::optional<std::vector<PixelRect>> TraceLayer::changedBands(const TraceView& v) const {
   if (!drawn_ || denserThanPixels(v.points)) return std::nullopt;
   const Drawn& d = *drawn_;
-  if (!sameOutsideThePoints(d.view, v) || d.prompt1 != v.promptLine1 || d.prompt2 != v.promptLine2)
-    return std::nullopt;
+  if (!sameOutsideThePoints(d.view, v) || d.prompt1 != v.promptLine1 || d.prompt2 != v.promptLine2) return std::nullopt;
   const std::optional<PointRange> places = differingPoints(d.pointX, v.pointX);
   if (!places || !places->empty()) return std::nullopt;
 
   // Points whose values changed, and the points of segments that appeared
   // or went (those of trace 2 end trace2Trim points sooner).
   PointRange changed;
-  for (const auto& [before, after] : {std::pair{&d.trace1, v.trace1}, std::pair{&d.trace2, v.trace2},
-                                      std::pair{&d.memory1, v.memory1}, std::pair{&d.memory2, v.memory2},
-                                      std::pair{&d.levelA, v.levelTraceA}, std::pair{&d.levelR, v.levelTraceR}}) {
+  for (const auto& [before, after] :
+       {std::pair{&d.trace1, v.trace1}, std::pair{&d.trace2, v.trace2}, std::pair{&d.memory1, v.memory1},
+        std::pair{&d.memory2, v.memory2}, std::pair{&d.levelA, v.levelTraceA}, std::pair{&d.levelR, v.levelTraceR}}) {
     const std::optional<PointRange> points = differingPoints(*before, after);
     if (!points) return std::nullopt;
     changed.add(*points);

@@ -371,7 +371,6 @@ TEST_F(ScreenTraces, TracesReachTheLastMeasuredPointAllOfACompleteScanAndNothing
   for (int x = 3; x <= 803; x += 8) EXPECT_EQ(seenAt(x), (Seen{false, false, false, false})) << x;
 }
 
-
 // A scan refreshes the traces point by point and redraws only what a point
 // changes; after every point the screen must be what a full redraw of the
 // same state shows on a second screen, pixel for pixel. The values are the
@@ -403,7 +402,8 @@ struct ScanAgainstFullRedraw : ::testing::Test {
   MeasurementScreen redrawn{full, state, profile, hooks};
 
   ScanAgainstFullRedraw() {
-    for (int m = 0; m < static_cast<int>(profile.modes.size()); ++m) state.scales.set(m, profile.modes[m].defaultScales);
+    for (int m = 0; m < static_cast<int>(profile.modes.size()); ++m)
+      state.scales.set(m, profile.modes[m].defaultScales);
   }
   void plan(int points, double freqMin, double freqMax, bool logSweep) {
     state.plan.points = points;
@@ -453,8 +453,8 @@ TEST_F(ScanAgainstFullRedraw, EveryPointLeavesTheScreenAsAFullRedrawDrawsIt) {
   };
   {
     SCOPED_TRACE("a first scan of 801 points, |z| on its logarithmic scale, log sweep");
-    const auto logMode = std::find_if(profile.modes.begin(), profile.modes.end(),
-                                      [](const ModeSpec& m) { return m.logTrace1; });
+    const auto logMode =
+        std::find_if(profile.modes.begin(), profile.modes.end(), [](const ModeSpec& m) { return m.logTrace1; });
     ASSERT_NE(logMode, profile.modes.end());
     c.displayMode = static_cast<int>(logMode - profile.modes.begin());
     plan(801, 1e3, 60e6, true);
