@@ -9,6 +9,7 @@
 #include "display/measurement_profile.h"
 #include "display/panel_fields.h"
 #include "display/program_hooks.h"
+#include "display/trace_layer.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
 
@@ -34,9 +35,11 @@ void drawPanel(Screen& screen, const ScreenView& view);
 // One field printed again on the visible page, inverse while hovered.
 void showField(Screen& screen, const ScreenView& view, const PanelField& field, bool hovered);
 
-// The marker readout and the traces on the composition page, then shown.
+// The marker readout and the traces on the composition page, then shown;
+// `layer` remembers what it drew, so that a scan point redraws only what it
+// changes.
 void drawMarkerReadout(Screen& screen, const ScreenView& view);
-void drawTraceLayer(Screen& screen, const ScreenView& view);
+void drawTraces(Screen& screen, TraceLayer& layer, const ScreenView& view);
 
 // The start button's label as the panel draws it, and as it is reprinted
 // (padded) while hovered or while a scan runs.

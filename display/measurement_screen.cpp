@@ -262,17 +262,17 @@ void MeasurementScreen::redrawAll() {
   drawPlotFrame(screen_, PlotFrameView{plan.logSweep, plan.freqMin, plan.freqMax, mode().logTrace1, s.trace1Max,
                                        s.trace1Min, profile_.levelMeter});
   drawMarkerReadout(screen_, v);
-  drawTraceLayer(screen_, v);
+  drawTraces(screen_, traceLayer_, v);
   // A full redraw would wipe the error box of a value still wrong, leaving
   // Start refused with nothing on the screen to say why: show it again.
   if (validationPending()) checkScales();
 }
 
-void MeasurementScreen::refreshTraces() const {
-  screen_.copyPage(kBackgroundPage, kCompositionPage);
+void MeasurementScreen::refreshTraces() {
+  traceLayer_.restoreBackground(screen_);
   const ScreenView v = view();
   drawMarkerReadout(screen_, v);
-  drawTraceLayer(screen_, v);
+  drawTraces(screen_, traceLayer_, v);
 }
 
 }  // namespace vna

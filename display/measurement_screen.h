@@ -18,6 +18,7 @@
 #include "display/panel_fields.h"
 #include "display/program_hooks.h"
 #include "display/scale_check.h"
+#include "display/trace_layer.h"
 #include "measurement/measurement_state.h"
 #include "platform/screen.h"
 
@@ -61,7 +62,7 @@ class MeasurementScreen {
   // Panel, plot frame, readout and traces: all three pages.
   void redrawAll();
   // The trace layer only: background copied to the composition page, readout, traces.
-  void refreshTraces() const;
+  void refreshTraces();
   void recomputeAll();
   void checkScales();
   bool validationPending() const { return errors_.any(); }
@@ -117,6 +118,8 @@ class MeasurementScreen {
   // Where each point is drawn when the plan's points are not evenly spaced,
   // worked out again with the quantities.
   std::vector<double> pointX_;
+  // What the traces last drew, so that a scan point redraws only what it changes.
+  TraceLayer traceLayer_;
 };
 
 }  // namespace vna

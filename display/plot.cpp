@@ -109,20 +109,41 @@ void drawColumns(Screen& s, std::span<const double> values, int first, int last,
   s.line(static_cast<double>(column), low, static_cast<double>(column), high, c);
 }
 
-// More points than pixel columns are drawn column by column.
-bool denserThanPixels(int points) { return points - 1 > static_cast<int>(W); }
+// The segments (by index) that may touch columns [left, right]: those from
+// the first to the last whose end points' rounded columns reach into them.
+// A line's pixels never leave the columns between its rounded ends.
+struct SegmentWindow {
+  int first = 1, last = -1;
+  static SegmentWindow of(const PointPlaces& at, int left, int right) {
+    if (left <= O && right >= O + static_cast<int>(W)) return {1, at.points - 1};  // the whole plot
+    SegmentWindow window{at.points, 0};
+    std::int64_t before = roundPixel(at.x(0));
+    for (int i = 1; i < at.points; ++i) {
+      const std::int64_t x = roundPixel(at.x(i));
+      if (std::min(before, x) <= right && std::max(before, x) >= left) {
+        window.first = std::min(window.first, i);
+        window.last = i;
+      }
+      before = x;
+    }
+    return window;
+  }
+};
 
 // A trace and its memory in one pass, segment by segment, so that where the
 // two cross each segment of the trace lies under the memory's same segment
 // and over the memory's previous one.
 template <typename Map>
 void drawTracePair(Screen& s, std::span<const double> trace, int traceColour, std::span<const double> memory,
-                   bool withMemory, int memoryColour, int first, int last, const PointPlaces& at, Map map) {
-  if (denserThanPixels(at.points)) {
+                   bool withMemory, int memoryColour, int first, int last, const PointPlaces& at, Map map,
+                   const SegmentWindow& window) {
+  if (denserThanPixels(at.points)) {  // the clip alone keeps them in their columns
     drawColumns(s, trace, first, last, at, map, traceColour);
     if (withMemory) drawColumns(s, memory, first, last, at, map, memoryColour);
     return;
   }
+  first = std::max(first, window.first);
+  last = std::min(last, window.last);
   for (int i = first; i <= last; ++i) {
     drawSegment(s, trace, i, at, map, traceColour);
     if (withMemory) drawSegment(s, memory, i, at, map, memoryColour);
@@ -164,10 +185,14 @@ void drawPlotFrame(Screen& s, const PlotFrameView& v) {
   s.copyPage(kBackgroundPage, kCompositionPage);
 }
 
-void drawTraces(Screen& s, const TraceView& v) {
-  s.setPages(kCompositionPage, kVisiblePage);
+double scanCursorX(const TraceView& v) { return pointX(v.currentPoint, v.points); }
+
+double tracePointX(const TraceView& v, int i) { return PointPlaces{v.points, v.pointX}.x(i); }
+
+void drawTraceLayer(Screen& s, const TraceView& v, const PixelRect& area) {
+  s.setClip(area);
   if (v.scanning) {
-    const double x = pointX(v.currentPoint, v.points);
+    const double x = scanCursorX(v);
     s.line(x, O, x, kBottom, colour::kGrid);
   }
   s.line(O + v.markerOffset1, O, O + v.markerOffset1, kBottom, colour::kMarker1);
@@ -182,17 +207,19 @@ void drawTraces(Screen& s, const TraceView& v) {
   const auto map2 = [&](double value) { return O + b2 - value * k2; };
 
   const PointPlaces at{v.points, v.pointX};
-  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, 1, v.segments, at, map1);
+  const SegmentWindow window = SegmentWindow::of(at, s.clip().x0, s.clip().x1);
+  drawTracePair(s, v.trace1, colour::kTrace1, v.memory1, v.drawMemory1, colour::kMemory1, 1, v.segments, at, map1,
+                window);
   if (!v.levelTraceA.empty()) {
     const auto inDb = [&](double level) { return map1(20 * level); };
-    for (int i = 1; i <= v.segments; ++i) {
+    for (int i = std::max(1, window.first); i <= std::min(v.segments, window.last); ++i) {
       drawSegment(s, v.levelTraceA, i, at, inDb, colour::kLevelA);
       drawSegment(s, v.levelTraceR, i, at, inDb, colour::kLevelR);
     }
   }
   if (v.drawTrace2)
     drawTracePair(s, v.trace2, colour::kTrace2, v.memory2, v.drawMemory2, colour::kMemory2, 1 + v.trace2Trim,
-                  v.segments - v.trace2Trim, at, map2);
+                  v.segments - v.trace2Trim, at, map2, window);
 
   if (v.levelBars) {
     drawLevelBar(s, 995, 997, v.levelR);
@@ -210,6 +237,12 @@ void drawTraces(Screen& s, const TraceView& v) {
     s.color(colour::kText, 0);
     s.box(kPanelColumn * 8 + 7, 559, kPanelColumn * 8 + 136, 576, colour::kTrace1);
   }
+  s.clearClip();
+}
+
+void drawTraces(Screen& s, const TraceView& v) {
+  s.setPages(kCompositionPage, kVisiblePage);
+  drawTraceLayer(s, v, kWholeScreen);
   s.setPages(kVisiblePage, kVisiblePage);
   s.copyPage(kCompositionPage, kVisiblePage);
 }

@@ -4,6 +4,7 @@
 
 #include <span>
 
+#include "display/layout.h"
 #include "platform/screen.h"
 
 namespace vna {
@@ -47,6 +48,17 @@ struct TraceView {
 
 void drawPlotFrame(Screen& screen, const PlotFrameView& view);
 void drawTraces(Screen& screen, const TraceView& view);
+// What drawTraces draws on the composition page, clipped to `area`, which
+// the caller has brought back to the background; segments wholly beside
+// the area are passed over, which draws the same.
+void drawTraceLayer(Screen& screen, const TraceView& view, const PixelRect& area);
+
+// More points than the plot has pixel columns are drawn column by column.
+inline bool denserThanPixels(int points) { return points - 1 > static_cast<int>(kPlot.width); }
+
+// Where point i of the view stands across the screen, and the scan cursor.
+double tracePointX(const TraceView& view, int i);
+double scanCursorX(const TraceView& view);
 
 // Pixel offset of a frequency from the left edge of the plot, on the linear
 // or logarithmic axis from freqMin to freqMax.

@@ -1,156 +1,177 @@
-// The trace layer: the marker readout, the traces, and what a running scan
-// shows over them (the scan line, the level bars, the Stop button).
+#include "display/trace_layer.h"
+
 #include <algorithm>
-#include <string>
+#include <bit>
+#include <cstdint>
+#include <utility>
 
 #include "display/layout.h"
-#include "display/measurement_drawing.h"
-#include "display/plot.h"
 
 namespace vna {
 namespace {
 
-constexpr int P = kPanelColumn;
+// The screen as the trace layer shares it out. Everything it draws lies
+// above the marker readout: traces, marker lines, cursor and prompt in the
+// plot's columns, level bars and the Stop label beside them.
+constexpr int kPlotRight = kPlot.origin + static_cast<int>(kPlot.width);  // 803
+constexpr int kReadoutTop = rowTop(45);
+constexpr PixelRect kAboveReadout{0, 0, kScreenWidth - 1, kReadoutTop - 1};
+constexpr PixelRect kReadout{0, kReadoutTop, kScreenWidth - 1, kScreenHeight - 1};
+constexpr PixelRect kBesidePlot{kPlotRight + 1, 0, kScreenWidth - 1, kReadoutTop - 1};
 
-std::size_t clampIndex(int i, std::size_t size) {
-  return static_cast<std::size_t>(std::clamp(i, 0, static_cast<int>(size) - 1));
+// Points first..last (inclusive) of a view, changed or not.
+struct PointRange {
+  int first = 0, last = -1;
+  bool empty() const { return first > last; }
+  void add(PointRange other) {
+    if (other.empty()) return;
+    if (empty()) {
+      *this = other;
+      return;
+    }
+    first = std::min(first, other.first);
+    last = std::max(last, other.last);
+  }
+};
+
+// Where two runs of values differ, bit for bit (a value that is not a
+// number is then equal to itself); `std::nullopt` when their lengths differ.
+std::optional<PointRange> differingPoints(const std::vector<double>& before, std::span<const double> after) {
+  if (before.size() != after.size()) return std::nullopt;
+  const auto same = [&](std::size_t i) {
+    return std::bit_cast<std::uint64_t>(before[i]) == std::bit_cast<std::uint64_t>(after[i]);
+  };
+  std::size_t first = 0, end = after.size();
+  while (first < end && same(first)) ++first;
+  while (end > first && same(end - 1)) --end;
+  return PointRange{static_cast<int>(first), static_cast<int>(end) - 1};
+}
+
+bool sameBits(double a, double b) {
+  return std::bit_cast<std::uint64_t>(a) == std::bit_cast<std::uint64_t>(b);
+}
+
+// Whether two views draw alike wherever neither their points' values, nor
+// how far their traces reach, nor their scan cursors differ. Level bars and
+// the Stop label are left out: what lies beside the plot is drawn at every
+// refresh.
+bool sameOutsideThePoints(const TraceView& a, const TraceView& b) {
+  return a.points == b.points && a.markerOffset1 == b.markerOffset1 && a.markerOffset2 == b.markerOffset2 &&
+         a.logTrace1 == b.logTrace1 && sameBits(a.trace1Max, b.trace1Max) && sameBits(a.trace1Min, b.trace1Min) &&
+         sameBits(a.trace2Max, b.trace2Max) && sameBits(a.trace2Min, b.trace2Min) && a.drawTrace2 == b.drawTrace2 &&
+         a.drawMemory1 == b.drawMemory1 && a.drawMemory2 == b.drawMemory2 && a.trace2Trim == b.trace2Trim &&
+         a.levelTraceA.empty() == b.levelTraceA.empty() && a.levelTraceR.empty() == b.levelTraceR.empty();
+}
+
+void assign(std::vector<double>& to, std::span<const double> from) {
+  to.assign(from.begin(), from.end());
 }
 
 }  // namespace
 
-void drawMarkerReadout(Screen& s, const ScreenView& view) {
-  const ScanControl& c = view.state.control;
-  const ScanRecord& r = view.state.record;
-  const ReadoutFormat& f = view.mode.readout;
-  s.setPages(kCompositionPage, kVisiblePage);
-  s.color(colour::kText, 0);
-  const auto value = [&](int row, int column, std::string_view picture, double v) {
-    s.locate(row, column);
-    if (view.profile.overscaleReadout && !(v > -999999999.98 && v < 9999999999.98)) {
-      s.print("  overscale  ");
-    } else {
-      s.printPicture(picture, v);
-    }
-  };
-  const auto blank2 = [&](int row) { s.printAt(row, f.value2Column, std::string(f.blank2Width, ' ')); };
-  const auto blanks = [&](int row) {
-    s.printAt(row, 13, std::string(12, ' '));
-    s.printAt(row, f.blank1Column, std::string(f.blank1Width, ' '));
-    blank2(row);
-  };
-  // Trace 2 may lack values near both ends of the measured range.
-  const int trim = view.hooks.quantities.trace2Trim();
-  const int lastMeasured = c.scanComplete() ? view.state.plan.points - 1 : c.resumePoint();
-  const auto hasTrace2 = [&](int i) { return trim == 0 || (i >= trim && i <= lastMeasured - trim); };
-  const int index[2] = {view.state.plan.markerIndex1, view.state.plan.markerIndex2};
-  for (int m = 0; m < 2; ++m) {
-    const int row = 45 + m;
-    const std::size_t i = clampIndex(index[m], r.frequency.size());
-    if (!c.measured(index[m])) {
-      blanks(row);
-      continue;
-    }
-    s.locate(row, 13);
-    s.printPicture("#########.##", r.frequency[i]);
-    value(row, f.value1Column, f.value1Picture, r.trace1[i]);
-    if (hasTrace2(index[m])) {
-      value(row, f.value2Column, f.value2Picture, r.trace2[i]);
-    } else {
-      blank2(row);
-    }
-  }
-  if (!(c.measured(index[0]) && c.measured(index[1]))) {
-    blanks(47);
+void TraceLayer::restoreBackground(Screen& screen) {
+  if (!drawn_) {
+    screen.copyPage(kBackgroundPage, kCompositionPage);
     return;
   }
-  const std::size_t a = clampIndex(index[0], r.frequency.size()), b = clampIndex(index[1], r.frequency.size());
-  s.locate(47, 13);
-  s.printPicture("#########.##", r.frequency[b] - r.frequency[a]);
-  value(47, f.value1Column, f.value1Picture, r.trace1[b] - r.trace1[a]);
-  if (hasTrace2(index[0]) && hasTrace2(index[1])) {
-    value(47, f.value2Column, f.value2Picture, r.trace2[b] - r.trace2[a]);
+  // The plot keeps what was drawn there until draw() knows what changed.
+  screen.copyPageText(kBackgroundPage, kCompositionPage);
+  screen.copyPageArea(kBackgroundPage, kCompositionPage, kReadout);
+  restored_ = true;
+}
+
+std::optional<std::vector<PixelRect>> TraceLayer::changedBands(const TraceView& v) const {
+  if (!drawn_ || denserThanPixels(v.points)) return std::nullopt;
+  const Drawn& d = *drawn_;
+  if (!sameOutsideThePoints(d.view, v) || d.prompt1 != v.promptLine1 || d.prompt2 != v.promptLine2) return std::nullopt;
+  const std::optional<PointRange> places = differingPoints(d.pointX, v.pointX);
+  if (!places || !places->empty()) return std::nullopt;
+
+  // Points whose values changed, and the points of segments that appeared
+  // or went (those of trace 2 end trace2Trim points sooner).
+  PointRange changed;
+  for (const auto& [before, after] :
+       {std::pair{&d.trace1, v.trace1}, std::pair{&d.trace2, v.trace2}, std::pair{&d.memory1, v.memory1},
+        std::pair{&d.memory2, v.memory2}, std::pair{&d.levelA, v.levelTraceA}, std::pair{&d.levelR, v.levelTraceR}}) {
+    const std::optional<PointRange> points = differingPoints(*before, after);
+    if (!points) return std::nullopt;
+    changed.add(*points);
+  }
+  if (d.view.segments != v.segments)
+    changed.add({std::min(d.view.segments, v.segments) - v.trace2Trim, std::max(d.view.segments, v.segments)});
+
+  std::vector<PixelRect> bands;
+  const auto addColumns = [&](std::int64_t left, std::int64_t right) {
+    left = std::max<std::int64_t>(left, 0);
+    right = std::min<std::int64_t>(right, kPlotRight);
+    if (left <= right) bands.push_back({static_cast<int>(left), 0, static_cast<int>(right), kReadoutTop - 1});
+  };
+  if (!changed.empty()) {
+    // A point's value moves the two segments that meet there: the columns
+    // from the point before the first changed to the one after the last.
+    const int from = std::max(changed.first - 1, 0), to = std::min(changed.last + 1, v.points - 1);
+    std::int64_t left = roundPixel(tracePointX(v, from)), right = left;
+    for (int i = from + 1; i <= to; ++i) {
+      const std::int64_t x = roundPixel(tracePointX(v, i));
+      left = std::min(left, x);
+      right = std::max(right, x);
+    }
+    addColumns(left, right);
+  }
+  for (const TraceView* cursor : {&d.view, &v}) {
+    if (!cursor->scanning) continue;
+    const std::int64_t x = roundPixel(scanCursorX(*cursor));
+    addColumns(x, x);
+  }
+  // Bands that touch become one, so no column is drawn twice.
+  std::sort(bands.begin(), bands.end(), [](const PixelRect& a, const PixelRect& b) { return a.x0 < b.x0; });
+  std::vector<PixelRect> merged;
+  for (const PixelRect& band : bands) {
+    if (!merged.empty() && band.x0 <= merged.back().x1 + 1) {
+      merged.back().x1 = std::max(merged.back().x1, band.x1);
+    } else {
+      merged.push_back(band);
+    }
+  }
+  return merged;
+}
+
+void TraceLayer::draw(Screen& screen, const TraceView& view) {
+  screen.setPages(kCompositionPage, kVisiblePage);
+  if (!std::exchange(restored_, false)) {
+    drawTraceLayer(screen, view, kWholeScreen);  // the caller brought back the whole background
+  } else if (const std::optional<std::vector<PixelRect>> bands = changedBands(view)) {
+    for (const PixelRect& area : *bands) {
+      screen.copyPageArea(kBackgroundPage, kCompositionPage, area);
+      drawTraceLayer(screen, view, area);
+    }
+    screen.copyPageArea(kBackgroundPage, kCompositionPage, kBesidePlot);
+    drawTraceLayer(screen, view, kBesidePlot);
   } else {
-    blank2(47);
+    screen.copyPageArea(kBackgroundPage, kCompositionPage, kAboveReadout);
+    drawTraceLayer(screen, view, kWholeScreen);
   }
+  remember(view);
+  screen.setPages(kVisiblePage, kVisiblePage);
+  screen.copyPage(kCompositionPage, kVisiblePage);
 }
 
-std::string_view startLabel(const ScreenView& view) {
-  const CalibrationProcedure* p = view.profile.procedure;
-  const bool inSteps = p && inProcedure(*p, view.state.control.procedureState);
-  if (view.state.control.scanning()) return inSteps ? p->abortLabel : " Stop    ";
-  return inSteps ? p->startLabel : " Start  ";
-}
-
-std::string_view runningStartLabel(const ScreenView& view) {
-  const CalibrationProcedure* p = view.profile.procedure;
-  return p && measuringStandard(*p, view.state.control.procedureState) ? p->abortLabel : " Stop           ";
-}
-
-void showProcedureState(Screen& screen_, const ScreenView& view) {
-  if (const PanelField* f = findField(view.profile.fields, PanelItem::Procedure); f && view.profile.procedure) {
-    screen_.color(colour::kText, 0);
-    screen_.printAt(f->row, P + 12, view.profile.procedure->state(view.state.control.procedureState).panelText);
-  }
-}
-
-void showStartButton(Screen& screen_, const ScreenView& view, bool highlighted) {
-  screen_.color(highlighted ? 0 : colour::kText, highlighted ? colour::kText : 0);
-  screen_.printAt(36, P + 2, runningStartLabel(view));
-  screen_.color(colour::kText, 0);
-  if (!highlighted) screen_.box(kStopButton.x0, kStopButton.y0, kStopButton.x1, kStopButton.y1, colour::kTrace1);
-}
-
-void drawTraceLayer(Screen& screen_, const ScreenView& view) {
-  const ScanControl& c = view.state.control;
-  const ScanRecord& r = view.state.record;
-  const ModeScales s = view.state.scales.of(c.displayMode);
-  const int points = view.state.plan.points;
-  TraceView v;
-  v.points = points;
-  v.scanning = c.scanning();
-  v.currentPoint = c.currentPoint();
-  v.segments = c.segments(points);
-  v.markerOffset1 = view.state.plan.markerOffset1;
-  v.markerOffset2 = view.state.plan.markerOffset2;
-  v.logTrace1 = view.mode.logTrace1;
-  v.trace1Max = s.trace1Max;
-  v.trace1Min = s.trace1Min;
-  v.trace2Max = s.trace2Max;
-  v.trace2Min = s.trace2Min;
-  v.drawTrace2 = c.displayChoice == display_choice::kBoth || c.displayChoice == display_choice::kBothWithMemory;
-  v.drawMemory1 = c.memoryShown();
-  v.drawMemory2 = c.displayChoice == display_choice::kBothWithMemory && c.memoryShown();
-  if (view.hooks.quantities.secondCurvesShown()) {
-    v.drawMemory1 = true;
-    v.drawMemory2 = v.drawTrace2;
-  }
-  const auto n = static_cast<std::size_t>(points);
-  v.trace1 = std::span(r.trace1).first(n);
-  v.trace2 = std::span(r.trace2).first(n);
-  v.memory1 = std::span(r.memoryTrace1).first(n);
-  v.memory2 = std::span(r.memoryTrace2).first(n);
-  v.trace2Trim = view.hooks.quantities.trace2Trim();
-  if (view.pointX.size() == n) v.pointX = view.pointX;
-  if (c.displayChoice == display_choice::kLevels) {
-    v.levelTraceA = std::span(r.levelA).first(n);
-    v.levelTraceR = std::span(r.levelR).first(n);
-  }
-  if (c.scanning() && view.profile.levelMeter) {
-    const std::size_t p = clampIndex(c.currentPoint(), r.levelA.size());
-    v.levelBars = true;
-    v.levelA = r.levelA[p];
-    v.levelR = r.levelR[p];
-  }
-  if (c.scanning()) {
-    v.startLabel = runningStartLabel(view);
-    v.startHovered = kStopButton.contains(view.pointerX, view.pointerY);
-  }
-  if (view.profile.procedure) {
-    const auto& prompt = view.profile.procedure->state(c.procedureState).tracePrompt;
-    v.promptLine1 = prompt[0];
-    v.promptLine2 = prompt[1];
-  }
-  vna::drawTraces(screen_, v);
+void TraceLayer::remember(const TraceView& view) {
+  Drawn& d = drawn_ ? *drawn_ : drawn_.emplace();
+  d.view = view;
+  assign(d.trace1, view.trace1);
+  assign(d.trace2, view.trace2);
+  assign(d.memory1, view.memory1);
+  assign(d.memory2, view.memory2);
+  assign(d.pointX, view.pointX);
+  assign(d.levelA, view.levelTraceA);
+  assign(d.levelR, view.levelTraceR);
+  d.prompt1 = view.promptLine1;
+  d.prompt2 = view.promptLine2;
+  // The copy keeps no pointer into what it was taken from.
+  d.view.trace1 = d.view.trace2 = d.view.memory1 = d.view.memory2 = d.view.pointX = {};
+  d.view.levelTraceA = d.view.levelTraceR = {};
+  d.view.promptLine1 = d.view.promptLine2 = d.view.startLabel = {};
 }
 
 }  // namespace vna

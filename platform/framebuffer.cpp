@@ -133,6 +133,24 @@ void Framebuffer::copy(int from, int to) {
   shadow_[to] = shadow_[from];
 }
 
+void Framebuffer::copyArea(int from, int to, const PixelRect& area) {
+  if (from == to || area.empty()) return;
+  settle(from);
+  settle(to);
+  RowSpans& between = differences(from, to);
+  const int top = std::max(area.y0, between.top()), bottom = std::min(area.y1, between.bottom());
+  for (int y = top; y <= bottom; ++y) {
+    const int left = std::max(area.x0, between.left(y)), right = std::min(area.x1, between.right(y));
+    if (left > right) continue;
+    std::memcpy(row(to, y) + left, row(from, y) + left, static_cast<std::size_t>(right - left + 1));
+    // `to` now differs from every other surface where `from` may; from
+    // `from` itself no longer there.
+    for (int other = 0; other < kSurfaces; ++other)
+      if (other != from && other != to) differences(to, other).add(y, left, right);
+    between.removeColumns(y, left, right);
+  }
+}
+
 std::string Framebuffer::textAt(int page, int row, int column, int length) const {
   std::string text;
   for (int c = column; c < column + length && c <= kTextColumns; ++c) {

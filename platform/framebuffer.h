@@ -32,6 +32,14 @@ struct TextCell {
   friend bool operator==(const TextCell&, const TextCell&) = default;
 };
 
+// A rectangle of pixels, edges included.
+struct PixelRect {
+  int x0 = 0, y0 = 0, x1 = kScreenWidth - 1, y1 = kScreenHeight - 1;
+  bool empty() const { return x0 > x1 || y0 > y1; }
+  friend bool operator==(const PixelRect&, const PixelRect&) = default;
+};
+inline constexpr PixelRect kWholeScreen{};
+
 // Per pixel row, one run of columns [left, right] that covers every pixel
 // that may have changed; a row whose left > right has none. A superset:
 // whoever reads it compares or copies only there.
@@ -64,6 +72,19 @@ class RowSpans {
     }
     top_ = std::min(top_, y0);
     bottom_ = std::max(bottom_, y1);
+  }
+  // Columns x0..x1 of row y are known to be equal now: the span shrinks
+  // when they cover one of its ends (a hole in its middle it cannot hold).
+  void removeColumns(int y, int x0, int x1) {
+    const auto i = static_cast<std::size_t>(y);
+    if (x0 <= left_[i] && x1 >= right_[i]) {
+      left_[i] = kScreenWidth;
+      right_[i] = -1;
+    } else if (x0 <= left_[i] && x1 >= left_[i]) {
+      left_[i] = static_cast<std::int16_t>(x1 + 1);
+    } else if (x0 <= right_[i] && x1 >= right_[i]) {
+      right_[i] = static_cast<std::int16_t>(x0 - 1);
+    }
   }
   void merge(const RowSpans& other);
   void clear();
@@ -109,6 +130,10 @@ class Framebuffer {
   void fillRect(int page, int x0, int y0, int x1, int y1, std::uint8_t colour);  // inclusive, pre-clipped
   void clear(int page);
   void copy(int from, int to);
+  // The pixels of `area` (pre-clipped) only; the text shadow is left as it is.
+  void copyArea(int from, int to, const PixelRect& area);
+  // The text shadow only.
+  void copyText(int from, int to) { shadow_[to] = shadow_[from]; }
 
   TextCell& cell(int page, int row, int column) { return shadow_[page][index(row, column)]; }
   const TextCell& cell(int page, int row, int column) const { return shadow_[page][index(row, column)]; }

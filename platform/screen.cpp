@@ -17,8 +17,6 @@ namespace {
 
 std::uint8_t colourIndex(int colour) { return static_cast<std::uint8_t>(colour & 0xFF); }
 
-int clampPage(int page) { return std::clamp(page, 0, kPageCount - 1); }
-
 // Floor of a / b for b > 0.
 std::int64_t floorDiv(std::int64_t a, std::int64_t b) { return a >= 0 ? a / b : -((-a + b - 1) / b); }
 
@@ -77,6 +75,21 @@ void Screen::setPages(int drawing, int shown) {
 
 void Screen::copyPage(int from, int to) { fb_.copy(clampPage(from), clampPage(to)); }
 
+namespace {
+
+PixelRect onScreen(const PixelRect& area) {
+  return {std::max(area.x0, 0), std::max(area.y0, 0), std::min(area.x1, kScreenWidth - 1),
+          std::min(area.y1, kScreenHeight - 1)};
+}
+
+}  // namespace
+
+void Screen::copyPageArea(int from, int to, const PixelRect& area) {
+  fb_.copyArea(clampPage(from), clampPage(to), onScreen(area));
+}
+
+void Screen::setClip(const PixelRect& area) { clip_ = onScreen(area); }
+
 void Screen::clearPage() {
   fb_.clear(drawing_);
   row_ = 1;
@@ -84,7 +97,7 @@ void Screen::clearPage() {
 }
 
 void Screen::plot(std::int64_t x, std::int64_t y, std::uint8_t colour) {
-  if (x < 0 || y < 0 || x >= kScreenWidth || y >= kScreenHeight) return;
+  if (x < clip_.x0 || y < clip_.y0 || x > clip_.x1 || y > clip_.y1) return;
   fb_.setPixel(drawing_, static_cast<int>(x), static_cast<int>(y), colour);
 }
 
@@ -105,15 +118,19 @@ void Screen::line(double x1, double y1, double x2, double y2, int colour) {
   const std::int64_t major0 = xMajor ? ax : ay, minor0 = xMajor ? ay : ax;
   const std::int64_t majorDir = (xMajor ? dx : dy) > 0 ? 1 : -1;
   const std::int64_t minorDelta = xMajor ? dy : dx;
-  const std::int64_t majorLimit = xMajor ? kScreenWidth - 1 : kScreenHeight - 1;
-  // Range of t (0..steps) whose major coordinate is on screen.
+  // A line wholly beside the clip costs no more than this.
+  if (std::max(ax, bx) < clip_.x0 || std::min(ax, bx) > clip_.x1 || std::max(ay, by) < clip_.y0 ||
+      std::min(ay, by) > clip_.y1)
+    return;
+  const std::int64_t majorLow = xMajor ? clip_.x0 : clip_.y0, majorHigh = xMajor ? clip_.x1 : clip_.y1;
+  // Range of t (0..steps) whose major coordinate is inside the clip.
   std::int64_t tFrom = 0, tTo = steps;
   if (majorDir > 0) {
-    tFrom = std::max<std::int64_t>(tFrom, -major0);
-    tTo = std::min<std::int64_t>(tTo, majorLimit - major0);
+    tFrom = std::max<std::int64_t>(tFrom, majorLow - major0);
+    tTo = std::min<std::int64_t>(tTo, majorHigh - major0);
   } else {
-    tFrom = std::max<std::int64_t>(tFrom, major0 - majorLimit);
-    tTo = std::min<std::int64_t>(tTo, major0);
+    tFrom = std::max<std::int64_t>(tFrom, major0 - majorHigh);
+    tTo = std::min<std::int64_t>(tTo, major0 - majorLow);
   }
   // minor(t) = minor0 + floor((2 t minorDelta + steps) / (2 steps)), kept as
   // quotient and remainder and stepped by adding, not divided per pixel;
@@ -126,9 +143,9 @@ void Screen::line(double x1, double y1, double x2, double y2, int colour) {
   // straight into the page and marked changed at once. The length of a run
   // is what the remainder allows before it wraps.
   std::uint8_t* const page = fb_.row(drawing_, 0);
-  const std::int64_t minorLimit = xMajor ? kScreenHeight : kScreenWidth;
+  const std::int64_t minorLow = xMajor ? clip_.y0 : clip_.x0, minorHigh = xMajor ? clip_.y1 : clip_.x1;
   const auto drawRun = [&](std::int64_t tStart, std::int64_t count, std::int64_t minor) {
-    if (minor < 0 || minor >= minorLimit) return;
+    if (minor < minorLow || minor > minorHigh) return;
     auto a = static_cast<int>(major0 + majorDir * tStart), b = static_cast<int>(major0 + majorDir * (tStart + count - 1));
     if (a > b) std::swap(a, b);
     const auto m = static_cast<int>(minor);
@@ -174,10 +191,10 @@ void Screen::fillBox(double x1, double y1, double x2, double y2, int colour) {
   std::int64_t ax = roundPixel(x1), ay = roundPixel(y1), bx = roundPixel(x2), by = roundPixel(y2);
   if (ax > bx) std::swap(ax, bx);
   if (ay > by) std::swap(ay, by);
-  ax = std::max<std::int64_t>(ax, 0);
-  ay = std::max<std::int64_t>(ay, 0);
-  bx = std::min<std::int64_t>(bx, kScreenWidth - 1);
-  by = std::min<std::int64_t>(by, kScreenHeight - 1);
+  ax = std::max<std::int64_t>(ax, clip_.x0);
+  ay = std::max<std::int64_t>(ay, clip_.y0);
+  bx = std::min<std::int64_t>(bx, clip_.x1);
+  by = std::min<std::int64_t>(by, clip_.y1);
   if (ax > bx || ay > by) return;
   fb_.fillRect(drawing_, static_cast<int>(ax), static_cast<int>(ay), static_cast<int>(bx), static_cast<int>(by),
                colourIndex(colour));
@@ -228,13 +245,27 @@ void Screen::putGlyph(int row, int column, std::uint8_t ch) {
   const int x0 = (column - 1) * kCellWidth, y0 = (row - 1) * kCellHeight;
   constexpr std::uint64_t kEveryByte = 0x0101010101010101u;
   const std::uint64_t fg = foreground_ * kEveryByte, bg = background_ * kEveryByte;
-  for (int r = 0; r < kCellHeight; ++r) {
-    const std::uint64_t mask = kGlyphMasks[glyph.rows[static_cast<std::size_t>(r)]];
-    const std::uint64_t pixels = (fg & mask) | (bg & ~mask);
-    std::memcpy(fb_.row(drawing_, y0 + r) + x0, &pixels, sizeof pixels);
-  }
-  fb_.markChanged(drawing_, x0, y0, x0 + kCellWidth - 1, y0 + kCellHeight - 1);
   fb_.cell(drawing_, row, column) = TextCell{ch, foreground_, background_};
+  const int x1 = x0 + kCellWidth - 1, y1 = y0 + kCellHeight - 1;
+  if (x0 >= clip_.x0 && x1 <= clip_.x1 && y0 >= clip_.y0 && y1 <= clip_.y1) {
+    for (int r = 0; r < kCellHeight; ++r) {
+      const std::uint64_t mask = kGlyphMasks[glyph.rows[static_cast<std::size_t>(r)]];
+      const std::uint64_t pixels = (fg & mask) | (bg & ~mask);
+      std::memcpy(fb_.row(drawing_, y0 + r) + x0, &pixels, sizeof pixels);
+    }
+    fb_.markChanged(drawing_, x0, y0, x1, y1);
+    return;
+  }
+  // A cell the clip cuts: only its pixels inside.
+  const int left = std::max(x0, clip_.x0), right = std::min(x1, clip_.x1);
+  const int top = std::max(y0, clip_.y0), bottom = std::min(y1, clip_.y1);
+  if (left > right || top > bottom) return;
+  for (int y = top; y <= bottom; ++y) {
+    const unsigned bits = glyph.rows[static_cast<std::size_t>(y - y0)];
+    for (int x = left; x <= right; ++x)
+      fb_.row(drawing_, y)[x] = (bits & (0x80u >> (x - x0))) ? foreground_ : background_;
+  }
+  fb_.markChanged(drawing_, left, top, right, bottom);
 }
 
 void Screen::print(std::string_view text, bool newline) {

@@ -23,7 +23,17 @@ class Screen {
   int drawingPage() const { return drawing_; }
   int shownPage() const { return shown_; }
   void copyPage(int from, int to);
+  // Part of a page: the pixels of `area` only, or the text shadow only.
+  void copyPageArea(int from, int to, const PixelRect& area);
+  void copyPageText(int from, int to) { fb_.copyText(clampPage(from), clampPage(to)); }
   void clearPage();
+
+  // Drawing and printing touch only the pixels inside the clip (the whole
+  // screen unless set); printing still records every cell's text. A part
+  // of a picture is redrawn by drawing all of it clipped to that part.
+  void setClip(const PixelRect& area);
+  void clearClip() { clip_ = kWholeScreen; }
+  const PixelRect& clip() const { return clip_; }
 
   // Drawing on the drawing page; coordinates round halves away from zero,
   // end points are included, whatever lies off the screen is clipped.
@@ -74,6 +84,7 @@ class Screen {
   Backend& backend() { return backend_; }
 
  private:
+  static int clampPage(int page) { return page < 0 ? 0 : page >= kPageCount ? kPageCount - 1 : page; }
   void pump() { backend_.pump(fb_, shown_, input_); }
   void putGlyph(int row, int column, std::uint8_t ch);
   void plot(std::int64_t x, std::int64_t y, std::uint8_t colour);
@@ -85,6 +96,7 @@ class Screen {
   int shown_ = 0;
   int row_ = 1, column_ = 1;
   std::uint8_t foreground_ = 15, background_ = 0;
+  PixelRect clip_ = kWholeScreen;
 };
 
 // Pure text forms of the two number printers, so they can be tested alone.

@@ -5,7 +5,10 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
+#include <complex>
+#include <functional>
 #include <limits>
 #include <map>
 #include <vector>
@@ -14,6 +17,7 @@
 #include "display/layout.h"
 #include "display/measurement_screen.h"
 #include "platform/headless_backend.h"
+#include "simulator/device_models.h"
 
 namespace vna {
 namespace {
@@ -373,6 +377,125 @@ TEST_F(ScreenTraces, TracesReachTheLastMeasuredPointAllOfACompleteScanAndNothing
   state.control.sweepKindChanged();
   measurement.redrawAll();
   for (int x = 3; x <= 803; x += 8) EXPECT_EQ(seenAt(x), (Seen{false, false, false, false})) << x;
+}
+
+// A scan refreshes the traces point by point and redraws only what a point
+// changes; after every point the screen must be what a full redraw of the
+// same state shows on a second screen, pixel for pixel. The values are the
+// simulated instrument's devices, with a ripple so that trace and memory
+// cross; the level inputs rise past the overload mark and fall again.
+struct DeviceHooks : PointQuantities {
+  MeasurementState& state;
+  Device device = Device::seriesRlc(10, 1e-6, 100e-12);
+  int trim = 0;
+  double ripple = 0;
+  explicit DeviceHooks(MeasurementState& s) : state(s) {}
+  void derivePoint(int i) override {
+    const auto p = static_cast<std::size_t>(i);
+    const std::complex<double> z = impedanceAt(device, state.record.frequency[p]);
+    state.record.trace1[p] = std::abs(z) * (1 + ripple * std::sin(i * 0.7));
+    state.record.trace2[p] = std::arg(z) * 180 / 3.1415926 + 40 * ripple * std::cos(i * 0.3);
+  }
+  int trace2Trim() const override { return trim; }
+};
+
+struct ScanAgainstFullRedraw : ::testing::Test {
+  HeadlessBackend backendShown, backendFull;
+  Screen shown{backendShown}, full{backendFull};
+  MeasurementState state;
+  DeviceHooks hooks{state};
+  ProgramPanel panel;
+  ProgramButton button;
+  MeasurementOutput output;
+  const MeasurementProfile& profile = impedanceAnalyzerProfile().screen;
+  MeasurementScreen scanning{shown, state, profile, {hooks, panel, button, output}};
+  MeasurementScreen redrawn{full, state, profile, {hooks, panel, button, output}};
+
+  ScanAgainstFullRedraw() {
+    for (int m = 0; m < static_cast<int>(profile.modes.size()); ++m)
+      state.scales.set(m, profile.modes[m].defaultScales);
+  }
+  void plan(int points, double freqMin, double freqMax, bool logSweep) {
+    state.plan.points = points;
+    state.plan.freqMin = freqMin;
+    state.plan.freqMax = freqMax;
+    state.plan.logSweep = logSweep;
+    buildFrequencyList(state.plan, state.record.frequency);
+    rescaleMarkers(state.plan);
+  }
+  // Every point of the plan once, as the scan session takes them; false
+  // with the first point whose screen differs from the full redraw.
+  void scan(const std::function<void(int)>& measure) {
+    ScanControl& c = state.control;
+    if (!c.scanComplete()) c.startFromFirstPoint();  // else the scan runs on from point 0 over the stored one
+    scanning.recomputeAll();
+    redrawn.recomputeAll();
+    scanning.redrawAll();
+    for (int i = 0; i < state.plan.points; ++i) {
+      measure(i);
+      hooks.derivePoint(i);
+      scanning.refreshTraces();
+      redrawn.redrawAll();
+      int differing = 0, firstX = -1, firstY = -1;
+      for (int y = 0; y < kScreenHeight; ++y) {
+        const std::uint8_t* a = shown.framebuffer().row(kVisiblePage, y);
+        const std::uint8_t* b = full.framebuffer().row(kVisiblePage, y);
+        for (int x = 0; x < kScreenWidth; ++x) {
+          if (a[x] == b[x]) continue;
+          if (differing++ == 0) std::tie(firstX, firstY) = std::pair{x, y};
+        }
+      }
+      ASSERT_EQ(differing, 0) << "after point " << i << ", first at " << firstX << "," << firstY;
+      c.pointMeasured(state.plan.points);
+    }
+  }
+};
+
+TEST_F(ScanAgainstFullRedraw, EveryPointLeavesTheScreenAsAFullRedrawDrawsIt) {
+  ScanControl& c = state.control;
+  const auto noLevels = [&](int i) {
+    state.record.levelA[static_cast<std::size_t>(i)] = -1;
+    state.record.levelR[static_cast<std::size_t>(i)] = -0.5;
+  };
+  {
+    SCOPED_TRACE("a first scan of 801 points, |z| on its logarithmic scale, log sweep");
+    const auto logMode =
+        std::find_if(profile.modes.begin(), profile.modes.end(), [](const ModeSpec& m) { return m.logTrace1; });
+    ASSERT_NE(logMode, profile.modes.end());
+    c.displayMode = static_cast<int>(logMode - profile.modes.begin());
+    plan(801, 1e3, 60e6, true);
+    scan(noLevels);
+  }
+  {
+    SCOPED_TRACE("both traces and memory over the stored scan, 401 points, linear sweep");
+    c.displayMode = 0;
+    plan(401, 1e6, 30e6, false);
+    scan(noLevels);
+    std::copy_n(state.record.trace1.begin(), 401, state.record.memoryTrace1.begin());
+    std::copy_n(state.record.trace2.begin(), 401, state.record.memoryTrace2.begin());
+    c.memoryCopied();
+    c.displayChoice = display_choice::kBothWithMemory;
+    hooks.device = Device::parallelRlc(50, 2e-6, 50e-12);
+    hooks.ripple = 0.3;
+    scan(noLevels);
+  }
+  {
+    SCOPED_TRACE("the input levels as traces and bars, trace 2 trimmed at both ends");
+    c.displayChoice = display_choice::kLevels;
+    hooks.trim = 4;
+    scan([&](int i) {
+      state.record.levelA[static_cast<std::size_t>(i)] = 0.6 * std::sin(i * 0.05) - 0.2;
+      state.record.levelR[static_cast<std::size_t>(i)] = 0.4 * std::cos(i * 0.11);
+    });
+  }
+  {
+    SCOPED_TRACE("points not evenly spaced, over the stored scan");
+    hooks.trim = 0;
+    c.displayChoice = display_choice::kBoth;
+    state.plan.evenSpacing = false;
+    for (std::size_t i = 0; i < 401; ++i) state.record.frequency[i] = 1e6 + 29e6 * std::pow(i / 400.0, 1.7);
+    scan(noLevels);
+  }
 }
 
 }  // namespace
