@@ -200,31 +200,6 @@ WholeProgramResult runWholeProgram(RealBackend& real, int measuredPoints) {
   return result;
 }
 
-// Times the trace layer's background copy and splits the refresh where it
-// reads the mouse (after the readout, before the traces are drawn).
-class SplittingBackend : public Backend {
- public:
-  explicit SplittingBackend(Backend& inner) : inner_(inner) {}
-  bool armed = false;
-  int pumps = 0;
-  double enter = 0, leave = 0;
-
-  void pump(Framebuffer& fb, int shownPage, InputState& input) override {
-    if (armed && ++pumps == 1) enter = threadCpu();
-    inner_.pump(fb, shownPage, input);
-    if (armed && pumps == 1) leave = threadCpu();
-  }
-  void waitUntil(double deadline, Framebuffer& fb, int shownPage, InputState& input, bool wakeOnActivity,
-                 const WakeSource& wake) override {
-    inner_.waitUntil(deadline, fb, shownPage, input, wakeOnActivity, wake);
-  }
-  double now() const override { return inner_.now(); }
-  void movePointer(int x, int y, InputState& input) override { inner_.movePointer(x, y, input); }
-
- private:
-  Backend& inner_;
-};
-
 // Repeats a cheap computation so that the clock's own cost does not count.
 template <typename F>
 double perCall(int repeats, F f) {
@@ -243,8 +218,7 @@ struct Part {
 
 // Run 2: the parts of a point, on a MeasurementScreen over the measured state.
 void runParts(RealBackend& real, const WholeProgramResult& measured, int passes) {
-  SplittingBackend backend(*real.backend);
-  Screen screen(backend);
+  Screen screen(*real.backend);
   for (const PaletteEntry& e : kPalette) screen.setPalette(e.index, e.r, e.g, e.b);
   MeasurementState state = measured.state;
   ReflectionRecord reflection = measured.reflection;
@@ -265,21 +239,15 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
 
   Part conversion{"conversion"}, correction{"correction (open/short/load, scan and memory)"},
       quantities{"quantities (scan and memory)"}, derive{"  both, as derivePoint calls them"},
-      copy{"background copy to the composition page"}, readout{"marker readout"},
-      traces{"traces, marker lines, level bars, copy to visible"}, traceLayer{"trace layer in all"},
+      readout{"marker readout, drawn alone"}, traceLayer{"trace layer in all (readout, traces, copy to visible)"},
       present{"presenting"}, total{"sum per point"};
   const int points = state.plan.points;
   const int samples = std::min(kMaxSamples, state.plan.sampleCode + 1);
   ScanRecord& r = state.record;
-  // The first pass times only the background copy, on a copy of the
-  // framebuffer as it is before each refresh (the program's own copy cannot
-  // be timed apart); making that copy cools the caches, so the other parts
-  // are timed in the passes after it.
-  std::vector<double> copyAt(static_cast<std::size_t>(points));
+  // The first pass warms the caches and the trace layer; the passes after it are timed.
   for (int pass = 0; pass <= passes; ++pass) {
-    const bool copyPass = pass == 0;
     const auto keep = [&](Part& part, double seconds) {
-      if (!copyPass) part.seconds.push_back(seconds);
+      if (pass > 0) part.seconds.push_back(seconds);
     };
     for (int i = 0; i < points; ++i) {
       const auto p = static_cast<std::size_t>(i);
@@ -312,24 +280,11 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
       const double deriveSeconds = perCall(16, [&] { hooks.derivePoint(i); });
       keep(derive, deriveSeconds);
 
-      if (copyPass) {
-        Framebuffer twin = screen.framebuffer();
-        const double start = threadCpu();
-        twin.copy(kBackgroundPage, kCompositionPage);
-        copyAt[p] = threadCpu() - start;
-        copy.seconds.push_back(copyAt[p]);
-      }
-      backend.armed = true;
-      backend.pumps = 0;
       const double start = threadCpu();
       ms.refreshTraces();
       const double end = threadCpu();
-      backend.armed = false;
       keep(traceLayer, end - start);
-      if (backend.pumps == 1) {
-        keep(readout, std::max(0.0, backend.enter - start - copyAt[p]));
-        keep(traces, end - backend.leave);
-      }
+      keep(readout, perCall(16, [&] { drawMarkerReadout(screen, ms.view()); }));
       const double before = threadCpu();
       screen.readMouse();  // the next pump puts what the point changed on the window
       const double presentSeconds = threadCpu() - before;
@@ -341,14 +296,13 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
   std::printf("\nparts of one point (%s, %d points x %d passes, median / mean in microseconds)\n", real.name(), points,
               passes);
   for (const Part* part :
-       {&conversion, &correction, &quantities, &derive, &copy, &readout, &traces, &traceLayer, &present, &total}) {
+       {&conversion, &correction, &quantities, &derive, &readout, &traceLayer, &present, &total}) {
     if (part->seconds.empty()) {
       std::printf("  %-52s  (not measurable here)\n", part->name);
       continue;
     }
     std::printf("  %-52s %8.2f %8.2f\n", part->name, median(part->seconds) * 1e6, mean(part->seconds) * 1e6);
   }
-  std::printf("  (readout: the refresh up to its mouse read, less the background copy)\n");
 
   // A display mode change: the idle loop recomputes every point, redraws all
   // three pages and shows them at its next key read.
