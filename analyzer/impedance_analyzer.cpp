@@ -38,10 +38,7 @@ const AnalyzerProfile& impedanceAnalyzerProfile() {
 
 ImpedanceHooks::ImpedanceHooks(MeasurementState& state, ReflectionRecord& reflection, SettingsFile& settings,
                                std::filesystem::path settingsFile)
-    : state_(state),
-      reflection_(reflection),
-      settings_(settings),
-      settingsFile_(std::move(settingsFile)) {}
+    : state_(state), reflection_(reflection), settings_(settings), settingsFile_(std::move(settingsFile)) {}
 
 // Electrical length while calibration is off, the open/short/load correction
 // while it is on, the nominal relation otherwise; then the mode's quantities.
@@ -129,7 +126,8 @@ bool ImpedanceHooks::press(Screen& screen, ClickLatch& latch) {
 
 ImpedanceAnalyzer::ImpedanceAnalyzer(Screen& screen, ChannelFactory openChannel, std::filesystem::path settingsFile)
     : hooks_(state_, reflection_, settings_, settingsFile),
-      files_(impedanceAnalyzerSaveAs(), state_, directoryOf(settingsFile), [this](int i) { return hooks_.pointDbAngle(i); }),
+      files_(impedanceAnalyzerSaveAs(), state_, directoryOf(settingsFile),
+             [this](int i) { return hooks_.pointDbAngle(i); }),
       program_(screen, state_, impedanceAnalyzerProfile(), {hooks_, hooks_, hooks_, files_}, hooks_,
                std::move(openChannel), std::move(settingsFile), settings_) {}
 

@@ -41,8 +41,9 @@ std::string fileSlotOption(MeasureOptions& o, std::string_view command, std::str
 
 std::string analyzeAsOption(MeasureOptions& o, const std::string& named, std::string_view value) {
   if (value != "auto" && value != "filter" && !parseCircuitModel(value))
-    return named + ": the choices are auto, resistor, capacitor, inductor, rlc-series, rlc-parallel, crystal "
-                   "and filter";
+    return named +
+           ": the choices are auto, resistor, capacitor, inductor, rlc-series, rlc-parallel, crystal "
+           "and filter";
   o.analyzeAs = std::string(value);
   return {};
 }
@@ -95,8 +96,7 @@ std::string finishConvert(MeasureOptions& o, bool slotGiven) {
     return "--slot " + slotName(o.slot) + ": " + std::string(kindName(kind)) + " quantities come from " +
            (transmission ? "s21 or s12" : "s11 or s22");
   const std::string in = o.input->string();
-  if (!endsWithNoCase(in, "s2p") && o.slot != ParameterSlot::s11)
-    return in + " is a one-port file: it holds s11 only";
+  if (!endsWithNoCase(in, "s2p") && o.slot != ParameterSlot::s11) return in + " is a one-port file: it holds s11 only";
   for (const Quantity* q : chosenQuantities(*o.quantities))
     if (q->name.starts_with("level_"))
       return "--quantities: " + std::string(q->name) +

@@ -33,12 +33,10 @@ std::string referenceLoadOption(MeasureOptions& o, std::string_view value) {
     return "--load R " + std::string(fields[0]) + ": the resistance lies above 0.099 and below 9999.999 ohms";
   const auto l = parseSiNumber(fields[1]);
   if (!l || !(*l >= 0 && *l * 1e9 < 9999.999))
-    return "--load L " + std::string(fields[1]) +
-           ": the inductance lies from 0 to below 9999.999n henries (2n, 1.5u)";
+    return "--load L " + std::string(fields[1]) + ": the inductance lies from 0 to below 9999.999n henries (2n, 1.5u)";
   const auto c = parseSiNumber(fields[2]);
   if (!c || !(*c >= 0 && *c * 1e12 < 9999.999))
-    return "--load C " + std::string(fields[2]) +
-           ": the capacitance lies from 0 to below 9999.999p farads (0.5p, 2n)";
+    return "--load C " + std::string(fields[2]) + ": the capacitance lies from 0 to below 9999.999p farads (0.5p, 2n)";
   o.loadOverride = LoadValues{*r, *l, *c};
   return {};
 }

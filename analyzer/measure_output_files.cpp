@@ -8,8 +8,8 @@
 #include <cstring>
 
 #include "analyzer/measure_notes.h"
-#include "transmission/transmission_columns.h"
 #include "reflection/impedance_quantities.h"
+#include "transmission/transmission_columns.h"
 #include "transmission/transmission_quantities.h"
 
 namespace vna {
@@ -123,13 +123,13 @@ std::optional<Refusal> mergeTargetRefusal(const MeasureOptions& o, const fs::pat
     if (!read.bytes) return Refusal{MeasureExit::CannotWrite, read.reason};
     const MergeCheck check = checkMerge(*read.bytes, scanHz);
     if (check.fit == MergeFit::otherPlan)
-      return Refusal{MeasureExit::OtherPlan,
-                     shown + " holds another plan than this sweep's (" + check.difference +
-                         "): sweep with the plan it was measured with, or give -o a new name"};
+      return Refusal{MeasureExit::OtherPlan, shown + " holds another plan than this sweep's (" + check.difference +
+                                                 "): sweep with the plan it was measured with, or give -o a new name"};
     if (check.fit == MergeFit::notCompatible)
       return Refusal{MeasureExit::CannotWrite,
-                     shown + " is not compatible (not a two-port file in dB against 50 ohms that can take the "
-                             "sweep): give -o a new name"};
+                     shown +
+                         " is not compatible (not a two-port file in dB against 50 ohms that can take the "
+                         "sweep): give -o a new name"};
   }
   return std::nullopt;
 }

@@ -40,8 +40,8 @@ class ProcedureSteps {
 
 class ScanSession : private AcquisitionHost {
  public:
-  ScanSession(MeasurementScreen& screen, MeasurementState& state, PointQuantities& quantities,
-              ProcedureSteps& steps, const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link);
+  ScanSession(MeasurementScreen& screen, MeasurementState& state, PointQuantities& quantities, ProcedureSteps& steps,
+              const ScanStyle& style, const SettingsFile& settings, InstrumentLink& link);
 
   // Opens the port named in the settings and resets the instrument; says so
   // on the screen when the port cannot be opened.

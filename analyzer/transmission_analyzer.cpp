@@ -45,12 +45,9 @@ const AnalyzerProfile& transmissionAnalyzerProfile() {
   return profile;
 }
 
-TransmissionHooks::TransmissionHooks(MeasurementState& state, TransmissionRecord& transmission,
-                                     SettingsFile& settings, std::filesystem::path settingsFile)
-    : state_(state),
-      transmission_(transmission),
-      settings_(settings),
-      settingsFile_(std::move(settingsFile)) {}
+TransmissionHooks::TransmissionHooks(MeasurementState& state, TransmissionRecord& transmission, SettingsFile& settings,
+                                     std::filesystem::path settingsFile)
+    : state_(state), transmission_(transmission), settings_(settings), settingsFile_(std::move(settingsFile)) {}
 
 bool TransmissionHooks::normalizing() const {
   return correcting(normalizationProcedure(), state_.control.procedureState);

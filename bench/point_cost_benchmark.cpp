@@ -295,8 +295,7 @@ void runParts(RealBackend& real, const WholeProgramResult& measured, int passes)
   }
   std::printf("\nparts of one point (%s, %d points x %d passes, median / mean in microseconds)\n", real.name(), points,
               passes);
-  for (const Part* part :
-       {&conversion, &correction, &quantities, &derive, &readout, &traceLayer, &present, &total}) {
+  for (const Part* part : {&conversion, &correction, &quantities, &derive, &readout, &traceLayer, &present, &total}) {
     if (part->seconds.empty()) {
       std::printf("  %-52s  (not measurable here)\n", part->name);
       continue;

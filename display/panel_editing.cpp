@@ -11,7 +11,6 @@ namespace {
 
 constexpr int P = kPanelColumn;
 
-
 // A scale stepped by the wheel stays within the picture and on its side of
 // the other bound; a logarithmic trace 1 keeps its MIN above zero.
 bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, bool logTrace1, double v) {
@@ -27,7 +26,9 @@ bool acceptScaleStep(const ScaleFormat& f, const ModeScales& s, PanelItem item, 
 
 }  // namespace
 
-bool MeasurementScreen::fieldActive(PanelItem item) const { return fieldShown(view(), item); }
+bool MeasurementScreen::fieldActive(PanelItem item) const {
+  return fieldShown(view(), item);
+}
 
 void MeasurementScreen::choiceClick(PanelItem item, Click click) {
   ScanControl& c = state_.control;

@@ -26,7 +26,9 @@ enum class PanelItem {
 };
 inline constexpr int kPanelItems = 24;
 
-inline constexpr bool isCenterOrSpan(PanelItem item) { return item == PanelItem::Center || item == PanelItem::Span; }
+inline constexpr bool isCenterOrSpan(PanelItem item) {
+  return item == PanelItem::Center || item == PanelItem::Span;
+}
 
 // Where the value of a scale or frequency item lives, for reading it
 // (const) or changing it.

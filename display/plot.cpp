@@ -185,9 +185,13 @@ void drawPlotFrame(Screen& s, const PlotFrameView& v) {
   s.copyPage(kBackgroundPage, kCompositionPage);
 }
 
-double scanCursorX(const TraceView& v) { return pointX(v.currentPoint, v.points); }
+double scanCursorX(const TraceView& v) {
+  return pointX(v.currentPoint, v.points);
+}
 
-double tracePointX(const TraceView& v, int i) { return PointPlaces{v.points, v.pointX}.x(i); }
+double tracePointX(const TraceView& v, int i) {
+  return PointPlaces{v.points, v.pointX}.x(i);
+}
 
 void drawTraceLayer(Screen& s, const TraceView& v, const PixelRect& area) {
   s.setClip(area);

@@ -54,7 +54,9 @@ void drawTraces(Screen& screen, const TraceView& view);
 void drawTraceLayer(Screen& screen, const TraceView& view, const PixelRect& area);
 
 // More points than the plot has pixel columns are drawn column by column.
-inline bool denserThanPixels(int points) { return points - 1 > static_cast<int>(kPlot.width); }
+inline bool denserThanPixels(int points) {
+  return points - 1 > static_cast<int>(kPlot.width);
+}
 
 // Where point i of the view stands across the screen, and the scan cursor.
 double tracePointX(const TraceView& view, int i);

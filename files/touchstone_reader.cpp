@@ -4,9 +4,9 @@
 #include <array>
 #include <charconv>
 #include <cmath>
-#include <limits>
 #include <cstdlib>
 #include <cstring>
+#include <limits>
 #include <string>
 #include <system_error>
 
@@ -336,7 +336,8 @@ bool Reader::point() {
     const double scale = version2_ ? 1.0 : options_.parameter == NetworkParameter::Z ? r1 : 1.0 / r1;
     if (ports_ == 1) {
       const Complex s = oneportS(options_.parameter, sAt(0) * scale, r1);
-      if (!std::isfinite(s.real()) || !std::isfinite(s.imag())) return failAtLine("these Z or Y parameters have no S parameters");
+      if (!std::isfinite(s.real()) || !std::isfinite(s.imag()))
+        return failAtLine("these Z or Y parameters have no S parameters");
       scan_.s1.push_back(s);
     } else {
       const PairOrder& order = pairOrder();

@@ -88,7 +88,9 @@ void Screen::copyPageArea(int from, int to, const PixelRect& area) {
   fb_.copyArea(clampPage(from), clampPage(to), onScreen(area));
 }
 
-void Screen::setClip(const PixelRect& area) { clip_ = onScreen(area); }
+void Screen::setClip(const PixelRect& area) {
+  clip_ = onScreen(area);
+}
 
 void Screen::clearPage() {
   fb_.clear(drawing_);

@@ -154,8 +154,7 @@ template <typename Hooks, const ViewerProfile& (*profile)()>
 class Viewer {
  public:
   explicit Viewer(Screen& screen, std::filesystem::path directory = ".", std::optional<std::string> firstFile = {})
-      : hooks_(state_),
-        program_(screen, state_, profile(), hooks_, std::move(directory), std::move(firstFile)) {}
+      : hooks_(state_), program_(screen, state_, profile(), hooks_, std::move(directory), std::move(firstFile)) {}
 
   int run() { return program_.run(); }
 

@@ -25,7 +25,9 @@ TouchstoneReading reading(const std::string& text, TouchstoneColumns columns) {
 }
 
 // The impedance of s on a real reference.
-std::complex<double> impedanceOf(std::complex<double> s, double reference) { return reference * (1.0 + s) / (1.0 - s); }
+std::complex<double> impedanceOf(std::complex<double> s, double reference) {
+  return reference * (1.0 + s) / (1.0 - s);
+}
 
 // Within 1e-7: the reader keeps s in double precision, and the real and
 // imaginary parts below were written with the true pi, the expected values

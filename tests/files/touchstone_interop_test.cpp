@@ -221,8 +221,8 @@ void compare(const SkrfFile& file, const TouchstoneScan& scan, TouchstoneColumns
     const Complex z11 = impedanceFromReflection(shown1.db[k], shown1.angle[k], scan.reference1);
     bool agree = zAgrees(z11, p.z11, p.s[0], p.z0[0], e);
     if (file.ports == 2) {
-      agree &= zAgrees(impedanceFromReflection(shown2.db[k], shown2.angle[k], scan.reference2), p.z22, p.s[3], p.z0[1],
-                       e);
+      agree &=
+          zAgrees(impedanceFromReflection(shown2.db[k], shown2.angle[k], scan.reference2), p.z22, p.s[3], p.z0[1], e);
     }
     if (!agree) e.otherReference = true;
     if (!agree && !kOtherReference.count(file.path) && ++e.failures <= 5) {
