@@ -119,9 +119,7 @@ IdleResult MeasurementScreen::startButton() {
   ScanControl& c = state_.control;
   if (const CalibrationProcedure* p = profile_.procedure; p && p->role(c.procedureState) == StepRole::Awaiting) {
     c.procedureState = afterStart(*p, c.procedureState);
-    c.startFromFirstPoint();
-    redrawAll();
-    return IdleResult::StartScan;
+    c.fromFirstPoint();
   }
   return startScanning();
 }

@@ -74,14 +74,15 @@ class ScanControl {
   // ------------------------------------------------------------ idle loop and panel
   // Start (space or the button): a changed plan starts from scratch.
   void start() {
-    if (restartPending_) forgetScan();
+    if (restartPending_) fromFirstPoint();
     phase_ = ScanPhase::Scanning;
     currentPoint_ = resumePoint_;
   }
-  // A standard's scan covers the whole plan from its first point.
-  void startFromFirstPoint() {
-    forgetScan();
-    start();
+  // A standard's scan covers the whole plan: the next start begins at its
+  // first point with nothing measured.
+  void fromFirstPoint() {
+    currentPoint_ = resumePoint_ = 0;
+    restartPending_ = scanComplete_ = memoryValid_ = false;
   }
   // The frequencies changed (typed, stepped, zoomed): nothing measured holds.
   void frequenciesChanged() {
@@ -124,11 +125,6 @@ class ScanControl {
   int displayChoice = display_choice::kBoth;
 
  private:
-  void forgetScan() {
-    currentPoint_ = resumePoint_ = 0;
-    restartPending_ = scanComplete_ = memoryValid_ = false;
-  }
-
   ScanPhase phase_ = ScanPhase::Scanning;  // the analyzers start scanning by themselves
   int currentPoint_ = 0;
   int resumePoint_ = 0;

@@ -427,7 +427,10 @@ struct ScanAgainstFullRedraw : ::testing::Test {
   // with the first point whose screen differs from the full redraw.
   void scan(const std::function<void(int)>& measure) {
     ScanControl& c = state.control;
-    if (!c.scanComplete()) c.startFromFirstPoint();  // else the scan runs on from point 0 over the stored one
+    if (!c.scanComplete()) {  // else the scan runs on from point 0 over the stored one
+      c.fromFirstPoint();
+      c.start();
+    }
     scanning.recomputeAll();
     redrawn.recomputeAll();
     scanning.redrawAll();
